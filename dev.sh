@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Set-up, build, run and test on a Debian 12 machine (run as root or with sudo).
+#   ./dev.sh run    install what is needed, build, start the console under Wine
+#                   against the demo farm
+#   ./dev.sh test   install what is needed, build natively and for Windows, run every test
+#   ./dev.sh build  build both ways without running anything
+# BUILD_DIR (default: ./build) holds both builds and the Wine prefixes.
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+NATIVE=$BUILD_DIR/native
+WINB=$BUILD_DIR/win
+JOBS=${JOBS:-$(nproc)}
+
+PACKAGES=(cmake ninja-build g++ googletest nlohmann-json3-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xdotool imagemagick
+  slapd ldap-utils locales)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    log "installing: ${missing[*]}"
+    local sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
+    echo 'slapd slapd/no_configuration boolean true' | $sudo debconf-set-selections
+    $sudo apt-get update -q
+    # Recommends are wanted: Wine's fonts come that way.
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  fi
+  # Wine runs with a Russian locale so that the ANSI code page is 1251.
+  if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf8$'; then
+    log "generating the ru_RU.UTF-8 locale"
+    local sudo=; [ "$(id -u)" = 0 ] || sudo=sudo
+    $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+  fi
+}
+
+build_native() {
+  cmake -S "$ROOT" -B "$NATIVE" -G Ninja >/dev/null
+  cmake --build "$NATIVE" -j "$JOBS"
+}
+
+build_windows() {
+  cmake -S "$ROOT" -B "$WINB" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  cmake --build "$WINB" -j "$JOBS"
+}
+
+# make_prefix DIR GRAPHICS: a 64-bit Wine prefix with fonts, no window manager
+# and the farm double preferred over Wine's own wtsapi32 for tarvenix.exe.
+make_prefix() {
+  local prefix=$1 graphics=$2
+  if [ -f "$prefix/.tarvenix-ready" ]; then return; fi
+  log "creating Wine prefix $prefix ($graphics)"
+  rm -rf "$prefix"; mkdir -p "$prefix"
+  WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  local reg=$prefix/tarvenix.reg
+  {
+    printf 'REGEDIT4\n\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\tarvenix.exe\\DllOverrides]\n"wtsapi32"="native,builtin"\n\n'
+    if [ "$graphics" = null ]; then printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Graphics"="null"\n\n'; fi
+  } >"$reg"
+  WINEPREFIX=$prefix WINEDEBUG=-all wine regedit /S "$reg" </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -w
+  touch "$prefix/.tarvenix-ready"
+}
+
+# start_wineserver PREFIX: a persistent server, started outside CTest so that
+# Wine's service processes do not inherit CTest's pipes.
+start_wineserver() {
+  local prefix=$1
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+  WINEPREFIX=$prefix wineserver -p
+  WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=ru_RU.UTF-8 wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+stop_wineserver() { WINEPREFIX=$1 wineserver -k 2>/dev/null || true; }
+
+XVFB_PID=
+start_xvfb() {
+  local n
+  for n in 91 92 93 94 95 96 97 98; do
+    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+      Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      XVFB_PID=$!
+      export DISPLAY=:$n
+      for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
+    fi
+  done
+  echo "cannot start Xvfb" >&2; return 1
+}
+
+cleanup() {
+  stop_wineserver "$WINB/wine-null" || true
+  stop_wineserver "$WINB/wine-x11" || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+
+cmd_build() { install_packages; build_native; build_windows; }
+
+cmd_test() {
+  install_packages
+  local t0=$SECONDS
+  build_native
+  build_windows
+  log "built in $((SECONDS - t0)) s"
+  trap cleanup EXIT
+  make_prefix "$WINB/wine-null" null
+  make_prefix "$WINB/wine-x11" x11
+  log "native core tests"
+  ctest --test-dir "$NATIVE" --output-on-failure
+  log "Windows tests under Wine"
+  start_xvfb
+  start_wineserver "$WINB/wine-null"
+  start_wineserver "$WINB/wine-x11"
+  WINEPREFIX=$WINB/wine-null ctest --test-dir "$WINB" --output-on-failure
+  log "all tests passed in $((SECONDS - t0)) s"
+}
+
+cmd_run() {
+  install_packages
+  build_windows
+  make_prefix "$WINB/wine-x11" x11
+  local farmdir=$BUILD_DIR/demo
+  mkdir -p "$farmdir"
+  cp "$ROOT/tests/farm/demo-farm.json" "$WINB/bin/farm.json"
+  if [ -z "${DISPLAY:-}" ]; then
+    log "no DISPLAY: starting Xvfb (screenshots: import -window root shot.png)"
+    start_xvfb
+  fi
+  log "starting tarvenix.exe (demo farm: $WINB/bin/farm.json, action log: $WINB/bin/farm-actions.log)"
+  cd "$WINB/bin"
+  WINEPREFIX=$WINB/wine-x11 WINEDEBUG=-all LC_ALL=ru_RU.UTF-8 wine ./tarvenix.exe
+}
+
+case "${1:-}" in
+  run) cmd_run ;;
+  test) cmd_test ;;
+  build) cmd_build ;;
+  *) echo "usage: $0 run|test|build" >&2; exit 2 ;;
+esac

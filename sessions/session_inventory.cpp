@@ -1,0 +1,59 @@
+#include "sessions/session_inventory.h"
+
+#include "app/text.h"
+
+namespace tarvenix {
+
+const std::u16string& SessionRow::Text(int column) const {
+    switch (column) {
+        case kColId: return id;
+        case kColUser: return user;
+        case kColClientName: return clientName;
+        case kColAddress: return address;
+        case kColState: return state;
+        default: return winStation;
+    }
+}
+
+std::u16string ConnectStateName(std::uint32_t state) {
+    static const char16_t* const kNames[] = {
+        u"Active", u"Connected", u"ConnectQuery", u"Shadow", u"Disconnected",
+        u"Idle", u"Listen", u"Reset", u"Down", u"Init",
+    };
+    if (state < sizeof(kNames) / sizeof(kNames[0])) return kNames[state];
+    return u"Unknown";
+}
+
+std::u16string ClientIPv4Text(const ClientAddress& address) {
+    constexpr std::uint32_t kAfInet = 2;
+    if (address.family != kAfInet) return {};
+    return DecimalU32(address.bytes[2]) + u"." + DecimalU32(address.bytes[3]) + u"." +
+           DecimalU32(address.bytes[4]) + u"." + DecimalU32(address.bytes[5]);
+}
+
+SessionInventory ReadSessionInventory(TerminalServices& services, const std::u16string& serverName) {
+    SessionInventory result;
+    std::unique_ptr<TerminalServer> server = services.Open(serverName);
+    std::vector<SessionRecord> sessions;
+    const CallResult enumerated = server->EnumerateSessions(sessions);
+    if (!enumerated.ok) {
+        result.enumerationFailed = true;
+        result.error = enumerated.error;
+        return result;
+    }
+    for (const SessionRecord& session : sessions) {
+        SessionRow row;
+        row.clientName = server->QueryString(session.sessionId, SessionInfoClass::ClientName).value_or(u"");
+        row.user = server->QueryString(session.sessionId, SessionInfoClass::UserName).value_or(u"");
+        row.winStation = server->QueryString(session.sessionId, SessionInfoClass::WinStationName).value_or(u"");
+        if (auto address = server->QueryClientAddress(session.sessionId)) row.address = ClientIPv4Text(*address);
+        if (row.user.empty()) continue;
+        row.id = DecimalU32(session.sessionId);
+        row.state = ConnectStateName(session.state);
+        if (session.state == 0) ++result.activeCount;
+        result.rows.push_back(std::move(row));
+    }
+    return result;
+}
+
+}  // namespace tarvenix

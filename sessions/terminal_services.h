@@ -1,0 +1,76 @@
+// The program's narrow view of the terminal-services interface. Portable: the
+// Windows implementation (wts_terminal_services_win) wraps wtsapi32; tests use
+// in-memory fakes. Every call is synchronous. Results carry the system error
+// code of a failure so that callers can tell "no sessions" from "unreachable".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvenix {
+
+// Session information classes, numbered as WTS_INFO_CLASS.
+enum class SessionInfoClass : std::uint32_t {
+    WinStationName = 6,
+    UserName = 5,
+    ClientName = 10,
+    ClientAddress = 14,
+};
+
+// Session record as the enumeration gives it.
+struct SessionRecord {
+    std::uint32_t sessionId = 0;
+    std::u16string winStationName;  // the enumeration's own; not shown
+    std::uint32_t state = 0;        // WTS_CONNECTSTATE_CLASS
+};
+
+// WTS_CLIENT_ADDRESS: address family, then 20 address bytes.
+struct ClientAddress {
+    std::uint32_t family = 0;
+    std::array<std::uint8_t, 20> bytes{};
+};
+
+// Process record; the name is absent when the platform gives none.
+struct ProcessRecord {
+    std::uint32_t sessionId = 0;
+    std::uint32_t processId = 0;
+    std::optional<std::u16string> name;
+};
+
+// Outcome of a call: success, or the system error code (never 0 on failure).
+struct CallResult {
+    bool ok = true;
+    std::uint32_t error = 0;
+    static CallResult Success() { return {}; }
+    static CallResult Failure(std::uint32_t code) { return {false, code == 0 ? 1u : code}; }
+};
+
+// An open server handle. Destroying the object closes the handle.
+class TerminalServer {
+public:
+    virtual ~TerminalServer() = default;
+    virtual CallResult EnumerateSessions(std::vector<SessionRecord>& sessions) = 0;
+    // A NUL-terminated string class (ClientName, UserName, WinStationName):
+    // the text up to its NUL, or nothing when the query fails.
+    virtual std::optional<std::u16string> QueryString(std::uint32_t sessionId, SessionInfoClass infoClass) = 0;
+    virtual std::optional<ClientAddress> QueryClientAddress(std::uint32_t sessionId) = 0;
+    virtual CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) = 0;
+    virtual CallResult Logoff(std::uint32_t sessionId) = 0;  // does not wait
+    // Title and message go with their lengths in bytes; style 0, time-out 0, no wait.
+    virtual CallResult SendMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) = 0;
+    virtual CallResult TerminateProcess(std::uint32_t processId) = 0;  // exit code 0
+};
+
+class TerminalServices {
+public:
+    virtual ~TerminalServices() = default;
+    // Never null: a server that cannot be opened gives an object whose calls
+    // all fail with the open's error (it never falls back to the local machine).
+    virtual std::unique_ptr<TerminalServer> Open(const std::u16string& serverName) = 0;
+};
+
+}  // namespace tarvenix

@@ -1,0 +1,142 @@
+#include "sessions/wts_terminal_services_win.h"
+
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include <cstring>
+
+#include "app/win_text.h"
+
+namespace tarvenix {
+namespace {
+
+// Owns a buffer that wtsapi32 returned.
+struct WtsFree {
+    void operator()(void* p) const {
+        if (p) WTSFreeMemory(p);
+    }
+};
+template <typename T>
+using WtsBuffer = std::unique_ptr<T, WtsFree>;
+
+std::uint32_t LastErrorOr(std::uint32_t fallback) {
+    const DWORD e = GetLastError();
+    return e != 0 ? e : fallback;
+}
+
+class WtsServer final : public TerminalServer {
+public:
+    WtsServer(HANDLE handle, DWORD openError) : handle_(handle), openError_(openError) {}
+    ~WtsServer() override {
+        if (handle_) WTSCloseServer(handle_);
+    }
+    WtsServer(const WtsServer&) = delete;
+    WtsServer& operator=(const WtsServer&) = delete;
+
+    CallResult EnumerateSessions(std::vector<SessionRecord>& sessions) override {
+        sessions.clear();
+        if (!handle_) return CallResult::Failure(openError_);
+        PWTS_SESSION_INFOW raw = nullptr;
+        DWORD count = 0;
+        if (!WTSEnumerateSessionsW(handle_, 0, 1, &raw, &count)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        WtsBuffer<WTS_SESSION_INFOW> owned(raw);
+        sessions.reserve(count);
+        for (DWORD i = 0; i < count; ++i) {
+            SessionRecord r;
+            r.sessionId = raw[i].SessionId;
+            r.winStationName = U16(raw[i].pWinStationName);
+            r.state = static_cast<std::uint32_t>(raw[i].State);
+            sessions.push_back(std::move(r));
+        }
+        return CallResult::Success();
+    }
+
+    std::optional<std::u16string> QueryString(std::uint32_t sessionId, SessionInfoClass infoClass) override {
+        if (!handle_) return std::nullopt;
+        LPWSTR raw = nullptr;
+        DWORD bytes = 0;
+        if (!WTSQuerySessionInformationW(handle_, sessionId, static_cast<WTS_INFO_CLASS>(infoClass), &raw, &bytes))
+            return std::nullopt;
+        WtsBuffer<WCHAR> owned(raw);
+        if (!raw) return std::u16string();
+        // The text runs to its NUL, but never past the bytes returned.
+        std::size_t max = bytes / sizeof(WCHAR);
+        std::size_t n = 0;
+        while (n < max && raw[n] != 0) ++n;
+        return U16(raw, n);
+    }
+
+    std::optional<ClientAddress> QueryClientAddress(std::uint32_t sessionId) override {
+        if (!handle_) return std::nullopt;
+        LPWSTR raw = nullptr;
+        DWORD bytes = 0;
+        if (!WTSQuerySessionInformationW(handle_, sessionId, WTSClientAddress, &raw, &bytes)) return std::nullopt;
+        WtsBuffer<WCHAR> owned(raw);
+        if (!raw) return std::nullopt;
+        ClientAddress address;
+        const auto* wts = reinterpret_cast<const WTS_CLIENT_ADDRESS*>(raw);
+        address.family = wts->AddressFamily;
+        static_assert(sizeof(wts->Address) == 20, "WTS_CLIENT_ADDRESS carries 20 address bytes");
+        std::memcpy(address.bytes.data(), wts->Address, address.bytes.size());
+        return address;
+    }
+
+    CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) override {
+        processes.clear();
+        if (!handle_) return CallResult::Failure(openError_);
+        PWTS_PROCESS_INFOW raw = nullptr;
+        DWORD count = 0;
+        if (!WTSEnumerateProcessesW(handle_, 0, 1, &raw, &count)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        WtsBuffer<WTS_PROCESS_INFOW> owned(raw);
+        processes.reserve(count);
+        for (DWORD i = 0; i < count; ++i) {
+            ProcessRecord r;
+            r.sessionId = raw[i].SessionId;
+            r.processId = raw[i].ProcessId;
+            if (raw[i].pProcessName) r.name = U16(raw[i].pProcessName);
+            processes.push_back(std::move(r));
+        }
+        return CallResult::Success();
+    }
+
+    CallResult Logoff(std::uint32_t sessionId) override {
+        if (!handle_) return CallResult::Failure(openError_);
+        if (!WTSLogoffSession(handle_, sessionId, FALSE)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        return CallResult::Success();
+    }
+
+    CallResult SendMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) override {
+        if (!handle_) return CallResult::Failure(openError_);
+        std::wstring t = W(title);
+        std::wstring m = W(message);
+        DWORD response = 0;
+        if (!WTSSendMessageW(handle_, sessionId, t.data(), static_cast<DWORD>(t.size() * sizeof(wchar_t)), m.data(),
+                             static_cast<DWORD>(m.size() * sizeof(wchar_t)), 0, 0, &response, FALSE))
+            return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        return CallResult::Success();
+    }
+
+    CallResult TerminateProcess(std::uint32_t processId) override {
+        if (!handle_) return CallResult::Failure(openError_);
+        if (!WTSTerminateProcess(handle_, processId, 0)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        return CallResult::Success();
+    }
+
+private:
+    HANDLE handle_;
+    DWORD openError_;
+};
+
+}  // namespace
+
+std::unique_ptr<TerminalServer> WtsTerminalServices::Open(const std::u16string& serverName) {
+    std::wstring name = W(serverName);
+    SetLastError(0);
+    HANDLE handle = WTSOpenServerW(name.data());
+    // A NULL handle would address the local machine (WTS_CURRENT_SERVER_HANDLE):
+    // keep it as a failed server instead.
+    const DWORD error = handle ? 0 : LastErrorOr(RPC_S_SERVER_UNAVAILABLE);
+    return std::make_unique<WtsServer>(handle, error);
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,102 @@
+#include "tests/common/fake_terminal_services.h"
+
+#include "app/text.h"
+
+namespace tarvenix::testing {
+
+class FakeTerminalServices::Server final : public TerminalServer {
+public:
+    Server(FakeTerminalServices& owner, std::u16string name) : owner_(owner), name_(std::move(name)) {}
+    ~Server() override { ++owner_.closed; }
+
+    CallResult EnumerateSessions(std::vector<SessionRecord>& out) override {
+        Log("enumerate");
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        if (s->enumerateError) return CallResult::Failure(s->enumerateError);
+        out.clear();
+        for (const FakeSession& f : s->sessions) out.push_back({f.id, u"", f.state});
+        return CallResult::Success();
+    }
+    std::optional<std::u16string> QueryString(std::uint32_t id, SessionInfoClass c) override {
+        Log("query " + std::to_string(id) + " " + std::to_string(static_cast<unsigned>(c)));
+        const FakeSession* f = Session(id);
+        if (!f) return std::nullopt;
+        switch (c) {
+            case SessionInfoClass::UserName: return f->user;
+            case SessionInfoClass::ClientName: return f->clientName;
+            case SessionInfoClass::WinStationName: return f->winStation;
+            default: return std::nullopt;
+        }
+    }
+    std::optional<ClientAddress> QueryClientAddress(std::uint32_t id) override {
+        Log("query " + std::to_string(id) + " 14");
+        const FakeSession* f = Session(id);
+        return f ? f->address : std::nullopt;
+    }
+    CallResult EnumerateProcesses(std::vector<ProcessRecord>& out) override {
+        Log("processes");
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        if (s->processEnumerateError) return CallResult::Failure(s->processEnumerateError);
+        out = s->processes;
+        return CallResult::Success();
+    }
+    CallResult Logoff(std::uint32_t id) override {
+        Log("logoff " + std::to_string(id));
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        const FakeSession* f = Session(id);
+        if (!f) return CallResult::Failure(7022);
+        if (f->logoffError) return CallResult::Failure(f->logoffError);
+        return CallResult::Success();
+    }
+    CallResult SendMessage(std::uint32_t id, const std::u16string& title, const std::u16string& message) override {
+        Log("message " + std::to_string(id));
+        owner_.messages.push_back({name_, id, title, message});
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        const FakeSession* f = Session(id);
+        if (!f) return CallResult::Failure(7022);
+        if (f->messageError) return CallResult::Failure(f->messageError);
+        return CallResult::Success();
+    }
+    CallResult TerminateProcess(std::uint32_t pid) override {
+        Log("terminate " + std::to_string(pid));
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        if (s->terminateError) return CallResult::Failure(s->terminateError);
+        for (auto it = s->processes.begin(); it != s->processes.end(); ++it) {
+            if (it->processId == pid) {
+                s->processes.erase(it);
+                return CallResult::Success();
+            }
+        }
+        return CallResult::Failure(87);
+    }
+
+private:
+    void Log(const std::string& what) { owner_.calls.push_back(what + " " + Utf16ToUtf8(name_)); }
+    FakeServer* Find() {
+        auto it = owner_.servers.find(name_);
+        return it == owner_.servers.end() ? nullptr : &it->second;
+    }
+    const FakeSession* Session(std::uint32_t id) {
+        FakeServer* s = Find();
+        if (!s) return nullptr;
+        for (const FakeSession& f : s->sessions)
+            if (f.id == id) return &f;
+        return nullptr;
+    }
+
+    FakeTerminalServices& owner_;
+    std::u16string name_;
+};
+
+std::unique_ptr<TerminalServer> FakeTerminalServices::Open(const std::u16string& name) {
+    ++opened;
+    calls.push_back("open " + Utf16ToUtf8(name));
+    return std::make_unique<Server>(*this, name);
+}
+
+}  // namespace tarvenix::testing

@@ -1,0 +1,65 @@
+// In-memory terminal services for tests: servers by name, sessions with their
+// query answers, processes, failures, and a record of every call made.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sessions/terminal_services.h"
+
+namespace tarvenix::testing {
+
+struct FakeSession {
+    std::uint32_t id = 0;
+    std::uint32_t state = 0;
+    std::optional<std::u16string> user;        // nullopt: the query fails
+    std::optional<std::u16string> clientName;
+    std::optional<std::u16string> winStation;
+    std::optional<ClientAddress> address;
+    std::uint32_t logoffError = 0;
+    std::uint32_t messageError = 0;
+};
+
+struct FakeServer {
+    std::vector<FakeSession> sessions;
+    std::vector<ProcessRecord> processes;
+    std::uint32_t enumerateError = 0;         // non-zero: enumerations fail with it
+    std::uint32_t processEnumerateError = 0;
+    std::uint32_t terminateError = 0;
+};
+
+inline ClientAddress IPv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    ClientAddress address;
+    address.family = 2;
+    address.bytes[2] = a;
+    address.bytes[3] = b;
+    address.bytes[4] = c;
+    address.bytes[5] = d;
+    return address;
+}
+
+class FakeTerminalServices final : public TerminalServices {
+public:
+    std::map<std::u16string, FakeServer> servers;  // unknown names fail with 1722
+    std::vector<std::string> calls;                // "open TS01", "enumerate TS01", "logoff 5 TS01", ...
+    int opened = 0;
+    int closed = 0;
+
+    struct Sent {
+        std::u16string server;
+        std::uint32_t sessionId;
+        std::u16string title;
+        std::u16string message;
+    };
+    std::vector<Sent> messages;
+
+    std::unique_ptr<TerminalServer> Open(const std::u16string& name) override;
+
+private:
+    class Server;
+};
+
+}  // namespace tarvenix::testing

@@ -1,0 +1,132 @@
+#include "sessions/session_inventory.h"
+
+#include <gtest/gtest.h>
+
+#include "app/text.h"
+#include "tests/common/fake_terminal_services.h"
+
+namespace tarvenix {
+namespace {
+
+using testing::FakeServer;
+using testing::FakeSession;
+using testing::FakeTerminalServices;
+using testing::IPv4;
+
+TEST(ConnectStateName, NamesEveryStateAndUnknown) {
+    const struct { std::uint32_t state; const char16_t* name; } cases[] = {
+        {0, u"Active"}, {1, u"Connected"}, {2, u"ConnectQuery"}, {3, u"Shadow"}, {4, u"Disconnected"},
+        {5, u"Idle"}, {6, u"Listen"}, {7, u"Reset"}, {8, u"Down"}, {9, u"Init"},
+        {10, u"Unknown"}, {42, u"Unknown"}, {0xFFFFFFFFu, u"Unknown"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ConnectStateName(c.state), c.name) << c.state;
+}
+
+TEST(ClientIPv4Text, UsesAddressBytesTwoToFive) {
+    EXPECT_EQ(ClientIPv4Text(IPv4(10, 0, 0, 5)), u"10.0.0.5");
+    EXPECT_EQ(ClientIPv4Text(IPv4(0, 255, 0, 255)), u"0.255.0.255");
+    ClientAddress a = IPv4(192, 168, 1, 2);
+    a.bytes[0] = 7;  // port bytes are not part of the address
+    a.bytes[1] = 9;
+    a.bytes[6] = 1;
+    EXPECT_EQ(ClientIPv4Text(a), u"192.168.1.2");
+    a.family = 23;  // AF_INET6
+    EXPECT_EQ(ClientIPv4Text(a), u"");
+    a.family = 0;
+    EXPECT_EQ(ClientIPv4Text(a), u"");
+}
+
+class InventoryTest : public ::testing::Test {
+protected:
+    FakeTerminalServices wts;
+    FakeServer& server = wts.servers[u"TS01"];
+};
+
+TEST_F(InventoryTest, BuildsRowsInEnumerationOrderAndCountsActive) {
+    server.sessions = {
+        {7, 0, u"ivanov", u"PC-7", u"RDP-Tcp#1", IPv4(10, 0, 0, 5)},
+        {3, 4, u"Петров", u"ноут", u"RDP-Tcp#2", std::nullopt},
+        {0xFFFFFFFFu, 0, u"max", u"", u"", IPv4(255, 0, 0, 255)},
+        {12, 11, u"x", u"c", u"w", std::nullopt},
+    };
+    SessionInventory inv = ReadSessionInventory(wts, u"TS01");
+    ASSERT_FALSE(inv.enumerationFailed);
+    ASSERT_EQ(inv.rows.size(), 4u);
+    EXPECT_EQ(inv.activeCount, 2);
+    const SessionRow& r0 = inv.rows[0];
+    EXPECT_EQ(r0.id, u"7");
+    EXPECT_EQ(r0.user, u"ivanov");
+    EXPECT_EQ(r0.clientName, u"PC-7");
+    EXPECT_EQ(r0.address, u"10.0.0.5");
+    EXPECT_EQ(r0.state, u"Active");
+    EXPECT_EQ(r0.winStation, u"RDP-Tcp#1");
+    EXPECT_EQ(inv.rows[1].user, u"Петров");
+    EXPECT_EQ(inv.rows[1].state, u"Disconnected");
+    EXPECT_EQ(inv.rows[1].address, u"");
+    EXPECT_EQ(inv.rows[2].id, u"4294967295");
+    EXPECT_EQ(inv.rows[2].address, u"255.0.0.255");
+    EXPECT_EQ(inv.rows[3].state, u"Unknown");
+    EXPECT_EQ(inv.rows[0].Text(kColAddress), u"10.0.0.5");
+    EXPECT_EQ(inv.rows[0].Text(kColWinStation), u"RDP-Tcp#1");
+}
+
+TEST_F(InventoryTest, QueriesEachSessionInFixedOrderAndClosesTheServer) {
+    server.sessions = {{2, 0, u"a", u"c", u"w", std::nullopt}, {5, 6, std::nullopt, std::nullopt, u"RDP-Tcp", std::nullopt}};
+    ReadSessionInventory(wts, u"TS01");
+    const std::vector<std::string> expected = {
+        "open TS01", "enumerate TS01",
+        "query 2 10 TS01", "query 2 5 TS01", "query 2 6 TS01", "query 2 14 TS01",
+        "query 5 10 TS01", "query 5 5 TS01", "query 5 6 TS01", "query 5 14 TS01",
+    };
+    EXPECT_EQ(wts.calls, expected);
+    EXPECT_EQ(wts.opened, 1);
+    EXPECT_EQ(wts.closed, 1);
+}
+
+TEST_F(InventoryTest, SessionsWithoutUserNameAreLeftOutAndNotCounted) {
+    server.sessions = {
+        {0, 0, u"", u"", u"Services", std::nullopt},            // empty user name
+        {65536, 0, std::nullopt, u"", u"RDP-Tcp", std::nullopt},  // failed user query
+        {4, 0, u"u", std::nullopt, std::nullopt, std::nullopt},   // other queries fail
+    };
+    SessionInventory inv = ReadSessionInventory(wts, u"TS01");
+    ASSERT_EQ(inv.rows.size(), 1u);
+    EXPECT_EQ(inv.activeCount, 1);
+    EXPECT_EQ(inv.rows[0].id, u"4");
+    EXPECT_EQ(inv.rows[0].clientName, u"");
+    EXPECT_EQ(inv.rows[0].winStation, u"");
+    EXPECT_EQ(inv.rows[0].address, u"");
+}
+
+TEST_F(InventoryTest, AllSessionsWithoutUserGiveEmptyInventory) {
+    server.sessions = {{0, 0, u"", u"", u"", std::nullopt}, {1, 6, std::nullopt, u"", u"", std::nullopt}};
+    SessionInventory inv = ReadSessionInventory(wts, u"TS01");
+    EXPECT_FALSE(inv.enumerationFailed);
+    EXPECT_TRUE(inv.rows.empty());
+    EXPECT_EQ(inv.activeCount, 0);
+}
+
+TEST_F(InventoryTest, FailedEnumerationReportsTheSystemError) {
+    server.enumerateError = 5;
+    server.sessions = {{1, 0, u"a", u"", u"", std::nullopt}};
+    SessionInventory denied = ReadSessionInventory(wts, u"TS01");
+    EXPECT_TRUE(denied.enumerationFailed);
+    EXPECT_EQ(denied.error, 5u);
+    EXPECT_TRUE(denied.rows.empty());
+    EXPECT_EQ(denied.activeCount, 0);
+
+    SessionInventory unknown = ReadSessionInventory(wts, u"nowhere");
+    EXPECT_TRUE(unknown.enumerationFailed);
+    EXPECT_EQ(unknown.error, 1722u);
+    EXPECT_EQ(wts.closed, wts.opened);
+}
+
+TEST_F(InventoryTest, ServerNameIsPassedUnchanged) {
+    wts.servers[u" TS01 "].sessions = {{1, 0, u"a", u"", u"", std::nullopt}};
+    SessionInventory inv = ReadSessionInventory(wts, u" TS01 ");
+    EXPECT_EQ(inv.rows.size(), 1u);
+    EXPECT_EQ(wts.calls.front(), "open  TS01 ");
+}
+
+}  // namespace
+}  // namespace tarvenix
