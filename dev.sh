@@ -147,5 +147,6 @@ case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
   build) cmd_build ;;
+  prefixes) make_prefix "$WINB/wine-null" null; make_prefix "$WINB/wine-x11" x11 ;;
   *) echo "usage: $0 run|test|build" >&2; exit 2 ;;
 esac

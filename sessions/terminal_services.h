@@ -61,7 +61,7 @@ public:
     virtual CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) = 0;
     virtual CallResult Logoff(std::uint32_t sessionId) = 0;  // does not wait
     // Title and message go with their lengths in bytes; style 0, time-out 0, no wait.
-    virtual CallResult SendMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) = 0;
+    virtual CallResult SendSessionMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) = 0;
     virtual CallResult TerminateProcess(std::uint32_t processId) = 0;  // exit code 0
 };
 
@@ -71,6 +71,11 @@ public:
     // Never null: a server that cannot be opened gives an object whose calls
     // all fail with the open's error (it never falls back to the local machine).
     virtual std::unique_ptr<TerminalServer> Open(const std::u16string& serverName) = 0;
+
+    // Session-change notifications for a window (its handle as a number):
+    // registration for all sessions, true when it succeeded; and its undoing.
+    virtual bool RegisterSessionNotification(std::uintptr_t window) = 0;
+    virtual void UnregisterSessionNotification(std::uintptr_t window) = 0;
 };
 
 }  // namespace tarvenix

@@ -105,7 +105,7 @@ public:
         return CallResult::Success();
     }
 
-    CallResult SendMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) override {
+    CallResult SendSessionMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) override {
         if (!handle_) return CallResult::Failure(openError_);
         std::wstring t = W(title);
         std::wstring m = W(message);
@@ -137,6 +137,14 @@ std::unique_ptr<TerminalServer> WtsTerminalServices::Open(const std::u16string& 
     // keep it as a failed server instead.
     const DWORD error = handle ? 0 : LastErrorOr(RPC_S_SERVER_UNAVAILABLE);
     return std::make_unique<WtsServer>(handle, error);
+}
+
+bool WtsTerminalServices::RegisterSessionNotification(std::uintptr_t window) {
+    return WTSRegisterSessionNotification(reinterpret_cast<HWND>(window), NOTIFY_FOR_ALL_SESSIONS) != FALSE;
+}
+
+void WtsTerminalServices::UnregisterSessionNotification(std::uintptr_t window) {
+    WTSUnRegisterSessionNotification(reinterpret_cast<HWND>(window));
 }
 
 }  // namespace tarvenix

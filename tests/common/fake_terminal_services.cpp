@@ -51,7 +51,7 @@ public:
         if (f->logoffError) return CallResult::Failure(f->logoffError);
         return CallResult::Success();
     }
-    CallResult SendMessage(std::uint32_t id, const std::u16string& title, const std::u16string& message) override {
+    CallResult SendSessionMessage(std::uint32_t id, const std::u16string& title, const std::u16string& message) override {
         Log("message " + std::to_string(id));
         owner_.messages.push_back({name_, id, title, message});
         FakeServer* s = Find();

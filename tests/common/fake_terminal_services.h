@@ -58,6 +58,14 @@ public:
 
     std::unique_ptr<TerminalServer> Open(const std::u16string& name) override;
 
+    bool registrationSucceeds = true;
+    std::vector<std::string> notifications;  // "register", "unregister"
+    bool RegisterSessionNotification(std::uintptr_t) override {
+        notifications.push_back("register");
+        return registrationSucceeds;
+    }
+    void UnregisterSessionNotification(std::uintptr_t) override { notifications.push_back("unregister"); }
+
 private:
     class Server;
 };

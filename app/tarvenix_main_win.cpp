@@ -1,0 +1,75 @@
+// tarvenix.exe: start-up, the message loop and shutdown.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "actions/message_window.h"
+#include "app/ansi_code_page_win.h"
+#include "app/app_error.h"
+#include "app/main_window.h"
+#include "app/platform_win.h"
+#include "app/win_text.h"
+#include "servers/directory_win.h"
+#include "sessions/wts_terminal_services_win.h"
+
+namespace {
+
+// COM for the GUI thread (a single-threaded apartment), as the directory needs.
+struct OleSession {
+    HRESULT hr = OleInitialize(nullptr);
+    ~OleSession() {
+        if (SUCCEEDED(hr)) OleUninitialize();
+    }
+};
+
+int Run(int showCommand) {
+    using namespace tarvenix;
+    WtsTerminalServices terminal;
+    WinDialogs dialogs;
+    WinShell shell;
+    WinErrorTexts errors;
+    SystemAnsiCodePage ansi;
+    AdsiDirectoryService directory;
+    Services services;
+    services.terminal = &terminal;
+    services.dialogs = &dialogs;
+    services.shell = &shell;
+    services.errors = &errors;
+    services.ansi = &ansi;
+    services.directory = &directory;
+    services.appDirectory = ApplicationDirectory();
+
+    MainWindow main(services);
+    main.Create();
+    dialogs.SetOwner(main.Handle());
+    shell.SetOwner(main.Handle());
+    MessageWindow messages(services, main);
+    messages.Create();
+    main.SetMessageWindow(&messages);
+    main.Show(showCommand);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (main.Handle() && IsDialogMessageW(main.Handle(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    OleSession ole;
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    try {
+        return Run(showCommand);
+    } catch (const tarvenix::AppError& e) {
+        MessageBoxW(nullptr, tarvenix::Wz(e.Message()), L"Application Error", MB_OK | MB_ICONERROR);
+    } catch (const std::exception& e) {
+        const std::u16string text = tarvenix::Utf8ToUtf16(e.what());
+        MessageBoxW(nullptr, tarvenix::Wz(text), L"Application Error", MB_OK | MB_ICONERROR);
+    }
+    return 1;
+}
