@@ -43,6 +43,5 @@ void MainWindow::Edit1KeyDown(WPARAM key) {
 void MainWindow::RestoreServerBox() {}
 void MainWindow::SaveServerBox() {}
 void MainWindow::sSpeedButtonTXTClick() {}
-void MainWindow::sSpeedButtonADClick() {}
 
 }  // namespace tarvenix

@@ -1,0 +1,367 @@
+// The main window in-process: layout, Get data, ordering and row colours.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "app/win_text.h"
+#include "tests/win/window_test_support.h"
+
+namespace tarvenix::testing {
+namespace {
+
+using Texts = std::vector<std::u16string>;
+
+FakeSession S(std::uint32_t id, std::uint32_t state, std::u16string user, std::u16string client = u"",
+              std::optional<ClientAddress> address = std::nullopt, std::u16string winStation = u"RDP-Tcp#0") {
+    FakeSession s;
+    s.id = id;
+    s.state = state;
+    s.user = std::move(user);
+    s.clientName = std::move(client);
+    s.address = address;
+    s.winStation = std::move(winStation);
+    return s;
+}
+
+TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThem) {
+    Open();
+    RECT client;
+    GetClientRect(window->Handle(), &client);
+    EXPECT_EQ(client.right, 720);
+    EXPECT_EQ(client.bottom, 519);
+    const struct { HWND hwnd; RECT expected; const char* name; } cases[] = {
+        {window->c.panel1, {0, 0, 720, 80}, "Panel1"},
+        {window->c.panelMain, {0, 80, 720, 491}, "Panel_Main"},
+        {window->c.panel3, {0, 491, 720, 519}, "Panel3"},
+        {window->c.panel2, {584, 0, 720, 28}, "Panel2"},
+        {window->c.button1, {289, 16, 394, 65}, "Button1"},
+        {window->c.speedButtonTxt, {169, 31, 201, 65}, "sSpeedButtonTXT"},
+        {window->c.speedButtonAd, {209, 31, 241, 65}, "sSpeedButtonAD"},
+        {window->c.panel6, {0, 0, 718, 42}, "Panel6"},
+        {window->c.panel5, {416, 0, 718, 42}, "Panel5"},
+        {window->c.btnGetAll, {5, 8, 142, 33}, "BtnGetAll"},
+        {window->c.btnCloseAll, {149, 8, 286, 33}, "BtnCloseAll"},
+        {window->listView1.Handle(), {0, 42, 718, 409}, "ListView1"},
+        {window->c.button3, {192, 8, 267, 33}, "Button3"},
+        {window->c.speedButton1, {160, 10, 183, 32}, "sSpeedButton1"},
+    };
+    for (const auto& c : cases) {
+        const RECT r = ChildRect(c.hwnd);
+        EXPECT_EQ(r.left, c.expected.left) << c.name;
+        EXPECT_EQ(r.top, c.expected.top) << c.name;
+        EXPECT_EQ(r.right, c.expected.right) << c.name;
+        EXPECT_EQ(r.bottom, c.expected.bottom) << c.name;
+    }
+    const struct { HWND hwnd; int x, y; const char16_t* text; } labels[] = {
+        {window->c.label1, 10, 23, u"Имя сервера:"},
+        {window->c.label15, 424, 24, u"Кол-во сессий сервера:  "},
+        {window->c.label16, 554, 24, u""},
+        {window->c.label13, 424, 43, u"Из них активных сессий:"},
+        {window->c.label14, 554, 43, u""},
+        {window->c.label8, 8, 14, u"Сессии на серверах фермы"},
+        {window->c.labelUser, 13, 16, u""},
+        {window->c.label11, 8, 8, u""},
+        {window->c.label2, 16, 6, kMakerHost},
+    };
+    for (const auto& l : labels) {
+        const RECT r = ChildRect(l.hwnd);
+        EXPECT_EQ(r.left, l.x) << Utf16ToUtf8(l.text);
+        EXPECT_EQ(r.top, l.y) << Utf16ToUtf8(l.text);
+        EXPECT_EQ(GetText(l.hwnd), l.text);
+    }
+    const RECT edit = ChildRect(window->c.edit1);
+    EXPECT_EQ(edit.left, 8);
+    EXPECT_EQ(edit.top, 43);
+    EXPECT_EQ(edit.right - edit.left, 145);
+    EXPECT_FALSE(IsWindowVisible(window->c.panelRight));
+    EXPECT_EQ(GetText(window->Handle()), kMainCaption);
+    EXPECT_EQ(GetFocus(), GetWindow(window->c.edit1, GW_CHILD)) << "the server box holds the focus";
+    EXPECT_EQ(ImageButtonHint(window->c.speedButtonTxt), u"Получить список серверов из текстового файла");
+    EXPECT_EQ(ImageButtonHint(window->c.speedButtonAd), u"Получить список серверов из Active Directory");
+}
+
+TEST_F(MainWindowTest, WindowKeepsItsMinimumOuterSize) {
+    Open();
+    SetWindowPos(window->Handle(), nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    MINMAXINFO mmi{};
+    SendMessageW(window->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    EXPECT_EQ(mmi.ptMinTrackSize.x, 720);
+    EXPECT_EQ(mmi.ptMinTrackSize.y, 520);
+}
+
+TEST_F(MainWindowTest, ColumnsKeepTheirLimitsWhenWidenedAndDragged) {
+    Open();
+    HWND list = window->listView1.Handle();
+    const auto widths = [&] {
+        std::vector<int> w;
+        for (int i = 0; i < 6; ++i) w.push_back(ListView_GetColumnWidth(list, i));
+        return w;
+    };
+    EXPECT_EQ(widths(), (std::vector<int>{30, 150, 120, 100, 120, 95}));
+    SetWindowPos(window->Handle(), nullptr, 0, 0, 1400, 700, SWP_NOMOVE | SWP_NOZORDER);
+    PumpMessages();
+    EXPECT_EQ(widths(), (std::vector<int>{30, 150, 120, 100, 120, 95})) << "space left over stays empty";
+
+    // Dragging a divider goes through the header's item change.
+    HWND header = ListView_GetHeader(list);
+    const auto drag = [&](int column, int width) {
+        HDITEMW item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = width;
+        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+        PumpMessages();
+        return ListView_GetColumnWidth(list, column);
+    };
+    EXPECT_EQ(drag(0, 80), 30);
+    EXPECT_EQ(drag(1, 10), 150);
+    EXPECT_EQ(drag(3, 300), 100);
+    EXPECT_EQ(drag(5, 20), 95);
+    EXPECT_EQ(drag(4, 110), 110);
+    EXPECT_EQ(drag(4, 300), 120);
+    EXPECT_EQ(drag(4, 50), 100);
+
+    HWND processes = window->listView3.Handle();
+    HWND pheader = ListView_GetHeader(processes);
+    const auto pdrag = [&](int column, int width) {
+        HDITEMW item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = width;
+        SendMessageW(pheader, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+        PumpMessages();
+        return ListView_GetColumnWidth(processes, column);
+    };
+    EXPECT_EQ(pdrag(0, 10), 65);
+    EXPECT_EQ(pdrag(0, 400), 400);
+    EXPECT_EQ(pdrag(1, 100), 140);
+    EXPECT_EQ(pdrag(2, 5), 5);
+}
+
+TEST_F(MainWindowTest, GetDataFillsRowsAndCounters) {
+    wts.servers[u"TS01"].sessions = {
+        S(3, 0, u"ivanov", u"PC-3", IPv4(10, 0, 0, 5), u"RDP-Tcp#1"),
+        S(0, 0, u"", u"", std::nullopt, u"Services"),
+        S(4, 4, u"Петров", u"ноут", std::nullopt, u"RDP-Tcp#2"),
+        S(0xFFFFFFFFu, 0, u"max", u"", IPv4(255, 0, 0, 255), u"RDP-Tcp#3"),
+    };
+    Open();
+    GetData(u"TS01");
+    HWND list = window->listView1.Handle();
+    ASSERT_EQ(ListView_GetItemCount(list), 3);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"3", u"4", u"4294967295"}));
+    EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"ivanov", u"Петров", u"max"}));
+    EXPECT_EQ(ColumnTexts(list, 2), (Texts{u"PC-3", u"ноут", u""}));
+    EXPECT_EQ(ColumnTexts(list, 3), (Texts{u"10.0.0.5", u"", u"255.0.0.255"}));
+    EXPECT_EQ(ColumnTexts(list, 4), (Texts{u"Active", u"Disconnected", u"Active"}));
+    EXPECT_EQ(ColumnTexts(list, 5), (Texts{u"RDP-Tcp#1", u"RDP-Tcp#2", u"RDP-Tcp#3"}));
+    EXPECT_EQ(GetText(window->c.label16), u"3");
+    EXPECT_EQ(GetText(window->c.label14), u"2");
+    EXPECT_EQ(window->listedServer, u"TS01");
+    EXPECT_EQ(GetFocus(), list);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A second Get data replaces the rows and recomputes the counters.
+    wts.servers[u"TS01"].sessions.pop_back();
+    GetData(u"TS01");
+    EXPECT_EQ(ListView_GetItemCount(list), 2);
+    EXPECT_EQ(GetText(window->c.label16), u"2");
+    EXPECT_EQ(GetText(window->c.label14), u"1");
+    EXPECT_EQ(wts.opened, wts.closed);
+}
+
+TEST_F(MainWindowTest, EmptyServerBoxOnlyShowsTheMessage) {
+    wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
+    Open();
+    GetData(u"TS01");
+    ListView_SetItemState(window->listView1.Handle(), 0, LVIS_SELECTED, LVIS_SELECTED);
+    GetData(u"");
+    EXPECT_EQ(dialogs.messages, (Texts{u"Вы не указали сервер!"}));
+    EXPECT_EQ(ListView_GetItemCount(window->listView1.Handle()), 1);
+    EXPECT_EQ(GetText(window->c.label16), u"1");
+    EXPECT_EQ(window->listedServer, u"TS01");
+    EXPECT_EQ(window->ordering.sortedColumn, -1);
+
+    // Blanks are a name: passed unchanged.
+    GetData(u"  ");
+    EXPECT_EQ(window->listedServer, u"  ");
+    EXPECT_EQ(wts.calls.back(), "enumerate   ");
+}
+
+TEST_F(MainWindowTest, FailedEnumerationEmptiesTheListAndSaysWhy) {
+    wts.servers[u"TS01"].sessions = {S(1, 0, u"a"), S(2, 0, u"b")};
+    wts.servers[u"DENIED"].enumerateError = 5;
+    Open();
+    GetData(u"TS01");
+    GetData(u"DENIED");
+    EXPECT_EQ(ListView_GetItemCount(window->listView1.Handle()), 0);
+    EXPECT_EQ(GetText(window->c.label16), u"0");
+    EXPECT_EQ(GetText(window->c.label14), u"0");
+    EXPECT_EQ(window->listedServer, u"DENIED");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find(u"DENIED"), std::u16string::npos);
+    EXPECT_NE(dialogs.messages[0].find(u"Системная ошибка 5."), std::u16string::npos);
+
+    // A server whose sessions all lack a user name is no failure.
+    wts.servers[u"EMPTY"].sessions = {S(0, 0, u""), S(65536, 6, u"")};
+    GetData(u"EMPTY");
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(GetText(window->c.label16), u"0");
+}
+
+TEST_F(MainWindowTest, OrderingByColumnClicks) {
+    wts.servers[u"TS01"].sessions = {
+        S(2, 5, u"anna", u"", std::nullopt, u"x"),
+        S(10, 5, u"Boris", u"b", std::nullopt, u"y"),
+        S(9, 55, u"ANNA2", u"a", std::nullopt, u"z"),
+    };
+    Open();
+    HWND list = window->listView1.Handle();
+    GetData(u"TS01");
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"2", u"10", u"9"}));
+    ClickHeader(list, 0);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"10", u"2", u"9"}));
+    ClickHeader(list, 0);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"9", u"2", u"10"}));
+    ClickHeader(list, 0);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"10", u"2", u"9"}));
+    ClickHeader(list, 1);
+    EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"anna", u"ANNA2", u"Boris"}));
+    ClickHeader(list, 2);  // empty cell first ascending
+    EXPECT_EQ(ColumnTexts(list, 2), (Texts{u"", u"a", u"b"}));
+    ClickHeader(list, 2);
+    EXPECT_EQ(ColumnTexts(list, 2), (Texts{u"b", u"a", u""}));
+    ClickHeader(list, 4);  // Idle before Unknown
+    EXPECT_EQ(ColumnTexts(list, 4), (Texts{u"Idle", u"Idle", u"Unknown"}));
+
+    // Get data keeps the enumeration order although the list still orders automatically.
+    GetData(u"TS01");
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"2", u"10", u"9"}));
+}
+
+TEST_F(MainWindowTest, CyrillicCapitalsOrderBeforeSmallLetters) {
+    wts.servers[u"TS01"].sessions = {S(1, 0, u"борис"), S(2, 0, u"анна"), S(3, 0, u"Анна"), S(4, 0, u"Борис")};
+    Open();
+    GetData(u"TS01");
+    ClickHeader(window->listView1.Handle(), 1);
+    EXPECT_EQ(ColumnTexts(window->listView1.Handle(), 1), (Texts{u"Анна", u"Борис", u"анна", u"борис"}));
+}
+
+TEST_F(MainWindowTest, OrderingStateIsSharedByBothLists) {
+    Open();
+    HWND sessions = window->listView1.Handle();
+    HWND processes = window->listView3.Handle();
+    ShowWindow(window->c.panelRight, SW_SHOW);  // as the process panel's commands open it
+    SetWindowPos(window->Handle(), nullptr, 0, 0, 900, 558, SWP_NOMOVE | SWP_NOZORDER);
+    PumpMessages();
+    // Before the first Get data the ordering column is 0: the first click on it orders descending.
+    ClickHeader(processes, 0);
+    EXPECT_EQ(window->ordering.sortedColumn, 0);
+    EXPECT_TRUE(window->ordering.descending);
+    ClickHeader(sessions, 2);
+    EXPECT_EQ(window->ordering.sortedColumn, 2);
+    EXPECT_FALSE(window->ordering.descending);
+    ClickHeader(processes, 2);  // same column number in the other list: reversed
+    EXPECT_EQ(window->ordering.sortedColumn, 2);
+    EXPECT_TRUE(window->ordering.descending);
+}
+
+TEST_F(MainWindowTest, DraggedColumnKeepsItsNumber) {
+    wts.servers[u"TS01"].sessions = {S(2, 0, u"b"), S(10, 0, u"c"), S(9, 0, u"a")};
+    Open();
+    HWND list = window->listView1.Handle();
+    GetData(u"TS01");
+    int order[6] = {1, 0, 2, 3, 4, 5};  // "Учетная запись" dragged to the first position
+    ListView_SetColumnOrderArray(list, 6, order);
+    ClickHeader(list, 0);  // now shows the user names
+    EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"a", u"b", u"c"}));
+    ClickHeader(list, 1);  // "ID", now second
+    EXPECT_EQ(window->ordering.sortedColumn, 0);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"10", u"2", u"9"}));
+}
+
+TEST_F(MainWindowTest, SelectionMovesWithTheRows) {
+    wts.servers[u"TS01"].sessions = {S(3, 0, u"c"), S(1, 0, u"a"), S(2, 0, u"b")};
+    Open();
+    HWND list = window->listView1.Handle();
+    GetData(u"TS01");
+    Select(list, {0});  // session 3
+    ClickHeader(list, 1);
+    EXPECT_EQ(window->listView1.SelectedIndices(), (std::vector<int>{2}));
+    EXPECT_EQ(CellText(list, 2, 0), u"3");
+}
+
+COLORREF PixelOfRow(HWND list, int row) {
+    RECT rc{};
+    ListView_GetItemRect(list, row, &rc, LVIR_LABEL);
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateWindow(list);
+    HDC dc = GetDC(list);
+    // A point of the text cell's background, right of any text.
+    const COLORREF c = GetPixel(dc, rc.right - 3, (rc.top + rc.bottom) / 2);
+    ReleaseDC(list, dc);
+    return c;
+}
+
+TEST_F(MainWindowTest, SelectedAndFocusedRowsArePaintedLightBlue) {
+    wts.servers[u"TS01"].sessions = {S(1, 0, u"a"), S(2, 0, u"b"), S(3, 0, u"c")};
+    Open();
+    HWND list = window->listView1.Handle();
+    GetData(u"TS01");
+    SetFocus(window->c.button1);  // the system's own highlight is hidden without the focus
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, 1, LVIS_FOCUSED, LVIS_FOCUSED);
+    const COLORREF blue = RGB(166, 202, 240);
+    EXPECT_EQ(window->ListView1CustomDrawItem(0), blue);
+    EXPECT_EQ(window->ListView1CustomDrawItem(1), blue);
+    EXPECT_EQ(window->ListView1CustomDrawItem(2), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(PixelOfRow(list, 0), blue);
+    EXPECT_EQ(PixelOfRow(list, 1), blue);
+    EXPECT_EQ(PixelOfRow(list, 2), GetSysColor(COLOR_WINDOW));
+}
+
+TEST_F(MainWindowTest, SessionNotificationRegistrationIsUndoneOnlyWhenMade) {
+    Open();
+    EXPECT_TRUE(window->registeredSessionNotification);
+    DestroyWindow(window->Handle());
+    EXPECT_EQ(wts.notifications, (std::vector<std::string>{"register", "unregister"}));
+
+    wts.notifications.clear();
+    wts.registrationSucceeds = false;
+    Open();
+    EXPECT_FALSE(window->registeredSessionNotification);
+    DestroyWindow(window->Handle());
+    EXPECT_EQ(wts.notifications, (std::vector<std::string>{"register"}));
+}
+
+TEST_F(MainWindowTest, FooterLinkOpensTheMakersAddressAndShowsTheHand) {
+    Open();
+    SendMessageW(window->c.label2, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(window->handCursor);
+    SendMessageW(window->c.label2, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(window->handCursor);
+    SendMessageW(window->c.panel2, WM_COMMAND, MAKEWPARAM(kIdLabel2, STN_CLICKED), reinterpret_cast<LPARAM>(window->c.label2));
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].file, kMakerAddress);
+    EXPECT_EQ(shell.calls[0].show, SW_SHOWNOACTIVATE);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
+    Open();
+    HWND edit = GetWindow(window->c.edit1, GW_CHILD);
+    std::vector<HWND> seen;
+    HWND at = window->listView1.Handle();
+    for (int i = 0; i < 5; ++i) {
+        seen.push_back(at);
+        at = GetNextDlgTabItem(window->Handle(), at, FALSE);
+    }
+    EXPECT_EQ(seen[1], window->c.btnGetAll);
+    EXPECT_EQ(seen[2], window->c.btnCloseAll);
+    EXPECT_EQ(seen[3], window->c.button1);
+    EXPECT_TRUE(seen[4] == window->c.edit1 || seen[4] == edit);
+    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[4], FALSE), window->listView1.Handle());
+}
+
+}  // namespace
+}  // namespace tarvenix::testing

@@ -1,0 +1,111 @@
+// Fakes of the platform services and a fixture that builds the real main
+// window around them, for in-process window tests under Wine.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/ansi_tables.h"
+#include "app/main_window.h"
+#include "app/services.h"
+#include "tests/common/fake_terminal_services.h"
+
+namespace tarvenix::testing {
+
+class FakeDialogs final : public Dialogs {
+public:
+    std::vector<std::u16string> messages;  // plain messages, in order
+    std::vector<std::u16string> questions;
+    std::vector<std::u16string> errors;
+    std::deque<bool> answers;  // Confirm answers; Yes when empty
+    std::vector<OpenFileRequest> openRequests;
+    std::deque<std::optional<std::u16string>> openAnswers;  // Cancel when empty
+
+    void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
+    bool Confirm(const std::u16string& text) override {
+        questions.push_back(text);
+        if (answers.empty()) return true;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void ShowError(const std::u16string& text) override { errors.push_back(text); }
+    std::optional<std::u16string> OpenFile(const OpenFileRequest& request) override {
+        openRequests.push_back(request);
+        if (openAnswers.empty()) return std::nullopt;
+        auto a = openAnswers.front();
+        openAnswers.pop_front();
+        return a;
+    }
+};
+
+class FakeShell final : public Shell {
+public:
+    struct Call {
+        std::u16string file, parameters;
+        int show;
+    };
+    std::vector<Call> calls;
+    std::uint32_t result = 0;
+    std::uint32_t Execute(const std::u16string& file, const std::u16string& parameters, int show) override {
+        calls.push_back({file, parameters, show});
+        return result;
+    }
+};
+
+class FakeErrorTexts final : public ErrorTexts {
+public:
+    std::u16string Describe(std::uint32_t code) override { return u"Системная ошибка " + DecimalU32(code) + u"."; }
+};
+
+// A temporary application directory, removed with its files afterwards.
+class TempDirectory {
+public:
+    TempDirectory();
+    ~TempDirectory();
+    const std::filesystem::path& Path() const { return path_; }
+    std::u16string WithSeparator() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds the window (FormCreate) and shows it (FormShow).
+    void Open();
+
+    // Messages and commands as the user makes them.
+    void Command(int id);
+    void GetData(const std::u16string& server);
+    void ClickHeader(HWND list, int displayPosition);
+    void Select(HWND list, const std::vector<int>& rows);
+    void PumpMessages();
+
+    std::vector<std::u16string> ColumnTexts(HWND list, int column);
+    std::u16string CellText(HWND list, int row, int column);
+    RECT ChildRect(HWND control);  // relative to its parent
+
+    FakeTerminalServices wts;
+    FakeDialogs dialogs;
+    FakeShell shell;
+    FakeErrorTexts errorTexts;
+    std::unique_ptr<AnsiCodePage> ansi = MakeTableCodePage(1251);
+    TempDirectory appDir;
+    Services services;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace tarvenix::testing
