@@ -1,0 +1,238 @@
+#include "farm_model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <initializer_list>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+namespace farm {
+namespace {
+
+using nlohmann::json;
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw std::runtime_error(where + ": " + what);
+}
+
+// Every object is read strictly: a misspelt key is an error, not a silent default.
+void CheckKeys(const json& object, const std::string& where, std::initializer_list<const char*> allowed) {
+    if (!object.is_object()) Fail(where, "expected an object");
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (it.key() == "comment") continue;
+        bool known = false;
+        for (const char* key : allowed) known = known || it.key() == key;
+        if (!known) Fail(where + "." + it.key(), "unknown key");
+    }
+}
+
+DWORD ToU32(const json& value, const std::string& where) {
+    if (value.is_number_unsigned()) {
+        const auto v = value.get<std::uint64_t>();
+        if (v <= 0xFFFFFFFFull) return static_cast<DWORD>(v);
+    } else if (value.is_number_integer() && value.get<std::int64_t>() >= 0) {
+        const auto v = value.get<std::int64_t>();
+        if (v <= 0xFFFFFFFFll) return static_cast<DWORD>(v);
+    }
+    Fail(where, "expected an integer 0..4294967295");
+}
+
+DWORD U32(const json& object, const char* key, const std::string& where, DWORD fallback) {
+    auto it = object.find(key);
+    if (it == object.end()) return fallback;
+    return ToU32(*it, where + "." + key);
+}
+
+DWORD RequiredU32(const json& object, const char* key, const std::string& where) {
+    if (!object.contains(key)) Fail(where + "." + key, "required");
+    return ToU32(object.at(key), where + "." + key);
+}
+
+// A text; null reads as the empty text.
+std::wstring Text(const json& object, const char* key, const std::string& where) {
+    auto it = object.find(key);
+    if (it == object.end() || it->is_null()) return {};
+    if (!it->is_string()) Fail(where + "." + key, "expected a string or null");
+    return Utf8ToWide(it->get<std::string>());
+}
+
+bool Flag(const json& object, const char* key, const std::string& where) {
+    auto it = object.find(key);
+    if (it == object.end()) return false;
+    if (!it->is_boolean()) Fail(where + "." + key, "expected true or false");
+    return it->get<bool>();
+}
+
+const json& Array(const json& object, const char* key, const std::string& where) {
+    static const json kEmpty = json::array();
+    auto it = object.find(key);
+    if (it == object.end()) return kEmpty;
+    if (!it->is_array()) Fail(where + "." + key, "expected an array");
+    return *it;
+}
+
+std::string Index(const std::string& where, const char* key, std::size_t i) {
+    return where + "." + key + "[" + std::to_string(i) + "]";
+}
+
+void ReadIPv4(const std::string& text, const std::string& where, Session& s) {
+    unsigned parts[4];
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) != 4 ||
+        std::any_of(std::begin(parts), std::end(parts), [](unsigned p) { return p > 255; }))
+        Fail(where, "expected dotted IPv4 text a.b.c.d");
+    s.family = 2;  // AF_INET: the address sits in bytes 2..5
+    for (int i = 0; i < 4; ++i) s.address[2 + i] = static_cast<BYTE>(parts[i]);
+}
+
+void ReadAddress(const json& address, const std::string& where, Session& s) {
+    CheckKeys(address, where, {"family", "bytes"});
+    s.family = RequiredU32(address, "family", where);
+    const json& bytes = Array(address, "bytes", where);
+    if (bytes.size() > s.address.size()) Fail(where + ".bytes", "at most 20 bytes");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const DWORD b = ToU32(bytes[i], where + ".bytes[" + std::to_string(i) + "]");
+        if (b > 255) Fail(where + ".bytes[" + std::to_string(i) + "]", "expected 0..255");
+        s.address[i] = static_cast<BYTE>(b);
+    }
+}
+
+DWORD FailingClass(const json& entry, const std::string& where) {
+    if (entry.is_string()) {
+        static const std::pair<const char*, DWORD> kNames[] = {
+            {"user", 5}, {"domain", 7}, {"winstation", 6}, {"client", 10}, {"address", 14},
+        };
+        for (const auto& [name, infoClass] : kNames)
+            if (entry.get<std::string>() == name) return infoClass;
+        Fail(where, "expected user, domain, winstation, client, address or a class number");
+    }
+    return ToU32(entry, where);
+}
+
+Session ReadSession(const json& j, const std::string& where) {
+    CheckKeys(j, where, {"id", "state", "user", "client", "winstation", "domain", "ipv4", "address", "fail",
+                         "query_error", "logoff_error", "message_error", "message_response"});
+    Session s;
+    s.id = RequiredU32(j, "id", where);
+    s.state = U32(j, "state", where, 0);
+    s.user = Text(j, "user", where);
+    s.client = Text(j, "client", where);
+    s.winStation = Text(j, "winstation", where);
+    s.domain = Text(j, "domain", where);
+    if (j.contains("ipv4") && j.contains("address")) Fail(where, "give either ipv4 or address, not both");
+    if (j.contains("ipv4")) {
+        if (!j["ipv4"].is_string()) Fail(where + ".ipv4", "expected a string");
+        ReadIPv4(j["ipv4"].get<std::string>(), where + ".ipv4", s);
+    } else if (j.contains("address") && !j["address"].is_null()) {
+        ReadAddress(j["address"], where + ".address", s);
+    }
+    const json& fail = Array(j, "fail", where);
+    for (std::size_t i = 0; i < fail.size(); ++i) s.failingClasses.push_back(FailingClass(fail[i], Index(where, "fail", i)));
+    s.queryError = U32(j, "query_error", where, ERROR_ACCESS_DENIED);
+    s.logoffError = U32(j, "logoff_error", where, 0);
+    s.messageError = U32(j, "message_error", where, 0);
+    s.messageResponse = U32(j, "message_response", where, IDOK);
+    return s;
+}
+
+Process ReadProcess(const json& j, const std::string& where) {
+    CheckKeys(j, where, {"session", "pid", "name", "terminate_error"});
+    Process p;
+    p.session = RequiredU32(j, "session", where);
+    p.pid = RequiredU32(j, "pid", where);
+    auto name = j.find("name");
+    if (name != j.end() && !name->is_null()) {
+        if (!name->is_string()) Fail(where + ".name", "expected a string or null");
+        p.name = Utf8ToWide(name->get<std::string>());
+    }
+    p.terminateError = U32(j, "terminate_error", where, 0);
+    return p;
+}
+
+Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreachableDelay) {
+    CheckKeys(j, where, {"name", "latency_ms", "unreachable", "unreachable_delay_ms", "enumerate_error",
+                         "process_enumerate_error", "logoff_error", "message_error", "terminate_error", "sessions",
+                         "processes"});
+    Server s;
+    if (!j.contains("name") || !j["name"].is_string()) Fail(where + ".name", "required string");
+    s.name = Text(j, "name", where);
+    s.latencyMs = U32(j, "latency_ms", where, 0);
+    s.unreachable = Flag(j, "unreachable", where);
+    s.unreachableDelayMs = U32(j, "unreachable_delay_ms", where, defaultUnreachableDelay);
+    s.enumerateError = U32(j, "enumerate_error", where, 0);
+    s.processEnumerateError = U32(j, "process_enumerate_error", where, 0);
+    s.logoffError = U32(j, "logoff_error", where, 0);
+    s.messageError = U32(j, "message_error", where, 0);
+    s.terminateError = U32(j, "terminate_error", where, 0);
+    const json& sessions = Array(j, "sessions", where);
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        Session session = ReadSession(sessions[i], Index(where, "sessions", i));
+        if (s.FindSession(session.id)) Fail(Index(where, "sessions", i) + ".id", "duplicate session ID");
+        s.sessions.push_back(std::move(session));
+    }
+    const json& processes = Array(j, "processes", where);
+    for (std::size_t i = 0; i < processes.size(); ++i) {
+        Process process = ReadProcess(processes[i], Index(where, "processes", i));
+        if (s.FindProcess(process.pid)) Fail(Index(where, "processes", i) + ".pid", "duplicate process ID");
+        s.processes.push_back(std::move(process));
+    }
+    return s;
+}
+
+}  // namespace
+
+Session* Server::FindSession(DWORD id) {
+    for (Session& s : sessions)
+        if (s.id == id) return &s;
+    return nullptr;
+}
+
+Process* Server::FindProcess(DWORD pid) {
+    for (Process& p : processes)
+        if (p.pid == pid) return &p;
+    return nullptr;
+}
+
+Server* Farm::FindServer(const std::wstring& name) {
+    for (Server& s : servers)
+        if (SameHostName(s.name, name)) return &s;
+    return nullptr;
+}
+
+bool SameHostName(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return a.empty() && b.empty();
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::wstring Utf8ToWide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+Farm ParseFarm(const std::string& utf8Json) {
+    json root;
+    try {
+        root = json::parse(utf8Json);
+    } catch (const json::parse_error& e) {
+        throw std::runtime_error(std::string("not valid JSON: ") + e.what());
+    }
+    CheckKeys(root, "farm", {"servers", "unknown_server_delay_ms", "notification_error"});
+    Farm farm;
+    farm.unknownServerDelayMs = U32(root, "unknown_server_delay_ms", "farm", 0);
+    farm.notificationError = U32(root, "notification_error", "farm", 0);
+    if (!root.contains("servers")) Fail("farm.servers", "required");
+    const json& servers = Array(root, "servers", "farm");
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        Server server = ReadServer(servers[i], Index("farm", "servers", i), farm.unknownServerDelayMs);
+        if (farm.FindServer(server.name)) Fail(Index("farm", "servers", i) + ".name", "duplicate server name");
+        farm.servers.push_back(std::move(server));
+    }
+    return farm;
+}
+
+}  // namespace farm

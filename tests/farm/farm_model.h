@@ -1,0 +1,71 @@
+// The simulated terminal-server farm: the in-memory model the wtsapi32 double
+// serves, and the reader of its JSON description (format: tests/farm/README.md).
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace farm {
+
+struct Session {
+    DWORD id = 0;
+    DWORD state = 0;  // WTS_CONNECTSTATE_CLASS, any value
+    std::wstring user;
+    std::wstring client;
+    std::wstring winStation;
+    std::wstring domain;
+    DWORD family = 0;  // WTS_CLIENT_ADDRESS.AddressFamily; 0 = no address
+    std::array<BYTE, 20> address{};
+    std::vector<DWORD> failingClasses;  // info classes whose query fails
+    DWORD queryError = ERROR_ACCESS_DENIED;
+    DWORD logoffError = 0;
+    DWORD messageError = 0;
+    DWORD messageResponse = IDOK;  // answer when the caller waits
+};
+
+struct Process {
+    DWORD session = 0;
+    DWORD pid = 0;
+    std::optional<std::wstring> name;
+    DWORD terminateError = 0;
+};
+
+struct Server {
+    std::wstring name;
+    DWORD latencyMs = 0;
+    bool unreachable = false;
+    DWORD unreachableDelayMs = 0;
+    DWORD enumerateError = 0;
+    DWORD processEnumerateError = 0;
+    DWORD logoffError = 0;
+    DWORD messageError = 0;
+    DWORD terminateError = 0;
+    std::vector<Session> sessions;
+    std::vector<Process> processes;
+
+    Session* FindSession(DWORD id);
+    Process* FindProcess(DWORD pid);
+};
+
+struct Farm {
+    DWORD unknownServerDelayMs = 0;
+    DWORD notificationError = 0;
+    std::vector<Server> servers;
+
+    // Host names compare case-insensitively; "" is the local machine.
+    Server* FindServer(const std::wstring& name);
+};
+
+// Reads a farm description. Throws std::runtime_error naming the offending
+// place ("servers[1].sessions[0].state: ...") on malformed input.
+Farm ParseFarm(const std::string& utf8Json);
+
+std::wstring Utf8ToWide(const std::string& utf8);
+bool SameHostName(const std::wstring& a, const std::wstring& b);
+
+}  // namespace farm

@@ -1,0 +1,656 @@
+// wtsapi32.dll of our own: a simulated terminal-server farm for the tests and
+// the demo. It serves the farm described in a JSON file and writes every call
+// it receives to an action log. Formats: tests/farm/README.md.
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include <cstring>
+#include <exception>
+#include <map>
+#include <set>
+#include <string>
+
+#include "action_log.h"
+#include "farm_model.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+extern "C" {
+int __stdcall TarvenixFarmDouble(void);
+BOOL __stdcall TarvenixFarmLoad(const wchar_t* farmJsonPath, const wchar_t* actionLogPath);
+LONG __stdcall TarvenixFarmOpenHandles(void);
+LONG __stdcall TarvenixFarmHandlesOpened(void);
+LONG __stdcall TarvenixFarmOutstandingBuffers(void);
+}
+
+namespace {
+
+using farm::LogLine;
+
+// Handles carry a tag, the load generation and their number, so that a handle
+// from an earlier load or a value the double never issued is recognised.
+constexpr std::uint64_t kHandleTag = 0x7A4Full << 48;
+constexpr DWORD kSessionNotFound = 7022;  // ERROR_CTX_WINSTATION_NOT_FOUND
+
+static_assert(sizeof(WTS_CONNECTSTATE_CLASS) == sizeof(DWORD), "state is written as a DWORD");
+
+struct HandleEntry {
+    std::wstring server;
+    bool open = true;
+};
+
+struct BufferEntry {
+    DWORD generation = 0;
+    DWORD number = 0;
+    const char* kind = "";
+};
+
+struct State {
+    SRWLOCK lock = SRWLOCK_INIT;
+    bool loaded = false;
+    DWORD generation = 0;
+    farm::Farm farm;
+    farm::ActionLog log;
+    std::map<DWORD, HandleEntry> handles;  // this generation's, by number
+    DWORD nextHandle = 1;
+    LONG opened = 0;
+    LONG closed = 0;
+    std::map<void*, BufferEntry> buffers;  // every generation's
+    DWORD nextBuffer = 1;
+    std::set<HWND> registrations;
+};
+
+// Never destroyed: a call arriving during process shutdown still finds it.
+State& G() {
+    static State* state = new State;
+    return *state;
+}
+
+class Lock {
+public:
+    Lock() { AcquireSRWLockExclusive(&G().lock); }
+    ~Lock() { ReleaseSRWLockExclusive(&G().lock); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+};
+
+// ---- paths -----------------------------------------------------------------
+
+std::wstring ModuleDirectory() {
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path.data(),
+                                       static_cast<DWORD>(path.size()));
+    path.resize(n);
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring Environment(const wchar_t* name) {
+    std::wstring value(32768, L'\0');
+    const DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    value.resize(n < value.size() ? n : 0);
+    return value;
+}
+
+// A Unix path (as scripts under Wine naturally give) becomes the DOS path Wine maps it to.
+std::wstring DosPath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    using ToDos = WCHAR*(CDECL*)(LPCSTR);
+    auto toDos = reinterpret_cast<ToDos>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (toDos) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string unix(static_cast<std::size_t>(n), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, unix.data(), n, nullptr, nullptr);
+        if (WCHAR* dos = toDos(unix.c_str())) {
+            std::wstring result(dos);
+            HeapFree(GetProcessHeap(), 0, dos);
+            return result;
+        }
+    }
+    std::wstring result = L"Z:" + path;
+    for (wchar_t& c : result)
+        if (c == L'/') c = L'\\';
+    return result;
+}
+
+std::wstring ResolvePath(const wchar_t* given, const wchar_t* variable, const wchar_t* fileName) {
+    if (given && *given) return DosPath(given);
+    std::wstring fromEnvironment = Environment(variable);
+    if (!fromEnvironment.empty()) return DosPath(fromEnvironment);
+    return ModuleDirectory() + fileName;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& content, DWORD& error) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    content.clear();
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) content.append(buffer, got);
+    if (!ok) error = GetLastError();
+    CloseHandle(file);
+    return ok;
+}
+
+// ---- loading ---------------------------------------------------------------
+
+BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mode) {
+    State& s = G();
+    const std::wstring farmFile = ResolvePath(farmPath, L"TARVENIX_FARM", L"farm.json");
+    const std::wstring logFile = ResolvePath(logPath, L"TARVENIX_FARM_LOG", L"farm-actions.log");
+    s.loaded = true;
+    ++s.generation;
+    s.handles.clear();
+    s.nextHandle = 1;
+    s.opened = 0;
+    s.closed = 0;
+    s.nextBuffer = 1;
+    s.registrations.clear();
+    s.farm = farm::Farm();
+
+    const bool logOpen = s.log.Open(logFile);
+    const DWORD logError = logOpen ? 0 : GetLastError();
+    DWORD error = 0;
+    std::string reason;
+    std::string json;
+    if (!ReadWholeFile(farmFile, json, error)) {
+        reason = "cannot read the farm file";
+    } else {
+        try {
+            s.farm = farm::ParseFarm(json);
+        } catch (const std::exception& e) {
+            error = ERROR_INVALID_DATA;
+            reason = e.what();
+        }
+    }
+    if (error == 0 && !logOpen) {
+        error = logError;
+        reason = "cannot create the action log";
+    }
+    LogLine line("TarvenixFarmLoad");
+    line.Text("farm", farmFile).Text("log", logFile).Field("mode", mode);
+    if (error == 0) {
+        line.Number("result", 1).Number("servers", s.farm.servers.size());
+    } else {
+        line.Number("result", 0).Number("error", error).Text("reason", farm::Utf8ToWide(reason));
+    }
+    s.log.Write(line);
+    if (error != 0) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void EnsureLoaded() {
+    if (!G().loaded) LoadLocked(nullptr, nullptr, "lazy");
+}
+
+// ---- one call --------------------------------------------------------------
+
+// Collects the call's log line; on success the caller's last error is kept.
+class Call {
+public:
+    explicit Call(const char* function) : line_(function), entryError_(GetLastError()) {}
+    LogLine& Line() { return line_; }
+    BOOL Fail(DWORD error) {
+        line_.Number("result", 0).Number("error", error);
+        G().log.Write(line_);
+        SetLastError(error);
+        return FALSE;
+    }
+    LogLine& Succeed() { return line_.Number("result", 1); }
+    BOOL Done() {
+        G().log.Write(line_);
+        SetLastError(entryError_);
+        return TRUE;
+    }
+
+private:
+    LogLine line_;
+    DWORD entryError_;
+};
+
+// What a server handle refers to.
+struct Target {
+    bool usable = false;             // open handle of this load, or NULL (the local machine)
+    std::string number = "0";        // log value of handle=
+    std::wstring server;             // the name it was opened with
+    bool nameKnown = true;
+    bool stale = false;              // issued before the last load
+    bool foreign = false;            // never issued by the double
+    std::uint64_t raw = 0;
+    farm::Server* farmServer = nullptr;  // null: not in the farm
+};
+
+Target Resolve(HANDLE handle) {
+    State& s = G();
+    Target t;
+    t.raw = reinterpret_cast<std::uintptr_t>(handle);
+    if (!handle) {
+        t.usable = true;
+    } else if ((t.raw & 0xFFFF000000000000ull) == kHandleTag) {
+        const DWORD generation = static_cast<DWORD>((t.raw >> 32) & 0xFFFF);
+        const DWORD number = static_cast<DWORD>(t.raw);
+        t.number = std::to_string(number);
+        auto it = s.handles.find(number);
+        if (generation != (s.generation & 0xFFFF)) {
+            t.stale = true;
+            t.nameKnown = false;
+        } else if (it == s.handles.end()) {
+            t.number = "?";
+            t.foreign = true;
+            t.nameKnown = false;
+        } else {
+            t.server = it->second.server;
+            t.usable = it->second.open;
+        }
+    } else {
+        t.number = "?";
+        t.foreign = true;
+        t.nameKnown = false;
+    }
+    if (t.usable) t.farmServer = s.farm.FindServer(t.server);
+    return t;
+}
+
+void Describe(LogLine& line, const Target& t) {
+    if (t.nameKnown)
+        line.Text("server", t.server);
+    else
+        line.Field("server", "?");
+    line.Field("handle", t.number);
+    if (t.stale) line.Field("stale", "1");
+    if (t.foreign) line.Hex("raw", t.raw);
+}
+
+DWORD DelayOf(const Target& t) {
+    if (!t.usable) return 0;
+    if (!t.farmServer) return G().farm.unknownServerDelayMs;
+    if (t.farmServer->unreachable) return t.farmServer->unreachableDelayMs;
+    return t.farmServer->latencyMs;
+}
+
+DWORD Unreachable(const Target& t) {
+    if (!t.usable) return ERROR_INVALID_HANDLE;
+    if (!t.farmServer || t.farmServer->unreachable) return RPC_S_SERVER_UNAVAILABLE;
+    return 0;
+}
+
+// Looks the handle up, sleeps the server's latency (or its unreachable delay)
+// outside the lock, then runs the call under the lock.
+template <typename Body>
+BOOL ServerCall(HANDLE handle, Body&& body) {
+    DWORD delay = 0;
+    {
+        Lock lock;
+        EnsureLoaded();
+        delay = DelayOf(Resolve(handle));
+    }
+    if (delay) Sleep(delay);
+    Lock lock;
+    return body(Resolve(handle));
+}
+
+void* NewBuffer(std::size_t bytes, const char* kind, DWORD& number) {
+    State& s = G();
+    void* p = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes ? bytes : 1);
+    if (!p) return nullptr;
+    number = s.nextBuffer++;
+    s.buffers[p] = BufferEntry{s.generation, number, kind};
+    return p;
+}
+
+// Code units of text to read: up to the first NUL, at most max units, and
+// never into memory that is not readable (the text need not be terminated).
+struct Scan {
+    std::size_t units = 0;
+    bool terminated = false;
+};
+Scan ScanText(const wchar_t* text, std::size_t max) {
+    Scan scan;
+    if (!text) return scan;
+    const auto* at = reinterpret_cast<const BYTE*>(text);
+    while (scan.units < max) {
+        MEMORY_BASIC_INFORMATION info;
+        if (!VirtualQuery(at, &info, sizeof info)) break;
+        constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                    PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+        if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(info.Protect & kReadable))
+            break;
+        const BYTE* end = static_cast<const BYTE*>(info.BaseAddress) + info.RegionSize;
+        while (at + sizeof(wchar_t) <= end && scan.units < max) {
+            wchar_t c;
+            std::memcpy(&c, at, sizeof c);
+            if (c == 0) {
+                scan.terminated = true;
+                return scan;
+            }
+            ++scan.units;
+            at += sizeof(wchar_t);
+        }
+        if (at + sizeof(wchar_t) > end && at < end) break;  // a unit straddling the region's end
+    }
+    return scan;
+}
+
+// A message text as WTSSendMessageW gets it: the text within its byte count
+// (to an embedded NUL), the byte count, and the length to the buffer's NUL.
+void DescribeMessageText(LogLine& line, const char* key, const wchar_t* text, DWORD bytes) {
+    const Scan within = ScanText(text, bytes / sizeof(wchar_t));
+    line.Field(key, farm::EscapeText(text, within.units));
+    line.Number((std::string(key) + "_bytes").c_str(), bytes);
+    const Scan whole = ScanText(text, 1u << 20);
+    if (!text || whole.terminated)
+        line.Number((std::string(key) + "_chars").c_str(), whole.units);
+    else
+        line.Field((std::string(key) + "_chars").c_str(), "unterminated");
+}
+
+}  // namespace
+
+// ---- the wtsapi32 functions ---------------------------------------------------
+
+extern "C" {
+
+HANDLE WINAPI WTSOpenServerW(LPWSTR pServerName) {
+    Call call("WTSOpenServerW");
+    Lock lock;
+    EnsureLoaded();
+    State& s = G();
+    const DWORD number = s.nextHandle++;
+    s.handles[number] = HandleEntry{pServerName ? pServerName : L"", true};
+    ++s.opened;
+    const bool known = s.farm.FindServer(s.handles[number].server) != nullptr;
+    call.Line().Text("server", pServerName).Number("handle", number);
+    call.Succeed().Number("known", known ? 1 : 0);
+    call.Done();
+    return reinterpret_cast<HANDLE>(kHandleTag | (static_cast<std::uint64_t>(s.generation & 0xFFFF) << 32) | number);
+}
+
+VOID WINAPI WTSCloseServer(HANDLE hServer) {
+    Call call("WTSCloseServer");
+    Lock lock;
+    EnsureLoaded();
+    State& s = G();
+    const Target t = Resolve(hServer);
+    Describe(call.Line(), t);
+    if (hServer == nullptr || t.stale) {
+        // Closing the local-machine handle does nothing; a handle of an
+        // earlier load is not counted against this one.
+        call.Succeed();
+        call.Done();
+    } else if (!t.usable) {
+        call.Fail(ERROR_INVALID_HANDLE);
+    } else {
+        s.handles[static_cast<DWORD>(t.raw)].open = false;
+        ++s.closed;
+        call.Succeed();
+        call.Done();
+    }
+}
+
+BOOL WINAPI WTSEnumerateSessionsW(HANDLE hServer, DWORD Reserved, DWORD Version, PWTS_SESSION_INFOW* ppSessionInfo,
+                                  DWORD* pCount) {
+    Call call("WTSEnumerateSessionsW");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        if (!ppSessionInfo || !pCount) return call.Fail(ERROR_INVALID_PARAMETER);
+        *ppSessionInfo = nullptr;
+        *pCount = 0;
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        if (Reserved != 0 || Version != 1) return call.Fail(ERROR_INVALID_PARAMETER);
+        if (DWORD e = t.farmServer->enumerateError) return call.Fail(e);
+
+        const auto& sessions = t.farmServer->sessions;
+        std::size_t bytes = sessions.size() * sizeof(WTS_SESSION_INFOW);
+        for (const farm::Session& session : sessions) bytes += (session.winStation.size() + 1) * sizeof(wchar_t);
+        DWORD number = 0;
+        auto* array = static_cast<WTS_SESSION_INFOW*>(NewBuffer(bytes, "sessions", number));
+        if (!array) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
+        auto* text = reinterpret_cast<wchar_t*>(array + sessions.size());
+        for (std::size_t i = 0; i < sessions.size(); ++i) {
+            array[i].SessionId = sessions[i].id;
+            std::memcpy(&array[i].State, &sessions[i].state, sizeof(DWORD));  // any value, 42 included
+            array[i].pWinStationName = text;
+            std::memcpy(text, sessions[i].winStation.c_str(), (sessions[i].winStation.size() + 1) * sizeof(wchar_t));
+            text += sessions[i].winStation.size() + 1;
+        }
+        *ppSessionInfo = array;
+        *pCount = static_cast<DWORD>(sessions.size());
+        call.Succeed().Number("count", sessions.size()).Number("buffer", number);
+        return call.Done();
+    });
+}
+
+BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INFO_CLASS WTSInfoClass,
+                                        LPWSTR* ppBuffer, DWORD* pBytesReturned) {
+    Call call("WTSQuerySessionInformationW");
+    return ServerCall(hServer, [&](const Target& t) {
+        const DWORD infoClass = static_cast<DWORD>(WTSInfoClass);
+        Describe(call.Line(), t);
+        call.Line().Number("session", SessionId).Number("class", infoClass);
+        if (!ppBuffer || !pBytesReturned) return call.Fail(ERROR_INVALID_PARAMETER);
+        *ppBuffer = nullptr;
+        *pBytesReturned = 0;
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        const farm::Session* session = t.farmServer->FindSession(SessionId);
+        if (!session) return call.Fail(kSessionNotFound);
+
+        const std::wstring* text = nullptr;
+        switch (infoClass) {
+            case WTSUserName: text = &session->user; break;
+            case WTSWinStationName: text = &session->winStation; break;
+            case WTSDomainName: text = &session->domain; break;
+            case WTSClientName: text = &session->client; break;
+            case WTSClientAddress: break;
+            default: return call.Fail(ERROR_INVALID_PARAMETER);
+        }
+        for (DWORD failing : session->failingClasses)
+            if (failing == infoClass) return call.Fail(session->queryError);
+
+        DWORD number = 0;
+        std::size_t bytes = 0;
+        void* buffer = nullptr;
+        if (text) {
+            bytes = (text->size() + 1) * sizeof(wchar_t);
+            buffer = NewBuffer(bytes, "string", number);
+            if (buffer) std::memcpy(buffer, text->c_str(), bytes);
+        } else {
+            bytes = sizeof(WTS_CLIENT_ADDRESS);
+            buffer = NewBuffer(bytes, "address", number);
+            if (buffer) {
+                auto* address = static_cast<WTS_CLIENT_ADDRESS*>(buffer);
+                address->AddressFamily = session->family;
+                std::memcpy(address->Address, session->address.data(), sizeof address->Address);
+            }
+        }
+        if (!buffer) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
+        *ppBuffer = static_cast<LPWSTR>(buffer);
+        *pBytesReturned = static_cast<DWORD>(bytes);
+        call.Succeed().Number("bytes", bytes).Number("buffer", number);
+        return call.Done();
+    });
+}
+
+BOOL WINAPI WTSEnumerateProcessesW(HANDLE hServer, DWORD Reserved, DWORD Version, PWTS_PROCESS_INFOW* ppProcessInfo,
+                                   DWORD* pCount) {
+    Call call("WTSEnumerateProcessesW");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        if (!ppProcessInfo || !pCount) return call.Fail(ERROR_INVALID_PARAMETER);
+        *ppProcessInfo = nullptr;
+        *pCount = 0;
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        if (Reserved != 0 || Version != 1) return call.Fail(ERROR_INVALID_PARAMETER);
+        if (DWORD e = t.farmServer->processEnumerateError) return call.Fail(e);
+
+        const auto& processes = t.farmServer->processes;
+        std::size_t bytes = processes.size() * sizeof(WTS_PROCESS_INFOW);
+        for (const farm::Process& p : processes)
+            if (p.name) bytes += (p.name->size() + 1) * sizeof(wchar_t);
+        DWORD number = 0;
+        auto* array = static_cast<WTS_PROCESS_INFOW*>(NewBuffer(bytes, "processes", number));
+        if (!array) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
+        auto* text = reinterpret_cast<wchar_t*>(array + processes.size());
+        for (std::size_t i = 0; i < processes.size(); ++i) {
+            array[i].SessionId = processes[i].session;
+            array[i].ProcessId = processes[i].pid;
+            array[i].pProcessName = nullptr;
+            array[i].pUserSid = nullptr;
+            if (processes[i].name) {
+                const std::wstring& name = *processes[i].name;
+                array[i].pProcessName = text;
+                std::memcpy(text, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+                text += name.size() + 1;
+            }
+        }
+        *ppProcessInfo = array;
+        *pCount = static_cast<DWORD>(processes.size());
+        call.Succeed().Number("count", processes.size()).Number("buffer", number);
+        return call.Done();
+    });
+}
+
+VOID WINAPI WTSFreeMemory(PVOID pMemory) {
+    Call call("WTSFreeMemory");
+    Lock lock;
+    EnsureLoaded();
+    State& s = G();
+    if (!pMemory) {
+        call.Line().Field("buffer", "0");
+        call.Succeed();
+        call.Done();
+        return;
+    }
+    auto it = s.buffers.find(pMemory);
+    if (it == s.buffers.end()) {
+        // Not a buffer the double handed out, or freed already: left alone.
+        call.Line().Field("buffer", "?").Hex("raw", reinterpret_cast<std::uintptr_t>(pMemory));
+        call.Fail(ERROR_INVALID_PARAMETER);
+        return;
+    }
+    call.Line().Number("buffer", it->second.number).Field("kind", it->second.kind);
+    if (it->second.generation != s.generation) call.Line().Field("stale", "1");
+    s.buffers.erase(it);
+    HeapFree(GetProcessHeap(), 0, pMemory);
+    call.Succeed();
+    call.Done();
+}
+
+BOOL WINAPI WTSLogoffSession(HANDLE hServer, DWORD SessionId, BOOL bWait) {
+    Call call("WTSLogoffSession");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        call.Line().Number("session", SessionId).Number("wait", static_cast<DWORD>(bWait));
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        farm::Server& server = *t.farmServer;
+        if (server.logoffError) return call.Fail(server.logoffError);
+        const farm::Session* session = server.FindSession(SessionId);
+        if (!session) return call.Fail(kSessionNotFound);
+        if (session->logoffError) return call.Fail(session->logoffError);
+        // The session ends, and its processes with it.
+        std::erase_if(server.sessions, [&](const farm::Session& x) { return x.id == SessionId; });
+        std::erase_if(server.processes, [&](const farm::Process& x) { return x.session == SessionId; });
+        call.Succeed();
+        return call.Done();
+    });
+}
+
+BOOL WINAPI WTSSendMessageW(HANDLE hServer, DWORD SessionId, LPWSTR pTitle, DWORD TitleLength, LPWSTR pMessage,
+                            DWORD MessageLength, DWORD Style, DWORD Timeout, DWORD* pResponse, BOOL bWait) {
+    Call call("WTSSendMessageW");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        call.Line().Number("session", SessionId);
+        DescribeMessageText(call.Line(), "title", pTitle, TitleLength);
+        DescribeMessageText(call.Line(), "message", pMessage, MessageLength);
+        call.Line().Number("style", Style).Number("timeout", Timeout).Number("wait", static_cast<DWORD>(bWait));
+        if (!pResponse) return call.Fail(ERROR_INVALID_PARAMETER);
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        if (t.farmServer->messageError) return call.Fail(t.farmServer->messageError);
+        const farm::Session* session = t.farmServer->FindSession(SessionId);
+        if (!session) return call.Fail(kSessionNotFound);
+        if (session->messageError) return call.Fail(session->messageError);
+        *pResponse = bWait ? session->messageResponse : IDASYNC;
+        call.Succeed().Number("response", *pResponse);
+        return call.Done();
+    });
+}
+
+BOOL WINAPI WTSTerminateProcess(HANDLE hServer, DWORD ProcessId, DWORD ExitCode) {
+    Call call("WTSTerminateProcess");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        call.Line().Number("pid", ProcessId).Number("exit", ExitCode);
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        farm::Server& server = *t.farmServer;
+        if (server.terminateError) return call.Fail(server.terminateError);
+        const farm::Process* process = server.FindProcess(ProcessId);
+        if (!process) return call.Fail(ERROR_INVALID_PARAMETER);
+        if (process->terminateError) return call.Fail(process->terminateError);
+        std::erase_if(server.processes, [&](const farm::Process& x) { return x.pid == ProcessId; });
+        call.Succeed();
+        return call.Done();
+    });
+}
+
+BOOL WINAPI WTSRegisterSessionNotification(HWND hWnd, DWORD dwFlags) {
+    Call call("WTSRegisterSessionNotification");
+    Lock lock;
+    EnsureLoaded();
+    State& s = G();
+    call.Line().Hex("hwnd", reinterpret_cast<std::uintptr_t>(hWnd)).Number("flags", dwFlags);
+    if (!IsWindow(hWnd)) return call.Fail(ERROR_INVALID_WINDOW_HANDLE);
+    if (dwFlags != NOTIFY_FOR_THIS_SESSION && dwFlags != NOTIFY_FOR_ALL_SESSIONS)
+        return call.Fail(ERROR_INVALID_PARAMETER);
+    if (s.farm.notificationError) return call.Fail(s.farm.notificationError);
+    s.registrations.insert(hWnd);
+    call.Succeed();
+    return call.Done();
+}
+
+BOOL WINAPI WTSUnRegisterSessionNotification(HWND hWnd) {
+    Call call("WTSUnRegisterSessionNotification");
+    Lock lock;
+    EnsureLoaded();
+    const bool wasRegistered = G().registrations.erase(hWnd) > 0;
+    call.Line().Hex("hwnd", reinterpret_cast<std::uintptr_t>(hWnd));
+    call.Succeed().Number("registered", wasRegistered ? 1 : 0);
+    return call.Done();
+}
+
+// ---- the double's own exports -------------------------------------------------
+
+int __stdcall TarvenixFarmDouble(void) { return 0x7A4F; }
+
+BOOL __stdcall TarvenixFarmLoad(const wchar_t* farmJsonPath, const wchar_t* actionLogPath) {
+    Lock lock;
+    return LoadLocked(farmJsonPath, actionLogPath, "explicit");
+}
+
+LONG __stdcall TarvenixFarmOpenHandles(void) {
+    Lock lock;
+    return G().opened - G().closed;
+}
+
+LONG __stdcall TarvenixFarmHandlesOpened(void) {
+    Lock lock;
+    return G().opened;
+}
+
+LONG __stdcall TarvenixFarmOutstandingBuffers(void) {
+    Lock lock;
+    LONG count = 0;
+    for (const auto& [pointer, entry] : G().buffers)
+        if (entry.generation == G().generation) ++count;
+    return count;
+}
+
+}  // extern "C"

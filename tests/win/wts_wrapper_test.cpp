@@ -1,0 +1,716 @@
+// The wtsapi32 wrapper and the session inventory against the simulated farm
+// (our own wtsapi32.dll, tests/farm). Each test writes a small farm to a
+// temporary folder, loads it into the double and reads the double's action log.
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <initializer_list>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/text.h"
+#include "sessions/session_inventory.h"
+#include "sessions/wts_terminal_services_win.h"
+
+namespace tarvenix {
+namespace {
+
+// ---- the double's own exports ----------------------------------------------
+
+struct FarmDouble {
+    using DoubleFn = int(__stdcall*)();
+    using LoadFn = BOOL(__stdcall*)(const wchar_t*, const wchar_t*);
+    using CountFn = LONG(__stdcall*)();
+    HMODULE module = nullptr;
+    DoubleFn marker = nullptr;
+    LoadFn load = nullptr;
+    CountFn openHandles = nullptr;
+    CountFn handlesOpened = nullptr;
+    CountFn outstandingBuffers = nullptr;
+
+    static const FarmDouble& Get() {
+        static const FarmDouble d = [] {
+            FarmDouble f;
+            f.module = GetModuleHandleW(L"wtsapi32.dll");
+            if (!f.module) return f;
+            auto proc = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(f.module, name)); };
+            f.marker = reinterpret_cast<DoubleFn>(proc("TarvenixFarmDouble"));
+            f.load = reinterpret_cast<LoadFn>(proc("TarvenixFarmLoad"));
+            f.openHandles = reinterpret_cast<CountFn>(proc("TarvenixFarmOpenHandles"));
+            f.handlesOpened = reinterpret_cast<CountFn>(proc("TarvenixFarmHandlesOpened"));
+            f.outstandingBuffers = reinterpret_cast<CountFn>(proc("TarvenixFarmOutstandingBuffers"));
+            return f;
+        }();
+        return d;
+    }
+    bool Complete() const { return marker && load && openHandles && handlesOpened && outstandingBuffers; }
+};
+
+// ---- the action log ----------------------------------------------------------
+
+struct LogEntry {
+    std::string function;
+    std::vector<std::pair<std::string, std::string>> fields;
+
+    // The field's raw (escaped) value, or "(absent)".
+    std::string operator[](const std::string& key) const {
+        for (const auto& [k, v] : fields)
+            if (k == key) return v;
+        return "(absent)";
+    }
+    bool Has(const std::string& key) const { return (*this)[key] != "(absent)"; }
+
+    // The function and those of the usual fields that the line carries.
+    std::string Summary() const {
+        std::string s = function;
+        for (const char* key : {"server", "session", "class", "pid", "kind", "result", "error"})
+            if (Has(key)) s += std::string(" ") + key + "=" + (*this)[key];
+        return s;
+    }
+};
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+        if (at == std::string::npos) return parts;
+        start = at + 1;
+    }
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    CloseHandle(file);
+    return content;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& content) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, content.size());
+}
+
+std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring Wide(const std::string& utf8) { return Wide(Utf8ToUtf16(utf8)); }
+
+std::string Hex(std::uintptr_t value) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(value));
+    return buf;
+}
+
+std::wstring FolderOf(HMODULE module) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L'\\') + 1);
+}
+
+// ---- fixture -------------------------------------------------------------------
+
+class FarmTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const FarmDouble& d = FarmDouble::Get();
+        ASSERT_TRUE(d.module) << "wtsapi32.dll is not loaded";
+        ASSERT_TRUE(d.Complete()) << "wtsapi32.dll is Wine's builtin, not the farm double: run with "
+                                     "WINEDLLOVERRIDES=wtsapi32=n,b";
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = std::wstring(temp) + L"tarvenix-farm-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                  Wide(std::string(info->test_suite_name()) + "." + info->name()) + L"\\";
+        for (wchar_t& c : folder_)
+            if (c == L'/') c = L'_';  // parameterised test names
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        farmPath_ = folder_ + L"farm.json";
+        logPath_ = folder_ + L"actions.log";
+    }
+
+    void TearDown() override {
+        DeleteFileW(farmPath_.c_str());
+        DeleteFileW(logPath_.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    // Writes the farm and loads it; the log starts afresh.
+    void LoadFarm(const std::string& json) {
+        WriteFileBytes(farmPath_, json);
+        ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()))
+            << "farm rejected, error " << GetLastError() << ": " << ReadFileBytes(logPath_);
+    }
+
+    // Every line of the log after the load line.
+    std::vector<LogEntry> Calls() const {
+        std::vector<LogEntry> entries;
+        const std::string text = ReadFileBytes(logPath_);
+        for (const std::string& line : Split(text, '\n')) {
+            if (line.empty()) continue;
+            const std::vector<std::string> parts = Split(line, '\t');
+            LogEntry e;
+            e.function = parts[0];
+            for (std::size_t i = 1; i < parts.size(); ++i) {
+                const std::size_t eq = parts[i].find('=');
+                e.fields.emplace_back(parts[i].substr(0, eq), eq == std::string::npos ? "" : parts[i].substr(eq + 1));
+            }
+            if (e.function != "TarvenixFarmLoad") entries.push_back(std::move(e));
+        }
+        return entries;
+    }
+
+    std::vector<LogEntry> CallsOf(const std::string& function) const {
+        std::vector<LogEntry> all = Calls();
+        std::vector<LogEntry> some;
+        for (LogEntry& e : all)
+            if (e.function == function) some.push_back(std::move(e));
+        return some;
+    }
+
+    static std::vector<std::string> Summaries(const std::vector<LogEntry>& entries) {
+        std::vector<std::string> s;
+        for (const LogEntry& e : entries) s.push_back(e.Summary());
+        return s;
+    }
+
+    static void ExpectNothingLeftOpen() {
+        EXPECT_EQ(FarmDouble::Get().openHandles(), 0) << "server handles left open";
+        EXPECT_EQ(FarmDouble::Get().outstandingBuffers(), 0) << "buffers not given back with WTSFreeMemory";
+    }
+
+    WtsTerminalServices wts;
+    std::wstring folder_;
+    std::wstring farmPath_;
+    std::wstring logPath_;
+};
+
+// A server named "" (the local machine) is in every farm below: a wrapper that
+// fell back to WTS_CURRENT_SERVER_HANDLE would read its sessions.
+constexpr const char* kLocalServer =
+    R"({"name":"","sessions":[{"id":1,"state":0,"user":"local-user","winstation":"Console"}]})";
+
+std::string FarmWith(const std::string& servers) {
+    return std::string(R"({"unknown_server_delay_ms":0,"servers":[)") + kLocalServer + "," + servers + "]}";
+}
+
+// ---- which DLL ---------------------------------------------------------------------
+
+TEST(FarmDoubleModule, IsOurDllBesideTheTestProgram) {
+    const FarmDouble& d = FarmDouble::Get();
+    ASSERT_TRUE(d.module);
+    ASSERT_TRUE(d.marker) << "wtsapi32.dll is Wine's builtin: run with WINEDLLOVERRIDES=wtsapi32=n,b";
+    EXPECT_EQ(d.marker(), 0x7A4F);
+    EXPECT_EQ(FolderOf(d.module), FolderOf(nullptr));
+}
+
+// ---- the inventory through the real wrapper --------------------------------------
+
+TEST_F(FarmTest, InventoryRowsComeBackThroughTheWrapper) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[
+        {"id":2,"state":0,"user":"ivanov","client":"PC-01","winstation":"RDP-Tcp#3","ipv4":"10.0.0.5"},
+        {"id":3,"state":4,"user":"Петрова","client":"БУХ-ПК-07"},
+        {"id":65536,"state":6,"winstation":"RDP-Tcp"},
+        {"id":4294967295,"state":42,"user":"svc","client":"C","winstation":"W",
+         "address":{"family":23,"bytes":[0,0,32,1,13,184,0,0,0,0,0,0,0,0,0,0,0,1]}},
+        {"id":7,"state":0,"user":"Ёлкина","client":"ЕКБ","winstation":"RDP-Tcp#9","ipv4":"192.168.200.254",
+         "fail":["client"]}]})"));
+
+    // Host names match whatever their case, Cyrillic included (see below).
+    const SessionInventory inv = ReadSessionInventory(wts, u"ts01");
+    ASSERT_FALSE(inv.enumerationFailed) << inv.error;
+    ASSERT_EQ(inv.rows.size(), 4u) << "the listener (no user) has no row";
+    EXPECT_EQ(inv.activeCount, 2);
+    const struct {
+        const char16_t *id, *user, *client, *address, *state, *winStation;
+    } expected[] = {
+        {u"2", u"ivanov", u"PC-01", u"10.0.0.5", u"Active", u"RDP-Tcp#3"},
+        {u"3", u"Петрова", u"БУХ-ПК-07", u"", u"Disconnected", u""},
+        {u"4294967295", u"svc", u"C", u"", u"Unknown", u"W"},
+        {u"7", u"Ёлкина", u"", u"192.168.200.254", u"Active", u"RDP-Tcp#9"},
+    };
+    for (std::size_t i = 0; i < inv.rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(inv.rows[i].id, expected[i].id);
+        EXPECT_EQ(inv.rows[i].user, expected[i].user);
+        EXPECT_EQ(inv.rows[i].clientName, expected[i].client);
+        EXPECT_EQ(inv.rows[i].address, expected[i].address);
+        EXPECT_EQ(inv.rows[i].state, expected[i].state);
+        EXPECT_EQ(inv.rows[i].winStation, expected[i].winStation);
+    }
+    ExpectNothingLeftOpen();
+    EXPECT_EQ(FarmDouble::Get().handlesOpened(), 1);
+}
+
+TEST_F(FarmTest, CyrillicHostNameMatchesInAnyCase) {
+    LoadFarm(FarmWith(R"({"name":"СЕРВЕР-БУХ","sessions":[{"id":2,"user":"бухгалтер"}]})"));
+    const SessionInventory inv = ReadSessionInventory(wts, u"сервер-бух");
+    ASSERT_FALSE(inv.enumerationFailed) << inv.error;
+    ASSERT_EQ(inv.rows.size(), 1u);
+    EXPECT_EQ(inv.rows[0].user, u"бухгалтер");
+    EXPECT_EQ(CallsOf("WTSOpenServerW").at(0)["server"], "сервер-бух") << "the log shows the name as the program gave it";
+}
+
+// Open, enumerate, the four queries of each session each followed by its free,
+// then close. (Where the session array's free falls is the next test's matter.)
+TEST_F(FarmTest, InventoryMakesExactlyTheExpectedCalls) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[
+        {"id":2,"user":"ivanov","client":"PC-01","ipv4":"10.0.0.5"},
+        {"id":65536,"state":6,"winstation":"RDP-Tcp","fail":["client"]}]})"));
+    ReadSessionInventory(wts, u"TS01");
+
+    std::vector<LogEntry> calls = Calls();
+    const auto arrayFree = std::find_if(calls.begin(), calls.end(), [](const LogEntry& e) {
+        return e.function == "WTSFreeMemory" && e["kind"] == "sessions";
+    });
+    ASSERT_NE(arrayFree, calls.end()) << "the session array is never freed";
+    const LogEntry arrayFreeEntry = *arrayFree;
+    calls.erase(arrayFree);
+
+    const std::vector<std::string> expected = {
+        "WTSOpenServerW server=TS01 result=1",
+        "WTSEnumerateSessionsW server=TS01 result=1",
+        "WTSQuerySessionInformationW server=TS01 session=2 class=10 result=1",
+        "WTSFreeMemory kind=string result=1",
+        "WTSQuerySessionInformationW server=TS01 session=2 class=5 result=1",
+        "WTSFreeMemory kind=string result=1",
+        "WTSQuerySessionInformationW server=TS01 session=2 class=6 result=1",
+        "WTSFreeMemory kind=string result=1",
+        "WTSQuerySessionInformationW server=TS01 session=2 class=14 result=1",
+        "WTSFreeMemory kind=address result=1",
+        "WTSQuerySessionInformationW server=TS01 session=65536 class=10 result=0 error=5",
+        "WTSQuerySessionInformationW server=TS01 session=65536 class=5 result=1",
+        "WTSFreeMemory kind=string result=1",
+        "WTSQuerySessionInformationW server=TS01 session=65536 class=6 result=1",
+        "WTSFreeMemory kind=string result=1",
+        "WTSQuerySessionInformationW server=TS01 session=65536 class=14 result=1",
+        "WTSFreeMemory kind=address result=1",
+        "WTSCloseServer server=TS01 result=1",
+    };
+    ASSERT_EQ(Summaries(calls), expected);
+
+    // One handle, opened by name (never the local-machine NULL), used throughout.
+    const std::string handle = calls[0]["handle"];
+    EXPECT_NE(handle, "0");
+    for (const LogEntry& e : calls) {
+        if (e.Has("handle")) {
+            EXPECT_EQ(e["handle"], handle) << e.function;
+        }
+    }
+    // Each free gives back the buffer of the query just before it.
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+        if (calls[i].function == "WTSFreeMemory") {
+            EXPECT_EQ(calls[i]["buffer"], calls[i - 1]["buffer"]) << i;
+        }
+    }
+    EXPECT_EQ(arrayFreeEntry["buffer"], calls[1]["buffer"]);
+    EXPECT_EQ(calls[1]["count"], "2");
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(FarmTest, SessionArrayIsFreedAfterTheQueriesJustBeforeClose) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[{"id":2,"user":"ivanov"}]})"));
+    ReadSessionInventory(wts, u"TS01");
+    const std::vector<std::string> calls = Summaries(Calls());
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[calls.size() - 2], "WTSFreeMemory kind=sessions result=1");
+    EXPECT_EQ(calls.back(), "WTSCloseServer server=TS01 result=1");
+}
+
+// ---- enumeration failures -------------------------------------------------------------
+
+TEST_F(FarmTest, FailedEnumerationReportsTheSystemError) {
+    LoadFarm(FarmWith(R"({"name":"DENIED","enumerate_error":5,"sessions":[{"id":2,"user":"u"}]},
+        {"name":"RPCFAIL","enumerate_error":1722,"sessions":[{"id":2,"user":"u"}]},
+        {"name":"DOWN","unreachable":true,"sessions":[{"id":2,"user":"u"}]})"));
+    const struct {
+        const char16_t* server;
+        const char* logName;
+        std::uint32_t error;
+        const char* known;
+    } cases[] = {
+        {u"DENIED", "DENIED", 5, "1"},
+        {u"RPCFAIL", "RPCFAIL", 1722, "1"},
+        {u"DOWN", "DOWN", 1722, "1"},
+        {u"NOWHERE", "NOWHERE", 1722, "0"},  // not in the farm: opens, then is unavailable
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logName);
+        ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+        const SessionInventory inv = ReadSessionInventory(wts, c.server);
+        EXPECT_TRUE(inv.enumerationFailed);
+        EXPECT_EQ(inv.error, c.error);
+        EXPECT_TRUE(inv.rows.empty());
+        const std::vector<LogEntry> calls = Calls();
+        ASSERT_EQ(calls.size(), 3u) << "open, enumerate, close; nothing queried";
+        EXPECT_EQ(calls[0].Summary(), std::string("WTSOpenServerW server=") + c.logName + " result=1");
+        EXPECT_EQ(calls[0]["known"], c.known);
+        EXPECT_NE(calls[0]["handle"], "0");
+        EXPECT_EQ(calls[1].Summary(),
+                  std::string("WTSEnumerateSessionsW server=") + c.logName + " result=0 error=" + std::to_string(c.error));
+        EXPECT_EQ(calls[1]["handle"], calls[0]["handle"]) << "enumerated the local machine instead";
+        EXPECT_EQ(calls[2].function, "WTSCloseServer");
+        ExpectNothingLeftOpen();
+    }
+}
+
+TEST_F(FarmTest, UnreachableServerAnswersOnlyAfterItsDelay) {
+    LoadFarm(R"({"unknown_server_delay_ms":150,"servers":[{"name":"SLOW","unreachable":true,"unreachable_delay_ms":300}]})");
+    const struct {
+        const char16_t* server;
+        ULONGLONG delay;
+    } cases[] = {{u"SLOW", 300}, {u"UNKNOWN", 150}};
+    for (const auto& c : cases) {
+        const ULONGLONG start = GetTickCount64();
+        const SessionInventory inv = ReadSessionInventory(wts, c.server);
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        EXPECT_EQ(inv.error, 1722u);
+        EXPECT_GE(elapsed + 20, c.delay) << "timer granularity aside";
+        EXPECT_LT(elapsed, c.delay + 1000);
+    }
+}
+
+// ---- processes -------------------------------------------------------------------------
+
+TEST_F(FarmTest, ProcessesComeBackWithAbsentNames) {
+    LoadFarm(FarmWith(R"({"name":"TS01","processes":[
+        {"session":2,"pid":1234,"name":"explorer.exe"},
+        {"session":2,"pid":88,"name":null},
+        {"session":4294967295,"pid":4294967295,"name":"Отчёт.exe"}]},
+        {"name":"TS02","process_enumerate_error":5})"));
+    {
+        auto server = wts.Open(u"TS01");
+        std::vector<ProcessRecord> processes;
+        ASSERT_TRUE(server->EnumerateProcesses(processes).ok);
+        ASSERT_EQ(processes.size(), 3u);
+        EXPECT_EQ(processes[0].sessionId, 2u);
+        EXPECT_EQ(processes[0].processId, 1234u);
+        EXPECT_EQ(processes[0].name, std::optional<std::u16string>(u"explorer.exe"));
+        EXPECT_EQ(processes[1].processId, 88u);
+        EXPECT_FALSE(processes[1].name.has_value()) << "a NULL name is not an empty name";
+        EXPECT_EQ(processes[2].sessionId, 4294967295u);
+        EXPECT_EQ(processes[2].processId, 4294967295u);
+        EXPECT_EQ(processes[2].name, std::optional<std::u16string>(u"Отчёт.exe"));
+
+        auto failing = wts.Open(u"TS02");
+        const CallResult failed = failing->EnumerateProcesses(processes);
+        EXPECT_FALSE(failed.ok);
+        EXPECT_EQ(failed.error, 5u);
+        EXPECT_TRUE(processes.empty());
+    }
+    EXPECT_EQ(Summaries(Calls()), (std::vector<std::string>{
+                                      "WTSOpenServerW server=TS01 result=1",
+                                      "WTSEnumerateProcessesW server=TS01 result=1",
+                                      "WTSFreeMemory kind=processes result=1",
+                                      "WTSOpenServerW server=TS02 result=1",
+                                      "WTSEnumerateProcessesW server=TS02 result=0 error=5",
+                                      "WTSCloseServer server=TS02 result=1",
+                                      "WTSCloseServer server=TS01 result=1",
+                                  }));
+    ExpectNothingLeftOpen();
+}
+
+// ---- actions -----------------------------------------------------------------------------
+
+TEST_F(FarmTest, ActionsReachTheRightServerWithByteLengths) {
+    LoadFarm(FarmWith(R"({"name":"TS01",
+        "sessions":[{"id":2,"user":"ivanov"},{"id":3,"user":"petrov"}],
+        "processes":[{"session":2,"pid":1234,"name":"explorer.exe"},{"session":3,"pid":1300,"name":"cmd.exe"},
+                     {"session":3,"pid":1304,"name":"notepad.exe"}]})"));
+    const std::u16string title = u"Внимание";
+    const std::u16string message = u"Перезагрузка в 18:00\tC:\\Temp\r\nOK";
+    {
+        auto server = wts.Open(u"TS01");
+        EXPECT_TRUE(server->SendSessionMessage(2, title, message).ok);
+        EXPECT_TRUE(server->TerminateProcess(1300).ok);
+        EXPECT_TRUE(server->Logoff(2).ok);
+
+        // The farm changed: session 2 and its process are gone, and so is 1300.
+        std::vector<SessionRecord> sessions;
+        ASSERT_TRUE(server->EnumerateSessions(sessions).ok);
+        ASSERT_EQ(sessions.size(), 1u);
+        EXPECT_EQ(sessions[0].sessionId, 3u);
+        std::vector<ProcessRecord> processes;
+        ASSERT_TRUE(server->EnumerateProcesses(processes).ok);
+        ASSERT_EQ(processes.size(), 1u);
+        EXPECT_EQ(processes[0].processId, 1304u);
+    }
+
+    const LogEntry sent = CallsOf("WTSSendMessageW").at(0);
+    EXPECT_EQ(sent["server"], "TS01");
+    EXPECT_EQ(sent["session"], "2");
+    EXPECT_EQ(sent["title"], "Внимание");
+    EXPECT_EQ(sent["title_bytes"], std::to_string(2 * title.size()));
+    EXPECT_EQ(sent["title_chars"], std::to_string(title.size()));
+    EXPECT_EQ(sent["message"], "Перезагрузка в 18:00\\tC:\\\\Temp\\r\\nOK") << "escaped, whole";
+    EXPECT_EQ(sent["message_bytes"], std::to_string(2 * message.size()));
+    EXPECT_EQ(sent["message_chars"], std::to_string(message.size()));
+    EXPECT_EQ(sent["style"], "0");
+    EXPECT_EQ(sent["timeout"], "0");
+    EXPECT_EQ(sent["wait"], "0");
+    EXPECT_EQ(sent["result"], "1");
+    EXPECT_EQ(sent["response"], "32001") << "IDASYNC when not waiting";
+
+    const LogEntry terminated = CallsOf("WTSTerminateProcess").at(0);
+    EXPECT_EQ(terminated.Summary(), "WTSTerminateProcess server=TS01 pid=1300 result=1");
+    EXPECT_EQ(terminated["exit"], "0");
+    const LogEntry loggedOff = CallsOf("WTSLogoffSession").at(0);
+    EXPECT_EQ(loggedOff.Summary(), "WTSLogoffSession server=TS01 session=2 result=1");
+    EXPECT_EQ(loggedOff["wait"], "0");
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(FarmTest, ActionFailuresComeBackAsCallResults) {
+    LoadFarm(FarmWith(R"(
+        {"name":"OK","sessions":[{"id":2,"user":"a"},{"id":3,"user":"b","logoff_error":5,"message_error":7022}],
+         "processes":[{"session":2,"pid":100,"name":"a.exe"},{"session":2,"pid":101,"name":"b.exe","terminate_error":5}]},
+        {"name":"LOCKED","logoff_error":5,"message_error":1722,"terminate_error":5,
+         "sessions":[{"id":2,"user":"a"}],"processes":[{"session":2,"pid":100,"name":"a.exe"}]},
+        {"name":"DOWN","unreachable":true,"sessions":[{"id":2,"user":"a"}],
+         "processes":[{"session":2,"pid":100,"name":"a.exe"}]})"));
+    enum Action { kLogoff, kMessage, kTerminate };
+    const struct {
+        const char16_t* server;
+        Action action;
+        std::uint32_t target;  // session or process ID
+        std::uint32_t error;
+    } cases[] = {
+        {u"OK", kLogoff, 3, 5},          {u"OK", kLogoff, 9, 7022},       // the session's own error; no such session
+        {u"OK", kMessage, 3, 7022},      {u"OK", kMessage, 9, 7022},
+        {u"OK", kTerminate, 101, 5},     {u"OK", kTerminate, 999, 87},    // the process's own error; no such process
+        {u"LOCKED", kLogoff, 2, 5},      {u"LOCKED", kMessage, 2, 1722},  {u"LOCKED", kTerminate, 100, 5},
+        {u"DOWN", kLogoff, 2, 1722},     {u"DOWN", kMessage, 2, 1722},    {u"DOWN", kTerminate, 100, 1722},
+        {u"NOWHERE", kLogoff, 2, 1722},  {u"NOWHERE", kMessage, 2, 1722}, {u"NOWHERE", kTerminate, 100, 1722},
+    };
+    const char* functions[] = {"WTSLogoffSession", "WTSSendMessageW", "WTSTerminateProcess"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(functions[c.action]) + " " + std::to_string(c.target) + " on " +
+                     Utf16ToUtf8(c.server));
+        ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+        CallResult result;
+        {
+            auto server = wts.Open(c.server);
+            switch (c.action) {
+                case kLogoff: result = server->Logoff(c.target); break;
+                case kMessage: result = server->SendSessionMessage(c.target, u"t", u"m"); break;
+                case kTerminate: result = server->TerminateProcess(c.target); break;
+            }
+        }
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, c.error);
+        const std::vector<LogEntry> logged = CallsOf(functions[c.action]);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0]["server"], Utf16ToUtf8(c.server));
+        EXPECT_EQ(logged[0][c.action == kTerminate ? "pid" : "session"], std::to_string(c.target));
+        EXPECT_EQ(logged[0]["error"], std::to_string(c.error));
+        ExpectNothingLeftOpen();
+    }
+}
+
+// ---- session-change notifications ------------------------------------------------------------
+
+TEST_F(FarmTest, NotificationRegistrationReachesTheDouble) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    const struct {
+        const char* farm;
+        bool registers;
+        const char* result;
+    } cases[] = {
+        {R"({"servers":[]})", true, "1"},
+        {R"({"notification_error":1722,"servers":[]})", false, "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.farm);
+        LoadFarm(c.farm);
+        EXPECT_EQ(wts.RegisterSessionNotification(reinterpret_cast<std::uintptr_t>(window)), c.registers);
+        wts.UnregisterSessionNotification(reinterpret_cast<std::uintptr_t>(window));
+        const std::vector<LogEntry> calls = Calls();
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0].function, "WTSRegisterSessionNotification");
+        EXPECT_EQ(calls[0]["hwnd"], Hex(reinterpret_cast<std::uintptr_t>(window)));
+        EXPECT_EQ(calls[0]["flags"], "1") << "NOTIFY_FOR_ALL_SESSIONS";
+        EXPECT_EQ(calls[0]["result"], c.result);
+        EXPECT_EQ(calls[1].function, "WTSUnRegisterSessionNotification");
+        EXPECT_EQ(calls[1]["hwnd"], calls[0]["hwnd"]);
+        EXPECT_EQ(calls[1]["registered"], c.result);
+    }
+    DestroyWindow(window);
+}
+
+// ---- the double itself: what other tests rely on ----------------------------------------------
+
+TEST_F(FarmTest, DoubleReportsMisuseOfHandlesAndBuffers) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[{"id":2,"user":"ivanov"}]})"));
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    ASSERT_TRUE(h);
+    LPWSTR text = nullptr;
+    DWORD bytes = 0;
+    ASSERT_TRUE(WTSQuerySessionInformationW(h, 2, WTSUserName, &text, &bytes));
+    EXPECT_STREQ(text, L"ivanov");
+    EXPECT_EQ(bytes, 14u) << "bytes include the NUL";
+    EXPECT_EQ(FarmDouble::Get().outstandingBuffers(), 1);
+    WTSFreeMemory(text);
+    WTSFreeMemory(text);                 // twice
+    WTSFreeMemory(reinterpret_cast<char*>(&bytes));  // never handed out
+    EXPECT_EQ(FarmDouble::Get().outstandingBuffers(), 0);
+
+    EXPECT_FALSE(WTSQuerySessionInformationW(h, 2, WTSSessionId, &text, &bytes)) << "class not served";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    WTSCloseServer(h);
+    WTSCloseServer(h);  // twice
+    EXPECT_FALSE(WTSQuerySessionInformationW(h, 2, WTSUserName, &text, &bytes)) << "closed handle";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(FarmDouble::Get().openHandles(), 0);
+    EXPECT_EQ(FarmDouble::Get().handlesOpened(), 1);
+
+    const std::vector<LogEntry> frees = CallsOf("WTSFreeMemory");
+    ASSERT_EQ(frees.size(), 3u);
+    EXPECT_EQ(frees[0].Summary(), "WTSFreeMemory kind=string result=1");
+    EXPECT_EQ(frees[1].Summary(), "WTSFreeMemory result=0 error=87");
+    EXPECT_EQ(frees[1]["buffer"], "?");
+    EXPECT_EQ(frees[2].Summary(), "WTSFreeMemory result=0 error=87");
+    const std::vector<LogEntry> closes = CallsOf("WTSCloseServer");
+    ASSERT_EQ(closes.size(), 2u);
+    EXPECT_EQ(closes[0].Summary(), "WTSCloseServer server=TS01 result=1");
+    EXPECT_EQ(closes[1].Summary(), "WTSCloseServer server=TS01 result=0 error=6");
+}
+
+TEST_F(FarmTest, DoubleLogsMessageTextsByTheirByteCounts) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[{"id":2,"user":"ivanov"}]})"));
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    wchar_t title[] = L"Title";
+    wchar_t message[] = L"Message!";
+    DWORD response = 0;
+    // Character counts where byte counts belong: the recipient would see half.
+    ASSERT_TRUE(WTSSendMessageW(h, 2, title, 5, message, 8, 0, 0, &response, TRUE));
+    EXPECT_EQ(response, static_cast<DWORD>(IDOK)) << "the answer when waiting";
+    WTSCloseServer(h);
+    const LogEntry sent = CallsOf("WTSSendMessageW").at(0);
+    EXPECT_EQ(sent["title"], "Ti");
+    EXPECT_EQ(sent["title_bytes"], "5");
+    EXPECT_EQ(sent["title_chars"], "5");
+    EXPECT_EQ(sent["message"], "Mess");
+    EXPECT_EQ(sent["message_bytes"], "8");
+    EXPECT_EQ(sent["message_chars"], "8");
+    EXPECT_EQ(sent["wait"], "1");
+}
+
+TEST_F(FarmTest, MalformedFarmIsRejectedWithItsPlace) {
+    const struct {
+        const char* json;
+        const char* place;
+    } cases[] = {
+        {R"({"servers":[{"name":"A","sesions":[]}]})", "farm.servers[0].sesions: unknown key"},
+        {R"({"servers":[{"name":"ts01"},{"name":"TS01"}]})", "farm.servers[1].name: duplicate server name"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"state":-1}]}]})", "farm.servers[0].sessions[0].state"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1},{"id":1}]}]})", "farm.servers[0].sessions[1].id: duplicate"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"ipv4":"10.0.0.256"}]}]})", "sessions[0].ipv4"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"fail":["users"]}]}]})", "sessions[0].fail[0]"},
+        {R"({"servers":[{"name":"A","processes":[{"session":1}]}]})", "processes[0].pid: required"},
+        {R"({"servers":[{"name":"A"},])", "not valid JSON"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        WriteFileBytes(farmPath_, c.json);
+        EXPECT_FALSE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+        const std::string log = ReadFileBytes(logPath_);
+        EXPECT_NE(log.find("\tresult=0\terror=13\treason="), std::string::npos) << log;
+        EXPECT_NE(log.find(c.place), std::string::npos) << log;
+    }
+    // A missing farm file, and the empty farm that a failed load leaves behind.
+    EXPECT_FALSE(FarmDouble::Get().load((folder_ + L"missing.json").c_str(), logPath_.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(ReadSessionInventory(wts, u"").error, 1722u);
+}
+
+TEST_F(FarmTest, PathsComeFromTheEnvironmentInDosOrUnixForm) {
+    LoadFarm(FarmWith(R"({"name":"FROM-ENV","sessions":[{"id":5,"user":"env"}]})"));
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    std::vector<std::pair<std::wstring, std::wstring>> forms = {{farmPath_, logPath_}};
+    if (toUnix) {  // under Wine, scripts give Unix paths
+        char* farmUnix = toUnix(farmPath_.c_str());
+        char* logUnix = toUnix(logPath_.c_str());
+        ASSERT_TRUE(farmUnix && logUnix);
+        forms.emplace_back(Wide(std::string(farmUnix)), Wide(std::string(logUnix)));
+        HeapFree(GetProcessHeap(), 0, farmUnix);
+        HeapFree(GetProcessHeap(), 0, logUnix);
+    }
+    for (const auto& [farm, log] : forms) {
+        SCOPED_TRACE(Utf16ToUtf8(std::u16string(farm.begin(), farm.end())));
+        SetEnvironmentVariableW(L"TARVENIX_FARM", farm.c_str());
+        SetEnvironmentVariableW(L"TARVENIX_FARM_LOG", log.c_str());
+        const BOOL loaded = FarmDouble::Get().load(nullptr, nullptr);
+        SetEnvironmentVariableW(L"TARVENIX_FARM", nullptr);
+        SetEnvironmentVariableW(L"TARVENIX_FARM_LOG", nullptr);
+        ASSERT_TRUE(loaded) << GetLastError();
+        const SessionInventory inv = ReadSessionInventory(wts, u"from-env");
+        ASSERT_EQ(inv.rows.size(), 1u);
+        EXPECT_EQ(inv.rows[0].user, u"env");
+        EXPECT_EQ(CallsOf("WTSOpenServerW").size(), 1u) << "the log named by the environment";
+    }
+}
+
+// The demo farm (bin/farm.json, copied from tests/farm/demo-farm.json) loads
+// and still shows what the demo is for.
+TEST_F(FarmTest, DemoFarmCoversEveryCase) {
+    const std::wstring demo = FolderOf(FarmDouble::Get().module) + L"farm.json";
+    ASSERT_TRUE(FarmDouble::Get().load(demo.c_str(), logPath_.c_str())) << ReadFileBytes(logPath_);
+    std::set<std::uint32_t> states;
+    std::set<std::uint32_t> families;
+    bool maxSessionId = false;
+    bool listener = false;
+    bool cyrillicUser = false;
+    bool latinUser = false;
+    int sessionCount = 0;
+    bool namelessProcess = false;
+    for (const char16_t* name : {u"TS01", u"TS02.corp.example"}) {
+        auto server = wts.Open(name);
+        std::vector<SessionRecord> sessions;
+        ASSERT_TRUE(server->EnumerateSessions(sessions).ok);
+        sessionCount += static_cast<int>(sessions.size());
+        for (const SessionRecord& s : sessions) {
+            states.insert(s.state);
+            maxSessionId = maxSessionId || s.sessionId == 4294967295u;
+            const std::u16string user = server->QueryString(s.sessionId, SessionInfoClass::UserName).value_or(u"");
+            listener = listener || (s.sessionId == 65536 && s.state == 6 && user.empty() && s.winStationName == u"RDP-Tcp");
+            cyrillicUser = cyrillicUser || std::any_of(user.begin(), user.end(), [](char16_t c) { return c >= 0x400 && c < 0x500; });
+            latinUser = latinUser || (!user.empty() && user[0] >= u'a' && user[0] <= u'z');
+            if (auto a = server->QueryClientAddress(s.sessionId)) families.insert(a->family);
+        }
+        std::vector<ProcessRecord> processes;
+        ASSERT_TRUE(server->EnumerateProcesses(processes).ok);
+        for (const ProcessRecord& p : processes) namelessProcess = namelessProcess || !p.name;
+    }
+    EXPECT_EQ(states, (std::set<std::uint32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 42}));
+    EXPECT_EQ(families, (std::set<std::uint32_t>{0, 2, 23})) << "absent, IPv4 and IPv6 addresses";
+    EXPECT_TRUE(maxSessionId);
+    EXPECT_TRUE(listener);
+    EXPECT_TRUE(cyrillicUser);
+    EXPECT_TRUE(latinUser);
+    EXPECT_TRUE(namelessProcess);
+    EXPECT_GE(sessionCount, 20);
+    EXPECT_EQ(ReadSessionInventory(wts, u"СЕРВЕР-БУХ").error, 5u);
+    ExpectNothingLeftOpen();
+}
+
+}  // namespace
+}  // namespace tarvenix
