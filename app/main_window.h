@@ -69,6 +69,9 @@ public:
     // Asks the window to close, as the title-bar button does; true when it closed.
     bool Close();
     HWND Handle() const { return hwnd_; }
+    // Keyboard navigation of the message loop (Tab between controls); true
+    // when the message was used. Enter in the server box is left to the box.
+    bool PreTranslateMessage(MSG& msg);
     void SetMessageWindow(MessageWindow* window) { messageWindow_ = window; }
 
     // Runs a handler as the window's event dispatch does: errors that escape

@@ -235,6 +235,14 @@ void MainWindow::Show(int showCommand) {
     SetFocus(c.edit1);
 }
 
+bool MainWindow::PreTranslateMessage(MSG& msg) {
+    if (!hwnd_) return false;
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_CHAR) && msg.wParam == VK_RETURN &&
+        (msg.hwnd == c.edit1 || GetParent(msg.hwnd) == c.edit1))
+        return false;
+    return IsDialogMessageW(hwnd_, &msg) != FALSE;
+}
+
 bool MainWindow::Close() {
     SendMessageW(hwnd_, WM_CLOSE, 0, 0);
     return hwnd_ == nullptr || !IsWindow(hwnd_);

@@ -50,7 +50,7 @@ int Run(int showCommand) {
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (main.Handle() && IsDialogMessageW(main.Handle(), &msg)) continue;
+        if (main.PreTranslateMessage(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

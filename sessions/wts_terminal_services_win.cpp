@@ -28,6 +28,7 @@ class WtsServer final : public TerminalServer {
 public:
     WtsServer(HANDLE handle, DWORD openError) : handle_(handle), openError_(openError) {}
     ~WtsServer() override {
+        sessions_.reset();  // the session array goes back after its sessions were queried
         if (handle_) WTSCloseServer(handle_);
     }
     WtsServer(const WtsServer&) = delete;
@@ -39,7 +40,7 @@ public:
         PWTS_SESSION_INFOW raw = nullptr;
         DWORD count = 0;
         if (!WTSEnumerateSessionsW(handle_, 0, 1, &raw, &count)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
-        WtsBuffer<WTS_SESSION_INFOW> owned(raw);
+        sessions_.reset(raw);
         sessions.reserve(count);
         for (DWORD i = 0; i < count; ++i) {
             SessionRecord r;
@@ -72,7 +73,7 @@ public:
         DWORD bytes = 0;
         if (!WTSQuerySessionInformationW(handle_, sessionId, WTSClientAddress, &raw, &bytes)) return std::nullopt;
         WtsBuffer<WCHAR> owned(raw);
-        if (!raw) return std::nullopt;
+        if (!raw || bytes < sizeof(WTS_CLIENT_ADDRESS)) return std::nullopt;
         ClientAddress address;
         const auto* wts = reinterpret_cast<const WTS_CLIENT_ADDRESS*>(raw);
         address.family = wts->AddressFamily;
@@ -125,6 +126,7 @@ public:
 private:
     HANDLE handle_;
     DWORD openError_;
+    WtsBuffer<WTS_SESSION_INFOW> sessions_;
 };
 
 }  // namespace

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The real program against the demo farm: a server name typed into the box,
+# Enter runs Get data, the double sees the calls, the list shows the rows.
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$@"
+e2e_farm demo
+e2e_start
+
+e2e_wait_log '^WTSRegisterSessionNotification\t.*result=1'
+e2e_type TS01
+e2e_key Return
+e2e_wait_log '^WTSOpenServerW\tserver=TS01\t'
+e2e_wait_log '^WTSEnumerateSessionsW\tserver=TS01\t.*result=1'
+e2e_wait_log '^WTSCloseServer\t'
+sleep 1
+# Four queries per enumerated session, in order, each buffer freed.
+sessions=$(grep -P '^WTSEnumerateSessionsW\tserver=TS01\t' "$E2E_LOG" | head -n 1 | grep -oP 'count=\K[0-9]+')
+e2e_expect_count '^WTSQuerySessionInformationW\tserver=TS01\t' $((sessions * 4))
+grep -P '^WTSQuerySessionInformationW\tserver=TS01\t' "$E2E_LOG" | head -n 4 | grep -oP 'class=\K[0-9]+' | tr '\n' ' ' \
+  | grep -qx '10 5 6 14 ' || e2e_fail "the queries of a session are not in the order 10 5 6 14"
+e2e_screenshot e2e-main-window
+
+# An unreachable server: the list empties and a message names the server.
+e2e_key ctrl+a
+sleep 0.2
+e2e_key Tab Tab Tab Tab  # from the list back to the server box
+e2e_screenshot e2e-after-tab
+e2e_stop
+grep -qP '^WTSUnRegisterSessionNotification\t' "$E2E_LOG" || e2e_fail "no unregistration at shutdown"
+echo "e2e main_window: ok"
