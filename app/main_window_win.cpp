@@ -72,6 +72,15 @@ HICON IconFromImage(const Image& image, int size) {
     return icon;
 }
 
+// The system's hyperlink colour, unless a colour scheme makes it unreadable on
+// the button face (some schemes give a light grey): then the usual link blue.
+COLORREF LinkColour() {
+    const auto luminance = [](COLORREF c) { return (GetRValue(c) * 299 + GetGValue(c) * 587 + GetBValue(c) * 114) / 1000; };
+    const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+    const int contrast = luminance(link) - luminance(GetSysColor(COLOR_BTNFACE));
+    return (contrast > 64 || contrast < -64) ? link : RGB(0, 102, 204);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(const Services& services)
@@ -356,7 +365,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == c.label2) {
                 HDC dc = reinterpret_cast<HDC>(wp);
-                SetTextColor(dc, GetSysColor(COLOR_HOTLIGHT));
+                SetTextColor(dc, LinkColour());
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
