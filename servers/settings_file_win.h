@@ -1,0 +1,28 @@
+// settings.ini: the last server name, through the platform's private-profile
+// services (section "server", key "server name").
+#pragma once
+
+#include <string>
+
+#include "app/ansi_code_page.h"
+
+namespace tarvenix {
+
+inline constexpr char16_t kSettingsSection[] = u"server";
+inline constexpr char16_t kSettingsServerKey[] = u"server name";
+
+// The stored server name; a missing file, section or key reads as empty. At
+// most 2,047 characters come back.
+std::u16string ReadServerName(const std::u16string& settingsPath);
+
+// Stores the name, an empty one included; other sections and keys stay as
+// they are. A name that the ANSI code page cannot hold is written into a
+// UTF-16 file: a missing file is created as UTF-16, any other layout is
+// turned into UTF-16 first, keeping its text. Returns false when the file
+// could not be written.
+bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi);
+
+// Asks the private-profile services to flush their cache for the file.
+void FlushSettings(const std::u16string& settingsPath);
+
+}  // namespace tarvenix
