@@ -1,5 +1,7 @@
 #include "actions/message_window.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -68,6 +70,20 @@ std::string ReadWholeFile(ErrorTexts* errors, const std::u16string& path) {
     return bytes;
 }
 
+// The message text box keeps Enter (new lines) but leaves Tab and Shift+Tab
+// to the window, which moves the focus on; Ctrl+Tab still types a tab.
+LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE) {
+        LRESULT code = DefSubclassProc(hwnd, msg, wp, lp);
+        const auto* key = reinterpret_cast<const MSG*>(lp);
+        if (key && key->message == WM_KEYDOWN && key->wParam == VK_TAB && !(GetKeyState(VK_CONTROL) & 0x8000))
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+        return code;
+    }
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &MemoSubclassProc, 1);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
 }  // namespace
 
 MessageWindow::MessageWindow(const Services& services, MainWindow& mainWindow) : services_(services), main_(mainWindow) {}
@@ -115,6 +131,7 @@ void MessageWindow::BuildControls() {
                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, 13, 100, 302, 89,
                         c.panel1, kIdMsgMemo1, f);
     SendMessageW(c.memo1, EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(c.memo1, &MemoSubclassProc, 1, 0);
     c.label1 = CreateLabel(c.panel1, 13, 25, u"Тема:", f);
     c.label2 = CreateLabel(c.panel1, 13, 76, u"Сообщение:", f);
     c.label3 = CreateLabel(c.panel1, 15, 200, u"", fonts_.bold);
