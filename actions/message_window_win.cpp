@@ -145,15 +145,7 @@ std::u16string MessageWindow::TemplatePath() const { return services_.appDirecto
 
 template <typename F>
 bool MessageWindow::RunHandler(F&& handler) {
-    try {
-        handler();
-        return true;
-    } catch (const AppError& e) {
-        services_.dialogs->ShowError(DefaultErrorBoxText(e.Message()));
-    } catch (const std::exception& e) {
-        services_.dialogs->ShowError(DefaultErrorBoxText(Utf8ToUtf16(e.what())));
-    }
-    return false;
+    return RunReportingErrors(*services_.dialogs, std::forward<F>(handler));
 }
 
 // --- Showing and closing ---

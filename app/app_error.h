@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/error_text.h"
+#include "app/services.h"
 #include "app/text.h"
 
 namespace tarvenix {
@@ -17,5 +19,20 @@ public:
 private:
     std::u16string message_;
 };
+
+// Runs a command handler as the application's event dispatch does: an error
+// that escapes it goes to the default error box. False when one escaped.
+template <typename F>
+bool RunReportingErrors(Dialogs& dialogs, F&& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const AppError& e) {
+        dialogs.ShowError(DefaultErrorBoxText(e.Message()));
+    } catch (const std::exception& e) {
+        dialogs.ShowError(DefaultErrorBoxText(Utf8ToUtf16(e.what())));
+    }
+    return false;
+}
 
 }  // namespace tarvenix

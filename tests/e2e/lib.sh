@@ -34,8 +34,7 @@ e2e_cleanup() {
   if [ -n "$E2E_PID" ] && kill -0 "$E2E_PID" 2>/dev/null; then
     kill "$E2E_PID" 2>/dev/null || true
   fi
-  pkill -f "$E2E_APP/tarvenix.exe" 2>/dev/null || true
-  pkill -f 'tarvenix.exe' 2>/dev/null || true
+  pkill -f "$E2E_APP" 2>/dev/null || true
   [ -n "${E2E_APP:-}" ] && rm -rf "$E2E_APP"
 }
 

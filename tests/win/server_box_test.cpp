@@ -215,7 +215,9 @@ TEST_F(ServerBoxTest, DeleteDropsTheCurrentEntryWhateverTheModifiers) {
         ASSERT_EQ(CurrentEntry(), 1) << c.name;
         Press(VK_DELETE, c.modifiers);
         EXPECT_EQ(window->History(), (Texts{u"beta", u"gamma"})) << c.name;
-        if (c.text) EXPECT_EQ(window->ServerText(), c.text) << c.name;
+        if (c.text) {
+            EXPECT_EQ(window->ServerText(), c.text) << c.name;
+        }
     }
 }
 
