@@ -168,6 +168,7 @@ private:
     HICON iconSmall_ = nullptr;
     MessageWindow* messageWindow_ = nullptr;
     bool shownOnce_ = false;
+    HWND focusBeforeDeactivation_ = nullptr;  // given back when the window is active again
 };
 
 }  // namespace tarvenix

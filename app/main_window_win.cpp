@@ -370,6 +370,18 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
             break;
+        case WM_ACTIVATE:
+            // Like a dialog: the control that had the keyboard focus gets it
+            // back when a message box or another window closes.
+            if (LOWORD(wp) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd_, focus)) focusBeforeDeactivation_ = focus;
+            } else if (focusBeforeDeactivation_ && IsWindow(focusBeforeDeactivation_) &&
+                       IsWindowVisible(focusBeforeDeactivation_) && !HIWORD(wp)) {
+                SetFocus(focusBeforeDeactivation_);
+                return 0;
+            }
+            break;
         case WM_SETCURSOR:
             if (handCursor) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));

@@ -116,14 +116,11 @@ e2e_expect_count() {
   [ "$n" = "$2" ] || e2e_fail "expected $2 action-log lines matching '$1', found $n"
 }
 
-# e2e_dismiss_box TITLE: waits for a message box with that caption and presses Enter in it.
-e2e_dismiss_box() {
-  local wid
-  wid=$(e2e_wait_window "^$1\$" 20) || e2e_fail "no box titled $1"
-  xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid" 2>/dev/null || true
-  sleep 0.3
+# e2e_answer_box: a modal box has the keyboard focus; Enter presses its default button.
+e2e_answer_box() {
+  sleep 1
   xdotool key Return
-  sleep 0.5
+  sleep 0.7
 }
 
 e2e_screenshot() { import -window root "$E2E_OUT/$1.png"; echo "screenshot: $E2E_OUT/$1.png"; }

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The process panel from the keyboard: a session's processes listed, one
+# terminated on the listed server, the list read again.
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$@"
+e2e_farm_json '{"servers": [{"name": "TS01", "sessions": [
+  {"id": 2, "state": 0, "user": "ivanov", "client": "PC-01", "winstation": "RDP-Tcp#1", "ipv4": "10.0.0.5"},
+  {"id": 5, "state": 4, "user": "jsmith", "client": "PC-05", "winstation": "RDP-Tcp#2"},
+  {"id": 7, "state": 0, "user": "helpdesk", "client": "HD-01", "winstation": "RDP-Tcp#3"}],
+  "processes": [
+  {"session": 2, "pid": 1104, "name": "taskmgr.exe"},
+  {"session": 2, "pid": 1200, "name": "explorer.exe"},
+  {"session": 5, "pid": 1300, "name": "winword.exe"}]},
+  {"name": "OTHER", "sessions": [{"id": 2, "state": 0, "user": "someone"}]}]}'
+e2e_start
+
+e2e_type TS01
+e2e_key Return
+e2e_wait_log '^WTSEnumerateSessionsW\tserver=TS01\t.*result=1'
+sleep 1
+
+# The processes of session 2 (first row), then terminate the first of them.
+e2e_key Home
+e2e_key shift+F10 Down Down Down Down Return   # "Получить список процессов"
+e2e_wait_log '^WTSEnumerateProcessesW\tserver=TS01\t.*result=1'
+sleep 1
+e2e_screenshot e2e-process-panel
+e2e_key Tab Tab Tab                            # session list -> buttons -> process list
+e2e_key Home
+e2e_key shift+F10 Down Right Return            # "Завершить процесс" / "Вы уверены?"
+e2e_wait_log '^WTSTerminateProcess\tserver=TS01\t.*pid=1104\t.*result=1'
+e2e_wait_log '^WTSEnumerateProcessesW\tserver=TS01\t.*count=2'
+e2e_expect_count '^WTSTerminateProcess\t' 1
+
+e2e_stop
+echo "e2e processes: ok"
