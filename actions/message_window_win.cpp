@@ -93,19 +93,8 @@ MessageWindow::~MessageWindow() {
 }
 
 void MessageWindow::Create() {
-    static bool registered = false;
+    RegisterFormClass(kMessageClass, &MessageWindow::WndProc);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &MessageWindow::WndProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = kMessageClass;
-        if (!RegisterClassExW(&wc)) throw AppError(u"Cannot register the message window class");
-        registered = true;
-    }
     // Title bar with the system menu and the close button; the size is fixed
     // by WM_GETMINMAXINFO and the client area by WM_NCCALCSIZE.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;

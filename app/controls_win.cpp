@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "app/app_error.h"
 #include "app/win_text.h"
 
 namespace tarvenix {
@@ -178,6 +179,21 @@ void RegisterClasses() {
 }
 
 }  // namespace
+
+void RegisterFormClass(const wchar_t* className, WNDPROC windowProc) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, className, &existing)) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = className;
+    if (!RegisterClassExW(&wc)) throw AppError(u"Cannot register the window class " + U16(className));
+}
 
 Fonts::Fonts() : normal(MakeFont(FW_NORMAL, false)), bold(MakeFont(FW_BOLD, false)), underline(MakeFont(FW_NORMAL, true)) {}
 

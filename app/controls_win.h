@@ -22,6 +22,10 @@ struct Fonts {
     Fonts& operator=(const Fonts&) = delete;
 };
 
+// Registers a top-level window class of the program (button-face background,
+// arrow cursor) once per process. Throws AppError when it cannot.
+void RegisterFormClass(const wchar_t* className, WNDPROC windowProc);
+
 enum class Bevel { None, Raised };
 
 // A panel: paints the button face (and a raised 1-pixel bevel), forwards

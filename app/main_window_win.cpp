@@ -95,19 +95,8 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::Create() {
-    static bool registered = false;
+    RegisterFormClass(kMainClass, &MainWindow::WndProc);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &MainWindow::WndProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = kMainClass;
-        if (!RegisterClassExW(&wc)) throw AppError(u"Cannot register the main window class");
-        registered = true;
-    }
     RECT rc{0, 0, kInitialClientWidth, kInitialClientHeight};
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     AdjustWindowRectEx(&rc, style, FALSE, WS_EX_CONTROLPARENT);

@@ -3,7 +3,7 @@
 #
 #   source "$(dirname "$0")/lib.sh"
 #   e2e_setup "$@"            # BIN_DIR WINEPREFIX OUT_DIR (CTest passes them)
-#   e2e_farm demo             # or: e2e_farm_json '{"servers": [...]}'
+#   e2e_farm demo             # or: e2e_farm_json '{"servers": [...]}', e2e_farm_file F.json
 #   e2e_start
 #   e2e_type TS01; e2e_key Return
 #   e2e_wait_log 'WTSEnumerateSessionsW\tserver=TS01'
@@ -55,6 +55,7 @@ e2e_setup() {
 }
 
 e2e_farm() { cp "$E2E_ROOT/tests/farm/$1-farm.json" "$E2E_APP/farm.json"; }
+e2e_farm_file() { cp "$E2E_ROOT/tests/e2e/$1" "$E2E_APP/farm.json"; }
 e2e_farm_json() { printf '%s\n' "$1" >"$E2E_APP/farm.json"; }
 
 # Waits for a window whose name matches the regular expression; prints its id.

@@ -3,15 +3,7 @@
 # the double sees each call with the right server and session IDs.
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$@"
-e2e_farm_json '{"servers": [{"name": "TS01", "sessions": [
-  {"id": 2, "state": 0, "user": "ivanov", "client": "PC-01", "winstation": "RDP-Tcp#1", "ipv4": "10.0.0.5"},
-  {"id": 5, "state": 4, "user": "jsmith", "client": "PC-05", "winstation": "RDP-Tcp#2"},
-  {"id": 7, "state": 0, "user": "helpdesk", "client": "HD-01", "winstation": "RDP-Tcp#3"}],
-  "processes": [
-  {"session": 2, "pid": 1104, "name": "taskmgr.exe"},
-  {"session": 2, "pid": 1200, "name": "explorer.exe"},
-  {"session": 5, "pid": 1300, "name": "winword.exe"}]},
-  {"name": "OTHER", "sessions": [{"id": 2, "state": 0, "user": "someone"}]}]}'
+e2e_farm_file actions-farm.json
 e2e_start
 
 e2e_type TS01
