@@ -21,14 +21,14 @@ sleep 0.5
 e2e_key Tab                     # Button1 -> subject
 e2e_type 'Тема тест'
 e2e_key Tab                     # -> message text
-e2e_type 'Привет, коллеги'
+e2e_type 'Добрый день'
 e2e_key Tab                     # on round to "Отправить"
 e2e_key space
 e2e_wait_log '^WTSSendMessageW\tserver=TS01\t.*session=3\t'
 e2e_expect_count '^WTSSendMessageW\t' 2
 for s in 2 3; do
   line=$(grep -P "^WTSSendMessageW\tserver=TS01\t.*session=$s\t" "$E2E_LOG")
-  for field in 'title=Тема тест' 'title_bytes=18' 'message=Привет, коллеги' 'message_bytes=30' 'style=0' 'timeout=0' 'wait=0' 'result=1'; do
+  for field in 'title=Тема тест' 'title_bytes=18' 'message=Добрый день' 'message_bytes=22' 'style=0' 'timeout=0' 'wait=0' 'result=1'; do
     printf '%s\n' "$line" | grep -qP "\t$field(\t|$)" || e2e_fail "session $s: no field '$field' in: $line"
   done
 done
