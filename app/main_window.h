@@ -66,8 +66,6 @@ public:
     void Create();
     // FormShow, then the window becomes visible (centred on the screen).
     void Show(int showCommand);
-    // Asks the window to close, as the title-bar button does; true when it closed.
-    bool Close();
     HWND Handle() const { return hwnd_; }
     // Keyboard navigation of the message loop (Tab between controls); true
     // when the message was used. Enter in the server box is left to the box.

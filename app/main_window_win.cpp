@@ -241,11 +241,6 @@ bool MainWindow::PreTranslateMessage(MSG& msg) {
     return IsDialogMessageW(hwnd_, &msg) != FALSE;
 }
 
-bool MainWindow::Close() {
-    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
-    return hwnd_ == nullptr || !IsWindow(hwnd_);
-}
-
 void MainWindow::ShowProcessPanel() {
     ShowWindow(c.panelRight, SW_SHOW);
     Layout();

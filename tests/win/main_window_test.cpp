@@ -347,6 +347,18 @@ TEST_F(MainWindowTest, FooterLinkOpensTheMakersAddressAndShowsTheHand) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(MainWindowTest, FocusComesBackToItsControlAfterABox) {
+    wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
+    Open();
+    GetData(u"TS01");
+    ASSERT_EQ(GetFocus(), window->listView1.Handle());
+    // A modal box takes the activation away and gives it back.
+    SendMessageW(window->Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+    SetFocus(nullptr);
+    SendMessageW(window->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(GetFocus(), window->listView1.Handle());
+}
+
 TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
     Open();
     HWND edit = GetWindow(window->c.edit1, GW_CHILD);
