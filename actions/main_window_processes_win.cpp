@@ -76,7 +76,7 @@ bool MainWindow::ListProcesses(ReportList& list) {
     }
     std::vector<std::vector<std::u16string>> rows = ProcessRows(records, caption);
     const std::size_t count = rows.size();
-    for (auto& row : rows) list.Append(std::move(row));
+    list.AppendAll(std::move(rows));
     if (user) SetLabelText(c.labelUser, userName);
     SetLabelText(c.label11, ProcessCountText(count));
     return true;

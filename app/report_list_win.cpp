@@ -51,6 +51,11 @@ void ReportList::Append(ReportRows::Row row) {
     SyncCount();
 }
 
+void ReportList::AppendAll(std::vector<ReportRows::Row> rows) {
+    for (ReportRows::Row& row : rows) rows_.Append(std::move(row));
+    SyncCount();
+}
+
 std::vector<int> ReportList::SelectedIndices() const {
     std::vector<int> out;
     int i = -1;

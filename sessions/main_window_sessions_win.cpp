@@ -30,10 +30,13 @@ void MainWindow::EnumSessions() {
         WaitCursor wait;
         inventory = ReadSessionInventory(*services_.terminal, server);
     }
+    std::vector<ReportRows::Row> rows;
+    rows.reserve(inventory.rows.size());
     for (SessionRow& row : inventory.rows) {
-        listView1.Append({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
-                          std::move(row.state), std::move(row.winStation)});
+        rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
+                        std::move(row.state), std::move(row.winStation)});
     }
+    listView1.AppendAll(std::move(rows));
     activeCount += inventory.activeCount;
     rowCount = static_cast<std::int32_t>(listView1.Rows().Size());
     if (inventory.enumerationFailed) {
