@@ -15,6 +15,9 @@ namespace tarvenix {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Appends one code point (at most U+10FFFF, not a surrogate) as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t codePoint);
+
 // Plain ASCII to UTF-16 (for literals and numbers).
 std::u16string Ascii(std::string_view ascii);
 

@@ -2,26 +2,10 @@
 
 #include <cstdio>
 
+#include "app/text.h"
+
 namespace farm {
 namespace {
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 void AppendEscape(std::string& out, const char* format, unsigned value) {
     char buf[16];
@@ -47,12 +31,12 @@ std::string EscapeText(const wchar_t* text, std::size_t length) {
         if (c < 0x20 || c == 0x7F) {
             AppendEscape(out, "\\x%02X", c);
         } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint16_t>(text[i + 1]) - 0xDC00));
+            tarvenix::AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint16_t>(text[i + 1]) - 0xDC00));
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             AppendEscape(out, "\\u%04X", c);
         } else {
-            AppendUtf8(out, c);
+            tarvenix::AppendUtf8(out, c);
         }
     }
     return out;
