@@ -347,6 +347,48 @@ TEST_F(MainWindowTest, FooterLinkOpensTheMakersAddressAndShowsTheHand) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+std::u16string MenuText(HMENU menu, int position) {
+    wchar_t buf[128] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), buf, 128, MF_BYPOSITION);
+    return U16(buf);
+}
+
+TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
+    Open();
+    HMENU m1 = window->popupMenu1;
+    ASSERT_EQ(GetMenuItemCount(m1), 4);
+    EXPECT_EQ(MenuText(m1, 0), u"Завершить сессию (-и)");
+    EXPECT_EQ(MenuText(m1, 1), u"Подключиться к сессии (только Win 2012, 8, 10)");
+    EXPECT_EQ(MenuText(m1, 2), u"Отправить сообщение");
+    EXPECT_EQ(MenuText(m1, 3), u"Получить список процессов");
+    EXPECT_EQ(GetMenuItemID(m1, 1), static_cast<UINT>(kIdN4));
+    EXPECT_EQ(GetMenuItemID(m1, 2), static_cast<UINT>(kIdJ1));
+    EXPECT_EQ(GetMenuItemID(m1, 3), static_cast<UINT>(kIdN2));
+    HMENU n1 = GetSubMenu(m1, 0);
+    ASSERT_NE(n1, nullptr) << "the destructive command sits behind a sub-item";
+    ASSERT_EQ(GetMenuItemCount(n1), 1);
+    EXPECT_EQ(MenuText(n1, 0), u"Вы уверены?");
+    EXPECT_EQ(GetMenuItemID(n1, 0), static_cast<UINT>(kIdN3));
+
+    HMENU m3 = window->popupMenu3;
+    ASSERT_EQ(GetMenuItemCount(m3), 1);
+    EXPECT_EQ(MenuText(m3, 0), u"Завершить процесс");
+    HMENU n6 = GetSubMenu(m3, 0);
+    ASSERT_NE(n6, nullptr);
+    EXPECT_EQ(MenuText(n6, 0), u"Вы уверены?");
+    EXPECT_EQ(GetMenuItemID(n6, 0), static_cast<UINT>(kIdM2));
+
+    // The items with a sub-menu run nothing themselves.
+    wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
+    GetData(u"TS01");
+    Select(window->listView1.Handle(), {0});
+    const std::size_t calls = wts.calls.size();
+    Command(kIdN1);
+    Command(kIdN6);
+    EXPECT_EQ(wts.calls.size(), calls);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(MainWindowTest, FocusComesBackToItsControlAfterABox) {
     wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
     Open();
