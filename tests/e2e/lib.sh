@@ -5,8 +5,7 @@
 #   e2e_setup "$@"            # BIN_DIR WINEPREFIX OUT_DIR (CTest passes them)
 #   e2e_farm demo             # or: e2e_farm_json '{"servers": [...]}', e2e_farm_file F.json
 #   e2e_start
-#   e2e_type TS01; e2e_key Return
-#   e2e_wait_log 'WTSEnumerateSessionsW\tserver=TS01'
+#   e2e_get_data TS01         # typed into the server box, Enter, sessions listed
 #   e2e_screenshot name
 #   e2e_stop
 #
@@ -107,6 +106,15 @@ e2e_wait_log() {
     sleep 0.2
   done
   e2e_fail "no action-log line matches: $pattern"
+}
+
+# e2e_get_data SERVER: types the name into the server box (which has the
+# focus), presses Enter and waits until the sessions were enumerated.
+e2e_get_data() {
+  e2e_type "$1"
+  e2e_key Return
+  e2e_wait_log "^WTSEnumerateSessionsW\tserver=$1\t.*result=1"
+  sleep 1
 }
 
 # e2e_count_log REGEX: how many lines of the action log match.

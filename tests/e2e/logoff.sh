@@ -6,10 +6,7 @@ e2e_setup "$@"
 e2e_farm_file actions-farm.json
 e2e_start
 
-e2e_type TS01
-e2e_key Return
-e2e_wait_log '^WTSEnumerateSessionsW\tserver=TS01\t.*result=1'
-sleep 1
+e2e_get_data TS01
 
 # Log off the first two rows (sessions 2 and 5) of TS01, with the box edited meanwhile.
 e2e_key shift+Tab End shift+Home               # the server box, its text selected

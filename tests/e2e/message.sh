@@ -9,10 +9,7 @@ e2e_farm_json '{"servers": [{"name": "TS01", "sessions": [
   {"id": 3, "state": 0, "user": "Петрова", "client": "PC-02", "winstation": "RDP-Tcp#2"}]}]}'
 e2e_start
 
-e2e_type TS01
-e2e_key Return
-e2e_wait_log '^WTSEnumerateSessionsW\tserver=TS01\t.*result=1'
-sleep 1
+e2e_get_data TS01
 e2e_key Home shift+End          # both rows selected
 e2e_key shift+F10               # the context menu
 e2e_key Down Down Down Return   # "Отправить сообщение"

@@ -6,10 +6,7 @@ e2e_setup "$@"
 e2e_farm_file actions-farm.json
 e2e_start
 
-e2e_type TS01
-e2e_key Return
-e2e_wait_log '^WTSEnumerateSessionsW\tserver=TS01\t.*result=1'
-sleep 1
+e2e_get_data TS01
 
 # The processes of session 2 (first row), then terminate the first of them.
 e2e_key Home

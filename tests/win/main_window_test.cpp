@@ -104,15 +104,15 @@ TEST_F(MainWindowTest, ColumnsKeepTheirLimitsWhenWidenedAndDragged) {
     EXPECT_EQ(widths(), (std::vector<int>{30, 150, 120, 100, 120, 95})) << "space left over stays empty";
 
     // Dragging a divider goes through the header's item change.
-    HWND header = ListView_GetHeader(list);
-    const auto drag = [&](int column, int width) {
+    const auto dragIn = [&](HWND target, int column, int width) {
         HDITEMW item{};
         item.mask = HDI_WIDTH;
         item.cxy = width;
-        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(ListView_GetHeader(target), HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
         PumpMessages();
-        return ListView_GetColumnWidth(list, column);
+        return ListView_GetColumnWidth(target, column);
     };
+    const auto drag = [&](int column, int width) { return dragIn(list, column, width); };
     EXPECT_EQ(drag(0, 80), 30);
     EXPECT_EQ(drag(1, 10), 150);
     EXPECT_EQ(drag(3, 300), 100);
@@ -121,16 +121,7 @@ TEST_F(MainWindowTest, ColumnsKeepTheirLimitsWhenWidenedAndDragged) {
     EXPECT_EQ(drag(4, 300), 120);
     EXPECT_EQ(drag(4, 50), 100);
 
-    HWND processes = window->listView3.Handle();
-    HWND pheader = ListView_GetHeader(processes);
-    const auto pdrag = [&](int column, int width) {
-        HDITEMW item{};
-        item.mask = HDI_WIDTH;
-        item.cxy = width;
-        SendMessageW(pheader, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
-        PumpMessages();
-        return ListView_GetColumnWidth(processes, column);
-    };
+    const auto pdrag = [&](int column, int width) { return dragIn(window->listView3.Handle(), column, width); };
     EXPECT_EQ(pdrag(0, 10), 65);
     EXPECT_EQ(pdrag(0, 400), 400);
     EXPECT_EQ(pdrag(1, 100), 140);
