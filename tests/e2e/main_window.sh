@@ -12,9 +12,10 @@ e2e_wait_log '^WTSOpenServerW\tserver=TS01\t'
 e2e_wait_log '^WTSCloseServer\t'
 sleep 1
 # Four queries per enumerated session, in order, each buffer freed.
-sessions=$(grep -P '^WTSEnumerateSessionsW\tserver=TS01\t' "$E2E_LOG" | head -n 1 | grep -oP 'count=\K[0-9]+')
+# (grep -m stops reading by itself: no early-closing pipe under pipefail.)
+sessions=$(grep -m 1 -P '^WTSEnumerateSessionsW\tserver=TS01\t' "$E2E_LOG" | grep -oP 'count=\K[0-9]+')
 e2e_expect_count '^WTSQuerySessionInformationW\tserver=TS01\t' $((sessions * 4))
-grep -P '^WTSQuerySessionInformationW\tserver=TS01\t' "$E2E_LOG" | head -n 4 | grep -oP 'class=\K[0-9]+' | tr '\n' ' ' \
+grep -m 4 -P '^WTSQuerySessionInformationW\tserver=TS01\t' "$E2E_LOG" | grep -oP 'class=\K[0-9]+' | tr '\n' ' ' \
   | grep -qx '10 5 6 14 ' || e2e_fail "the queries of a session are not in the order 10 5 6 14"
 e2e_screenshot e2e-main-window
 
