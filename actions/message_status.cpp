@@ -1,6 +1,8 @@
 #include "actions/message_status.h"
 
-#include "app/text.h"
+#include "base/error_text.h"
+
+#include "base/text.h"
 
 namespace tarvenix {
 
@@ -36,8 +38,7 @@ std::u16string MessageFailureText(const std::u16string& server, const std::vecto
             if (i > 0) text += u", ";
             text += DecimalU32(g.sessions[i]);
         }
-        const std::u16string reason = describe ? describe(g.error) : std::u16string();
-        text += u": " + (reason.empty() ? u"код ошибки " + DecimalU32(g.error) : reason + u" (" + DecimalU32(g.error) + u")");
+        text += u": " + SystemErrorLine(g.error, describe);
     }
     return text;
 }

@@ -1,28 +1,34 @@
 // The message window (TForm3): created once, hidden, shown modally over the
-// main window. It sends a message box to the sessions selected in the main
-// window's session list and keeps a template (subject and text) in
-// message.txt in the application directory.
+// main window. It sends a message box to the sessions selected in the session
+// list and keeps a template (subject and text) in message.txt in the
+// application directory. It also owns the session menu's
+// "Отправить сообщение" item, which opens it.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "app/controls_win.h"
-#include "app/services.h"
+#include "base/controls_win.h"
+#include "base/services.h"
+#include "base/window_win.h"
+#include "sessions/session_list.h"
 
 namespace tarvenix {
-
-class MainWindow;
 
 // Control IDs of the message window (never IDOK or IDCANCEL: the dialog
 // keys send those).
 enum MessageControlId : int {
-    kIdMsgButton1 = 300,
-    kIdMsgEdit1,
-    kIdMsgMemo1,
-    kIdMsgSpeedButton1,
-    kIdMsgSpeedButton2,
+    kIdSendButton = 300,    // Button1
+    kIdSubjectBox,          // Edit1
+    kIdTextBox,             // Memo1
+    kIdSaveTemplateButton,  // sSpeedButton1
+    kIdLoadTemplateButton,  // sSpeedButton2
+};
+
+enum MessageCommandId : int {
+    kCmdSendMessage = 180,  // J1, in the main window's session menu
+    kMessageLastId = 189,
 };
 
 inline constexpr char16_t kMessageCaption[] = u"Отправка сообщения";
@@ -31,59 +37,62 @@ inline constexpr int kMessageOuterHeight = 280;
 inline constexpr int kMessageClientWidth = 334;
 inline constexpr int kMessageClientHeight = 242;
 
-class MessageWindow {
+class MessageWindow final : public Window, public CommandTarget {
 public:
-    MessageWindow(const Services& services, MainWindow& mainWindow);
-    ~MessageWindow();
-    MessageWindow(const MessageWindow&) = delete;
-    MessageWindow& operator=(const MessageWindow&) = delete;
+    MessageWindow(const Services& services, const SessionListView& sessions);
+    ~MessageWindow() override { DestroyNow(); }
 
-    // Builds the window and its controls, hidden, owned by the main window.
-    // Throws AppError when the window cannot be made.
-    void Create();
+    // Builds the window and its controls, hidden, owned by `owner` (the main
+    // window). Throws AppError when the window cannot be made.
+    void Create(HWND owner);
+    void AddMenuItems(HMENU sessionMenu);
     // Shows the window modally; returns when it is closed.
     void ShowModal();
-    HWND Handle() const { return hwnd_; }
 
     // The two halves of ShowModal, without the message loop in between.
-    // Open: the main window is disabled, the window is centred over it the
-    // first time, FormShow runs and the window shows. Close: what the close
-    // button does (WM_CLOSE): the main window is enabled again and the
+    // Open: the owner is disabled, the window is centred over it the first
+    // time, FormShow runs and the window shows. Close: what the close button,
+    // Esc and the dialog's Cancel do: the owner is enabled again and the
     // window hides, keeping its texts.
     void Open();
     void Close();
     bool IsOpen() const { return open_; }
 
-    // --- Controls (named after the window's layout) ---
-    struct Controls {
-        HWND panel1 = nullptr, label1 = nullptr, edit1 = nullptr, label2 = nullptr, memo1 = nullptr,
-             speedButton1 = nullptr, speedButton2 = nullptr, label3 = nullptr, button1 = nullptr;
-    } c;
+    HWND Panel() const { return panel_; }
+    HWND SubjectLabel() const { return subjectLabel_; }
+    HWND TextLabel() const { return textLabel_; }
+    HWND SaveTemplateButton() const { return saveTemplateButton_; }
+    HWND LoadTemplateButton() const { return loadTemplateButton_; }
+    HWND SubjectBox() const { return subjectBox_; }
+    HWND TextBox() const { return textBox_; }
+    HWND StatusLabel() const { return statusLabel_; }
+    HWND SendButton() const { return sendButton_; }
 
-    // --- Events and commands ---
-    void FormShow();             // empties the status
-    void Button1Click();         // send
-    void sSpeedButton1Click();   // save the template; throws AppError
-    void sSpeedButton2Click();   // load the template; throws AppError
+    void FormShow();     // empties the status
+    void Send();         // Button1Click
+    void SaveTemplate(); // sSpeedButton1Click; throws AppError
+    void LoadTemplate(); // sSpeedButton2Click; throws AppError
 
     // The template file: the application directory and "message.txt".
     std::u16string TemplatePath() const;
 
+    CommandRange Commands() const override { return {kCmdSendMessage, kMessageLastId}; }
+    void OnCommand(int id) override;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnDestroyed() override { open_ = false; }
+
 private:
-    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void BuildControls();
     void CenterOverOwner();
-    void OnCommand(int id);
-    // Runs a handler as the window's event dispatch does: errors that escape
-    // it go to the default error box. Returns false when an error escaped.
-    template <typename F>
-    bool RunHandler(F&& handler);
+    void OnControl(int id);
 
-    Services services_;
-    MainWindow& main_;
-    HWND hwnd_ = nullptr;
+    const SessionListView& sessions_;
+    HWND owner_ = nullptr;
     Fonts fonts_;
+    HWND panel_ = nullptr, subjectLabel_ = nullptr, subjectBox_ = nullptr, textLabel_ = nullptr, textBox_ = nullptr,
+         saveTemplateButton_ = nullptr, loadTemplateButton_ = nullptr, statusLabel_ = nullptr, sendButton_ = nullptr;
     bool open_ = false;
     bool shownOnce_ = false;
     HWND lastFocus_ = nullptr;

@@ -8,25 +8,18 @@
 
 #include "actions/message_status.h"
 #include "actions/template_codec.h"
-#include "app/app_error.h"
-#include "app/error_text.h"
-#include "app/main_window.h"
-#include "app/pictures.h"
-#include "app/text.h"
-#include "app/win_text.h"
+#include "base/app_error.h"
+#include "base/error_text.h"
+#include "base/files_win.h"
+#include "base/pictures.h"
+#include "base/text.h"
+#include "base/win_text.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
 namespace {
 
 constexpr wchar_t kMessageClass[] = L"TForm3";
-
-struct HandleCloser {
-    void operator()(HANDLE h) const {
-        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 HWND MakeChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int w, int h,
                HWND parent, int id, HFONT font) {
@@ -39,35 +32,6 @@ HWND MakeChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWO
 [[noreturn]] void ThrowFileError(ErrorTexts* errors, TemplateFileStep step, DWORD code, const std::u16string& path) {
     const std::u16string system = errors ? errors->Describe(code) : std::u16string();
     throw AppError(TemplateFileErrorText(step, code, path, system));
-}
-
-void WriteWholeFile(ErrorTexts* errors, const std::u16string& path, const std::string& bytes) {
-    FileHandle file(CreateFileW(Wz(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) ThrowFileError(errors, TemplateFileStep::Create, GetLastError(), path);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
-            ThrowFileError(errors, TemplateFileStep::Write, GetLastError(), path);
-        done += written;
-    }
-}
-
-std::string ReadWholeFile(ErrorTexts* errors, const std::u16string& path) {
-    FileHandle file(CreateFileW(Wz(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) ThrowFileError(errors, TemplateFileStep::Open, GetLastError(), path);
-    std::string bytes;
-    std::vector<char> buffer(64 * 1024);
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-            ThrowFileError(errors, TemplateFileStep::Read, GetLastError(), path);
-        if (got == 0) break;
-        bytes.append(buffer.data(), got);
-    }
-    return bytes;
 }
 
 // The message text box keeps Enter (new lines) but leaves Tab and Shift+Tab
@@ -86,196 +50,166 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UIN
 
 }  // namespace
 
-MessageWindow::MessageWindow(const Services& services, MainWindow& mainWindow) : services_(services), main_(mainWindow) {}
+MessageWindow::MessageWindow(const Services& services, const SessionListView& sessions)
+    : Window(services), sessions_(sessions) {}
 
-MessageWindow::~MessageWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
-}
-
-void MessageWindow::Create() {
-    RegisterFormClass(kMessageClass, &MessageWindow::WndProc);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
+void MessageWindow::Create(HWND owner) {
+    owner_ = owner;
     // Title bar with the system menu and the close button; the size is fixed
     // by WM_GETMINMAXINFO and the client area by WM_NCCALCSIZE.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMessageClass, Wz(std::u16string(kMessageCaption)), style, CW_USEDEFAULT,
-                            CW_USEDEFAULT, kMessageOuterWidth, kMessageOuterHeight, main_.Handle(), nullptr, instance, this);
-    if (!hwnd_) throw AppError(u"Cannot create the message window");
+    CreateFormWindow(L"TForm3", WS_EX_CONTROLPARENT, kMessageCaption, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                     kMessageOuterWidth, kMessageOuterHeight, owner);
     BuildControls();
 }
 
+void MessageWindow::AddMenuItems(HMENU sessionMenu) {
+    AppendMenuW(sessionMenu, MF_STRING, kCmdSendMessage, L"Отправить сообщение");
+}
+
+void MessageWindow::OnCommand(int id) {
+    if (id == kCmdSendMessage) ShowModal();
+}
+
 void MessageWindow::BuildControls() {
-    HFONT f = fonts_.normal;
-    c.panel1 = CreatePanel(hwnd_, Bevel::None, L"Panel1");
+    HFONT f = fonts_.normal();
+    panel_ = CreatePanel(Handle(), Bevel::None, L"Panel1");
     RECT rc;
-    GetClientRect(hwnd_, &rc);
-    Place(c.panel1, 0, 0, rc.right, rc.bottom);
-    // Creation order is the tab order: Button1, Edit1, Memo1.
-    c.button1 = MakeChild(0, L"BUTTON", L"Отправить", WS_TABSTOP | BS_PUSHBUTTON, 224, 204, 75, 25, c.panel1,
-                          kIdMsgButton1, f);
-    c.edit1 = MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, 13, 44, 302, 21, c.panel1,
-                        kIdMsgEdit1, f);
-    SendMessageW(c.edit1, EM_SETLIMITTEXT, 0, 0);
-    c.memo1 = MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                        WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, 13, 100, 302, 89,
-                        c.panel1, kIdMsgMemo1, f);
-    SendMessageW(c.memo1, EM_SETLIMITTEXT, 0, 0);
-    SetWindowSubclass(c.memo1, &MemoSubclassProc, 1, 0);
-    c.label1 = CreateLabel(c.panel1, 13, 25, u"Тема:", f);
-    c.label2 = CreateLabel(c.panel1, 13, 76, u"Сообщение:", f);
-    c.label3 = CreateLabel(c.panel1, 15, 200, u"", fonts_.bold);
-    c.speedButton1 = CreateImageButton(c.panel1, kIdMsgSpeedButton1, 240, 12, 25, 25, DrawSavePicture(),
-                                       u"Сохранить шаблон");
-    c.speedButton2 = CreateImageButton(c.panel1, kIdMsgSpeedButton2, 272, 12, 25, 25, DrawLoadPicture(),
-                                       u"Загрузить шаблон");
+    GetClientRect(Handle(), &rc);
+    Place(panel_, 0, 0, rc.right, rc.bottom);
+    // Creation order is the tab order: the send button, the subject, the text.
+    sendButton_ = MakeChild(0, L"BUTTON", L"Отправить", WS_TABSTOP | BS_PUSHBUTTON, 224, 204, 75, 25, panel_,
+                            kIdSendButton, f);
+    subjectBox_ = MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, 13, 44, 302, 21, panel_,
+                            kIdSubjectBox, f);
+    SendMessageW(subjectBox_, EM_SETLIMITTEXT, 0, 0);
+    textBox_ = MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, 13, 100, 302, 89, panel_,
+                         kIdTextBox, f);
+    SendMessageW(textBox_, EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(textBox_, &MemoSubclassProc, 1, 0);
+    subjectLabel_ = CreateLabel(panel_, 13, 25, u"Тема:", f);
+    textLabel_ = CreateLabel(panel_, 13, 76, u"Сообщение:", f);
+    statusLabel_ = CreateLabel(panel_, 15, 200, u"", fonts_.bold());
+    saveTemplateButton_ = CreateImageButton(panel_, kIdSaveTemplateButton, 240, 12, 25, 25, DrawSavePicture(),
+                                            u"Сохранить шаблон");
+    loadTemplateButton_ = CreateImageButton(panel_, kIdLoadTemplateButton, 272, 12, 25, 25, DrawLoadPicture(),
+                                            u"Загрузить шаблон");
 }
 
-std::u16string MessageWindow::TemplatePath() const { return services_.appDirectory + kTemplateFileName; }
-
-template <typename F>
-bool MessageWindow::RunHandler(F&& handler) {
-    return RunReportingErrors(*services_.dialogs, std::forward<F>(handler));
-}
+std::u16string MessageWindow::TemplatePath() const { return services().appDirectory + kTemplateFileName; }
 
 // --- Showing and closing ---
 
 void MessageWindow::CenterOverOwner() {
     RECT owner{}, mine{};
-    GetWindowRect(main_.Handle(), &owner);
-    GetWindowRect(hwnd_, &mine);
+    GetWindowRect(owner_, &owner);
+    GetWindowRect(Handle(), &mine);
     const int w = mine.right - mine.left, h = mine.bottom - mine.top;
     int x = owner.left + ((owner.right - owner.left) - w) / 2;
     int y = owner.top + ((owner.bottom - owner.top) - h) / 2;
     // Keep the window on the owner's monitor.
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
-    if (GetMonitorInfoW(MonitorFromWindow(main_.Handle(), MONITOR_DEFAULTTONEAREST), &mi)) {
+    if (GetMonitorInfoW(MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &mi)) {
         x = std::max<int>(mi.rcWork.left, std::min<int>(x, mi.rcWork.right - w));
         y = std::max<int>(mi.rcWork.top, std::min<int>(y, mi.rcWork.bottom - h));
     }
-    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MessageWindow::Open() {
-    if (!hwnd_ || open_) return;
+    if (!Handle() || open_) return;
     if (!shownOnce_) {
         shownOnce_ = true;
         CenterOverOwner();
     }
     RunHandler([&] { FormShow(); });
     open_ = true;
-    if (main_.Handle()) EnableWindow(main_.Handle(), FALSE);
-    ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
-    SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : c.button1);
+    if (owner_) EnableWindow(owner_, FALSE);
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+    SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : sendButton_);
 }
 
 void MessageWindow::Close() {
-    if (!hwnd_) return;
+    if (!Handle()) return;
     HWND focus = GetFocus();
-    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+    if (focus && IsChild(Handle(), focus)) lastFocus_ = focus;
     // The owner is enabled before the window hides, so that it, and not some
     // other program, becomes the active window.
-    if (main_.Handle()) EnableWindow(main_.Handle(), TRUE);
-    ShowWindow(hwnd_, SW_HIDE);
-    if (open_ && main_.Handle()) SetActiveWindow(main_.Handle());
+    if (owner_) EnableWindow(owner_, TRUE);
+    ShowWindow(Handle(), SW_HIDE);
+    if (open_ && owner_) SetActiveWindow(owner_);
     open_ = false;
 }
 
 void MessageWindow::ShowModal() {
-    if (!hwnd_ || open_) return;
+    if (!Handle() || open_) return;
     Open();
-    MSG msg;
-    while (open_) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            // The application is ending: leave the quit for the outer loop.
-            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-            Close();
-            break;
-        }
-        if (hwnd_ && IsDialogMessageW(hwnd_, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    if (!RunModalLoop(open_)) Close();
 }
 
-void MessageWindow::FormShow() { SetLabelText(c.label3, u""); }
+void MessageWindow::FormShow() { SetLabelText(statusLabel_, u""); }
 
 // --- Commands ---
 
-void MessageWindow::Button1Click() {
-    const std::u16string subject = GetText(c.edit1);
-    const std::u16string text = GetText(c.memo1);
+void MessageWindow::Send() {
+    const std::u16string subject = GetText(subjectBox_);
+    const std::u16string text = GetText(textBox_);
     // The selected rows came from ListedServer: that is the server they live on.
-    const std::u16string server = main_.listedServer;
-    const std::vector<int> selected = main_.listView1.SelectedIndices();
+    const std::u16string server = sessions_.ListedServer();
+    const std::vector<int> selected = sessions_.SelectedIndices();
     std::vector<MessageFailure> failures;
     {
         WaitCursor wait;
         for (int index : selected) {
-            const auto id =
-                static_cast<std::uint32_t>(StrToIntLike(main_.listView1.Rows().Text(static_cast<std::size_t>(index), 0)));
-            const std::unique_ptr<TerminalServer> handle = services_.terminal->Open(server);
+            const auto id = static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(index), 0)));
+            const std::unique_ptr<TerminalServer> handle = services().terminal->Open(server);
             const CallResult result = handle->SendSessionMessage(id, subject, text);
             if (!result.ok) failures.push_back({id, result.error});
         }
     }
-    SetLabelText(c.label3, MessageSendStatus(selected.size(), failures.size()));
-    if (!failures.empty()) {
-        services_.dialogs->ShowMessage(MessageFailureText(server, failures, [this](std::uint32_t code) {
-            return services_.errors ? services_.errors->Describe(code) : std::u16string();
-        }));
-    }
+    SetLabelText(statusLabel_, MessageSendStatus(selected.size(), failures.size()));
+    if (!failures.empty()) OwnBoxes().ShowMessage(MessageFailureText(server, failures, services().Describer()));
 }
 
-void MessageWindow::sSpeedButton1Click() {
+void MessageWindow::SaveTemplate() {
     const std::u16string path = TemplatePath();
-    WriteWholeFile(services_.errors, path, EncodeTemplate(GetText(c.edit1), GetText(c.memo1), *services_.ansi));
-    SetLabelText(c.label3, kTemplateSavedStatus);
+    const std::string bytes = EncodeTemplate(GetText(subjectBox_), GetText(textBox_), *services().ansi);
+    DWORD error = 0;
+    WriteStep step = WriteStep::Create;
+    if (!WriteFileAtomically(path, bytes, &error, &step))
+        ThrowFileError(services().errors, step == WriteStep::Write ? TemplateFileStep::Write : TemplateFileStep::Create,
+                       error, path);
+    SetLabelText(statusLabel_, kTemplateSavedStatus);
 }
 
-void MessageWindow::sSpeedButton2Click() {
-    SetWindowTextW(c.memo1, L"");
+void MessageWindow::LoadTemplate() {
+    SetWindowTextW(textBox_, L"");
     const std::u16string path = TemplatePath();
-    const LoadedTemplate loaded = DecodeTemplate(ReadWholeFile(services_.errors, path), *services_.ansi);
-    if (loaded.hasSubject) SetWindowTextW(c.edit1, Wz(loaded.subject));
-    SetWindowTextW(c.memo1, Wz(loaded.text));
-    SetLabelText(c.label3, kTemplateLoadedStatus);
+    std::string bytes;
+    DWORD error = 0;
+    if (!ReadWholeFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE, &bytes, &error))
+        ThrowFileError(services().errors, TemplateFileStep::Open, error, path);
+    const LoadedTemplate loaded = DecodeTemplate(bytes, *services().ansi);
+    if (loaded.hasSubject) SetWindowTextW(subjectBox_, Wz(loaded.subject));
+    SetWindowTextW(textBox_, Wz(loaded.text));
+    SetLabelText(statusLabel_, kTemplateLoadedStatus);
 }
 
-void MessageWindow::OnCommand(int id) {
+void MessageWindow::OnControl(int id) {
     RunHandler([&] {
         switch (id) {
-            case kIdMsgButton1: Button1Click(); break;
-            case kIdMsgSpeedButton1: sSpeedButton1Click(); break;
-            case kIdMsgSpeedButton2: sSpeedButton2Click(); break;
+            case kIdSendButton: Send(); break;
+            case kIdSaveTemplateButton: SaveTemplate(); break;
+            case kIdLoadTemplateButton: LoadTemplate(); break;
             default: break;
         }
     });
 }
 
 // --- Messages ---
-
-LRESULT CALLBACK MessageWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    MessageWindow* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<MessageWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        // Destroyed with its owner, the main window.
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        self->open_ = false;
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    return self->HandleMessage(msg, wp, lp);
-}
 
 LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
@@ -292,7 +226,7 @@ LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // client rectangle.
             RECT& client = wp ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lp)->rgrc[0] : *reinterpret_cast<RECT*>(lp);
             const RECT window = client;
-            const LRESULT r = DefWindowProcW(hwnd_, msg, wp, lp);
+            const LRESULT r = DefaultHandling(msg, wp, lp);
             standardFrame_ = {client.left - window.left, client.top - window.top, window.right - client.right,
                               window.bottom - client.bottom};
             // The system frame of this style is thinner than the window's
@@ -308,26 +242,31 @@ LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return r;
         }
         case WM_NCPAINT: {
-            const LRESULT r = DefWindowProcW(hwnd_, msg, wp, lp);
+            const LRESULT r = DefaultHandling(msg, wp, lp);
             if (extraMargin_.left || extraMargin_.top || extraMargin_.right || extraMargin_.bottom) {
-                HDC dc = GetWindowDC(hwnd_);
+                HDC dc = GetWindowDC(Handle());
                 RECT wr;
-                GetWindowRect(hwnd_, &wr);
+                GetWindowRect(Handle(), &wr);
                 const int w = wr.right - wr.left, h = wr.bottom - wr.top;
                 const RECT inner{standardFrame_.left, standardFrame_.top, w - standardFrame_.right,
                                  h - standardFrame_.bottom};
                 ExcludeClipRect(dc, inner.left + extraMargin_.left, inner.top + extraMargin_.top,
                                 inner.right - extraMargin_.right, inner.bottom - extraMargin_.bottom);
                 FillRect(dc, &inner, GetSysColorBrush(COLOR_BTNFACE));
-                ReleaseDC(hwnd_, dc);
+                ReleaseDC(Handle(), dc);
             }
             return r;
         }
         case WM_SIZE:
-            if (c.panel1) Place(c.panel1, 0, 0, LOWORD(lp), HIWORD(lp));
+            if (panel_) Place(panel_, 0, 0, LOWORD(lp), HIWORD(lp));
             return 0;
         case WM_COMMAND:
-            if (lp == 0 || HIWORD(wp) == BN_CLICKED) OnCommand(LOWORD(wp));
+            // Esc and the dialog's Cancel close the window, like any dialog.
+            if (LOWORD(wp) == IDCANCEL) {
+                Close();
+                return 0;
+            }
+            if (lp == 0 || HIWORD(wp) == BN_CLICKED) OnControl(LOWORD(wp));
             return 0;
         case WM_CLOSE:
             Close();
@@ -335,7 +274,7 @@ LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+    return DefaultHandling(msg, wp, lp);
 }
 
 }  // namespace tarvenix

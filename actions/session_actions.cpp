@@ -1,6 +1,6 @@
 #include "actions/session_actions.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace tarvenix {
 
@@ -40,12 +40,6 @@ std::vector<std::vector<std::u16string>> ProcessRows(const std::vector<ProcessRe
         rows.push_back(ProcessRow(record));
     }
     return rows;
-}
-
-std::u16string SystemErrorLine(std::uint32_t code, const DescribeError& describe) {
-    std::u16string reason = describe ? describe(code) : std::u16string();
-    if (reason.empty()) reason = u"Код ошибки " + DecimalU32(code);
-    return reason + u" (" + DecimalU32(code) + u")";
 }
 
 namespace {

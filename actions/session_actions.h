@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error_text.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
@@ -45,11 +46,6 @@ std::vector<std::vector<std::u16string>> ProcessRows(const std::vector<ProcessRe
                                                      const std::optional<std::u16string>& sessionCaption);
 
 // --- Failure reports ---
-
-using DescribeError = std::function<std::u16string(std::uint32_t code)>;
-
-// "<system text> (<code>)", or "Код ошибки <code> (<code>)" when the system has no text.
-std::u16string SystemErrorLine(std::uint32_t code, const DescribeError& describe);
 
 struct SessionFailure {
     std::uint32_t sessionId = 0;

@@ -1,12 +1,12 @@
 #include "actions/template_codec.h"
 
-#include "app/text.h"
+#include "base/byte_order_mark.h"
+#include "base/text.h"
 
 namespace tarvenix {
 
 namespace {
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr char16_t kEndOfFile = 0x1A;
 
 LoadedTemplate ReadUtf8(std::string_view bytes) {
@@ -67,11 +67,12 @@ std::string EncodeTemplate(const std::u16string& subject, const std::u16string& 
         const LoadedTemplate back = DecodeTemplate(bytes, ansi);
         if (back.hasSubject && back.subject == subject && back.text == text) return bytes;
     }
-    return std::string(kUtf8Mark) + Utf16ToUtf8(content);
+    return std::string(ByteOrderMark(TextEncoding::Utf8)) + Utf16ToUtf8(content);
 }
 
 LoadedTemplate DecodeTemplate(std::string_view fileBytes, const AnsiCodePage& ansi) {
-    if (fileBytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) return ReadUtf8(fileBytes.substr(kUtf8Mark.size()));
+    if (const MarkedBytes marked = SplitByteOrderMark(fileBytes); marked.encoding == TextEncoding::Utf8)
+        return ReadUtf8(marked.body);
     return ReadAnsi(ansi.Decode(fileBytes));
 }
 

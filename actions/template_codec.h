@@ -36,7 +36,7 @@
 // the file has to be UTF-8.
 #pragma once
 
-#include "app/ansi_code_page.h"
+#include "base/ansi_code_page.h"
 
 #include <string>
 #include <string_view>

@@ -31,8 +31,6 @@ inline constexpr int kMinOuterWidth = 720;
 inline constexpr int kMinOuterHeight = 520;
 inline constexpr int kInitialClientWidth = 720;
 inline constexpr int kInitialClientHeight = 519;
-inline constexpr int kProcessPanelOuterWidth = 900;  // window width with the panel opened
-inline constexpr int kProcessPanelNarrowing = 300;   // taken off when it closes
 
 // Docking: top and bottom first, then right, then the child that fills the rest.
 MainLayout ComputeMainLayout(int clientWidth, int clientHeight, bool processPanelVisible);

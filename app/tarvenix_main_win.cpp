@@ -3,12 +3,11 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include "actions/message_window.h"
-#include "app/ansi_code_page_win.h"
-#include "app/app_error.h"
+#include "base/ansi_code_page_win.h"
+#include "base/app_error.h"
 #include "app/main_window.h"
-#include "app/platform_win.h"
-#include "app/win_text.h"
+#include "base/platform_win.h"
+#include "base/win_text.h"
 #include "servers/directory_win.h"
 #include "sessions/wts_terminal_services_win.h"
 
@@ -41,11 +40,6 @@ int Run(int showCommand) {
 
     MainWindow main(services);
     main.Create();
-    dialogs.SetOwner(main.Handle());
-    shell.SetOwner(main.Handle());
-    MessageWindow messages(services, main);
-    messages.Create();
-    main.SetMessageWindow(&messages);
     main.Show(showCommand);
 
     MSG msg;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win_text.h"
+#include "base/win_text.h"
 
 namespace tarvenix {
 namespace {

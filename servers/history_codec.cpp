@@ -1,44 +1,15 @@
 #include "servers/history_codec.h"
 
-#include "app/text.h"
+#include "base/byte_order_mark.h"
+#include "base/text.h"
 
 namespace tarvenix {
 
 namespace {
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
-constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
-
-bool StartsWith(std::string_view bytes, std::string_view prefix) {
-    return bytes.substr(0, prefix.size()) == prefix;
-}
-
 std::string_view UpToNul(std::string_view bytes) {
     const auto nul = bytes.find('\0');
     return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
-}
-
-std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto b0 = static_cast<unsigned char>(bytes[i]);
-        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
-        const auto unit = static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
-        if (unit == 0) break;
-        text.push_back(unit);
-    }
-    return text;
-}
-
-void AppendUtf16(std::string& out, std::u16string_view text, bool bigEndian) {
-    for (const char16_t unit : text) {
-        const auto hi = static_cast<char>(unit >> 8);
-        const auto lo = static_cast<char>(unit & 0xFF);
-        out.push_back(bigEndian ? hi : lo);
-        out.push_back(bigEndian ? lo : hi);
-    }
 }
 
 std::vector<std::u16string> SplitLines(std::u16string_view text) {
@@ -72,19 +43,14 @@ std::u16string JoinLines(const std::vector<std::u16string>& entries) {
 
 LoadedHistory DecodeHistory(std::string_view fileBytes, const AnsiCodePage& ansi) {
     LoadedHistory result;
+    const MarkedBytes marked = SplitByteOrderMark(fileBytes);
+    result.encoding = marked.encoding;
     std::u16string text;
-    if (StartsWith(fileBytes, kUtf8Mark)) {
-        result.encoding = TextEncoding::Utf8;
-        text = Utf8ToUtf16(UpToNul(fileBytes.substr(kUtf8Mark.size())));
-    } else if (StartsWith(fileBytes, kUtf16LEMark)) {
-        result.encoding = TextEncoding::Utf16LE;
-        text = DecodeUtf16(fileBytes.substr(kUtf16LEMark.size()), false);
-    } else if (StartsWith(fileBytes, kUtf16BEMark)) {
-        result.encoding = TextEncoding::Utf16BE;
-        text = DecodeUtf16(fileBytes.substr(kUtf16BEMark.size()), true);
-    } else {
-        result.encoding = TextEncoding::Ansi;
-        text = ansi.Decode(UpToNul(fileBytes));
+    switch (marked.encoding) {
+        case TextEncoding::Utf8: text = Utf8ToUtf16(UpToNul(marked.body)); break;
+        case TextEncoding::Utf16LE: text = DecodeUtf16Bytes(marked.body, false, true); break;
+        case TextEncoding::Utf16BE: text = DecodeUtf16Bytes(marked.body, true, true); break;
+        case TextEncoding::Ansi: text = ansi.Decode(UpToNul(marked.body)); break;
     }
     result.entries = SplitLines(text);
     return result;
@@ -98,8 +64,7 @@ std::string EncodeHistory(const std::vector<std::u16string>& entries, std::optio
     if (encoding == TextEncoding::Ansi) {
         bool lossless = true;
         bytes = ansi.Encode(text, &lossless);
-        const bool looksMarked =
-            StartsWith(bytes, kUtf8Mark) || StartsWith(bytes, kUtf16LEMark) || StartsWith(bytes, kUtf16BEMark);
+        const bool looksMarked = SplitByteOrderMark(bytes).encoding != TextEncoding::Ansi;
         if (lossless && !looksMarked) {
             if (written) *written = TextEncoding::Ansi;
             return bytes;
@@ -107,20 +72,11 @@ std::string EncodeHistory(const std::vector<std::u16string>& entries, std::optio
         encoding = TextEncoding::Utf8;
         bytes.clear();
     }
-    switch (encoding) {
-    case TextEncoding::Utf8:
-        bytes = std::string(kUtf8Mark) + Utf16ToUtf8(text);
-        break;
-    case TextEncoding::Utf16LE:
-        bytes = std::string(kUtf16LEMark);
-        AppendUtf16(bytes, text, false);
-        break;
-    case TextEncoding::Utf16BE:
-        bytes = std::string(kUtf16BEMark);
-        AppendUtf16(bytes, text, true);
-        break;
-    case TextEncoding::Ansi:
-        break;
+    bytes = std::string(ByteOrderMark(encoding));
+    if (encoding == TextEncoding::Utf8) {
+        bytes += Utf16ToUtf8(text);
+    } else {
+        AppendUtf16Bytes(bytes, text, encoding == TextEncoding::Utf16BE);
     }
     if (written) *written = encoding;
     return bytes;

@@ -18,7 +18,8 @@
 // breaks or NUL characters (they come from lines, or from names).
 #pragma once
 
-#include "app/ansi_code_page.h"
+#include "base/ansi_code_page.h"
+#include "base/byte_order_mark.h"
 
 #include <optional>
 #include <string>
@@ -26,8 +27,6 @@
 #include <vector>
 
 namespace tarvenix {
-
-enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
 struct LoadedHistory {
     std::vector<std::u16string> entries;

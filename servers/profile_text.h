@@ -9,7 +9,7 @@
 // section and key for key, only its bytes change.
 #pragma once
 
-#include "app/ansi_code_page.h"
+#include "base/ansi_code_page.h"
 
 #include <optional>
 #include <string>

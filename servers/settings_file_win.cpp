@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
-#include "app/win_text.h"
+#include "base/files_win.h"
+#include "base/handles_win.h"
+#include "base/win_text.h"
 #include "servers/profile_text.h"
-#include "servers/text_files_win.h"
 
 namespace tarvenix {
 
@@ -12,22 +13,13 @@ namespace {
 
 constexpr DWORD kBufferChars = 2048;
 
-// Makes sure the file is UTF-16, so that the private-profile services keep
-// characters outside the ANSI code page. False when it cannot be made so.
-bool EnsureUnicodeFile(const std::u16string& path, const AnsiCodePage& ansi) {
-    // Whatever the services still hold for the file goes to disk first, so
-    // the conversion sees it and the services re-read the converted file.
-    FlushSettings(path);
-    std::string bytes;
-    DWORD error = 0;
-    if (!ReadWholeFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE, &bytes, &error)) {
-        if (error != ERROR_FILE_NOT_FOUND) return false;
-        bytes.clear();
-    }
-    const std::optional<std::string> unicode = ProfileAsUnicode(bytes, ansi);
-    if (!unicode) return true;
-    bool created = false;
-    return WriteWholeFile(path, *unicode, &error, &created);
+bool WriteBytes(const std::u16string& path, const std::string& bytes) {
+    FileHandle file(CreateFileW(Wz(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return bytes.empty() ||
+           (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size() && FlushFileBuffers(file.Get()));
 }
 
 }  // namespace
@@ -40,11 +32,34 @@ std::u16string ReadServerName(const std::u16string& settingsPath) {
 }
 
 bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi) {
+    // The private-profile services edit a copy beside the file; the copy then
+    // takes the file's place, so a failure half-way leaves the file as it was.
+    FlushSettings(settingsPath);
+    std::string bytes;
+    DWORD error = 0;
+    if (!ReadWholeFile(settingsPath, FILE_SHARE_READ | FILE_SHARE_WRITE, &bytes, &error)) {
+        if (error != ERROR_FILE_NOT_FOUND) return false;
+        bytes.clear();
+    }
+    // A name that the ANSI code page cannot hold needs a UTF-16 file, so that
+    // the services keep its characters.
     bool lossless = true;
     ansi.Encode(name, &lossless);
-    if (!lossless && !EnsureUnicodeFile(settingsPath, ansi)) return false;
-    return WritePrivateProfileStringW(Wz(std::u16string(kSettingsSection)), Wz(std::u16string(kSettingsServerKey)),
-                                      Wz(name), Wz(settingsPath)) != FALSE;
+    if (!lossless) {
+        if (std::optional<std::string> unicode = ProfileAsUnicode(bytes, ansi)) bytes = std::move(*unicode);
+    }
+    const std::u16string temporary = TemporaryPathFor(settingsPath);
+    const bool written =
+        WriteBytes(temporary, bytes) &&
+        WritePrivateProfileStringW(Wz(std::u16string(kSettingsSection)), Wz(std::u16string(kSettingsServerKey)),
+                                   Wz(name), Wz(temporary)) != FALSE;
+    FlushSettings(temporary);
+    if (!written || !ReplaceWithTemporary(temporary, settingsPath, &error)) {
+        DeleteFileW(Wz(temporary));
+        return false;
+    }
+    FlushSettings(settingsPath);
+    return true;
 }
 
 void FlushSettings(const std::u16string& settingsPath) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/ansi_code_page.h"
+#include "base/ansi_code_page.h"
 
 namespace tarvenix {
 

@@ -1,6 +1,6 @@
 #include "sessions/session_inventory.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace tarvenix {
 

@@ -69,7 +69,8 @@ class TerminalServices {
 public:
     virtual ~TerminalServices() = default;
     // Never null: a server that cannot be opened gives an object whose calls
-    // all fail with the open's error (it never falls back to the local machine).
+    // all fail with the open's error (it never falls back to the local
+    // machine). An empty name is refused (ERROR_INVALID_NAME) without a call.
     virtual std::unique_ptr<TerminalServer> Open(const std::u16string& serverName) = 0;
 
     // Session-change notifications for a window (its handle as a number):

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/win_text.h"
+#include "base/win_text.h"
 
 namespace tarvenix {
 namespace {
@@ -132,6 +132,8 @@ private:
 }  // namespace
 
 std::unique_ptr<TerminalServer> WtsTerminalServices::Open(const std::u16string& serverName) {
+    // An empty name would open the local machine: refused outright.
+    if (serverName.empty()) return std::make_unique<WtsServer>(nullptr, ERROR_INVALID_NAME);
     std::wstring name = W(serverName);
     SetLastError(0);
     HANDLE handle = WTSOpenServerW(name.data());

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/text.h"
-#include "app/win_text.h"
+#include "base/text.h"
+#include "base/win_text.h"
 #include "tests/common/fake_terminal_services.h"
 
 using namespace tarvenix;
@@ -23,10 +23,10 @@ namespace {
 
 class SilentDialogs final : public Dialogs {
 public:
-    void ShowMessage(const std::u16string&) override {}
-    bool Confirm(const std::u16string&) override { return true; }
-    void ShowError(const std::u16string&) override {}
-    std::optional<std::u16string> OpenFile(const OpenFileRequest&) override { return std::nullopt; }
+    void ShowMessage(WindowRef, const std::u16string&) override {}
+    bool Confirm(WindowRef, const std::u16string&) override { return true; }
+    void ShowError(WindowRef, const std::u16string&) override {}
+    std::optional<std::u16string> OpenFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
 };
 
 void Pump() {
@@ -108,18 +108,18 @@ int main(int argc, char** argv) {
 
     double getData = 1e300, plain = 1e300, ordering = 1e300;
     for (int r = 0; r < repetitions; ++r) {
-        window.SetServerText(u"TS01");
+        window.Servers().SetText(u"TS01");
         auto start = Clock::now();
-        window.Button1Click();
-        UpdateWindow(window.listView1.Handle());
+        window.Sessions().GetData();
+        UpdateWindow(window.Sessions().List().Handle());
         Pump();
         getData = std::min(getData, Milliseconds(start));
         start = Clock::now();
-        window.ListView1ColumnClick(1);
-        UpdateWindow(window.listView1.Handle());
+        window.Sessions().List().ColumnClicked(1);
+        UpdateWindow(window.Sessions().List().Handle());
         Pump();
         ordering = std::min(ordering, Milliseconds(start));
-        plain = std::min(plain, PlainListFill(window.c.panel4, plainRows));
+        plain = std::min(plain, PlainListFill(window.panels().sessionFrame, plainRows));
     }
     std::printf("rows: %d (best of %d)\n", rows, repetitions);
     std::printf("Get data into the session list: %.1f ms\n", getData);

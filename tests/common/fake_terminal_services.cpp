@@ -1,6 +1,6 @@
 #include "tests/common/fake_terminal_services.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace tarvenix::testing {
 

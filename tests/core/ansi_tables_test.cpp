@@ -1,4 +1,4 @@
-#include "app/ansi_tables.h"
+#include "base/ansi_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/ansi_code_page.h"
-#include "app/text.h"
+#include "base/ansi_code_page.h"
+#include "base/text.h"
 
 namespace tarvenix {
 namespace {

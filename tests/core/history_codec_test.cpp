@@ -1,7 +1,7 @@
 #include "servers/history_codec.h"
 
-#include "app/ansi_tables.h"
-#include "app/text.h"
+#include "base/ansi_tables.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_layout.h"
-#include "sessions/column_fit.h"
+#include "base/column_fit.h"
 
 namespace tarvenix {
 namespace {

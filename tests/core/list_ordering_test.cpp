@@ -1,8 +1,8 @@
-#include "sessions/list_ordering.h"
+#include "base/list_ordering.h"
 
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace tarvenix {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace tarvenix {
 namespace {
@@ -32,12 +32,12 @@ TEST(MessageFailureText, GroupsSessionsByErrorInFirstOccurrenceOrder) {
         MessageFailureText(u"TS01", {{5, 1722}, {7, 7022}, {4294967295u, 1722}}, describe);
     EXPECT_EQ(text,
               u"Не удалось отправить сообщение на сервере TS01:\r\n"
-              u"Сессии 5, 4294967295: код ошибки 1722\r\n"
+              u"Сессии 5, 4294967295: Код ошибки 1722 (1722)\r\n"
               u"Сессия 7: Сеанс не найден. (7022)");
 }
 
 TEST(MessageFailureText, LocalMachineNamesNoServer) {
-    EXPECT_EQ(MessageFailureText(u"", {{3, 5}}, nullptr), u"Не удалось отправить сообщение:\r\nСессия 3: код ошибки 5");
+    EXPECT_EQ(MessageFailureText(u"", {{3, 5}}, nullptr), u"Не удалось отправить сообщение:\r\nСессия 3: Код ошибки 5 (5)");
 }
 
 TEST(TemplateFileErrorText, AccessAndMissingFilesHaveTheirOwnTexts) {

@@ -1,6 +1,6 @@
 #include "servers/profile_text.h"
 
-#include "app/ansi_tables.h"
+#include "base/ansi_tables.h"
 
 #include <gtest/gtest.h>
 

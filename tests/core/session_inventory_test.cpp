@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "tests/common/fake_terminal_services.h"
 
 namespace tarvenix {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ansi_code_page_win.h"
-#include "app/text.h"
-#include "app/win_text.h"
+#include "base/ansi_code_page_win.h"
+#include "base/text.h"
+#include "base/win_text.h"
 #include "servers/directory.h"
 #include "servers/directory_win.h"
 

@@ -2,7 +2,7 @@
 // with ImageMagick) and, when asked, the application icon file.
 //
 //   render_pictures OUT_DIR [ICO_PATH]
-#include "app/pictures.h"
+#include "base/pictures.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,5 +1,5 @@
-#include "app/ansi_code_page_win.h"
-#include "app/ansi_tables.h"
+#include "base/ansi_code_page_win.h"
+#include "base/ansi_tables.h"
 
 #include <windows.h>
 

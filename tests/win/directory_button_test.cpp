@@ -48,54 +48,54 @@ protected:
 TEST_F(DirectoryButtonTest, ReplacesTheHistoryWithSortedNamesAndCountsDuplicates) {
     directory.names = {u"ts02", u"TS01", u"ts01", u"App-Srv"};
     Open();
-    window->SetHistory({u"old1", u"old2"});
-    window->SetServerText(u"typed");
-    Command(kIdSpeedButtonAd);
+    window->Servers().SetHistory({u"old1", u"old2"});
+    window->Servers().SetText(u"typed");
+    Command(kCmdServersFromDirectory);
     ASSERT_EQ(directory.queries.size(), 1u);
     EXPECT_EQ(directory.queries[0],
               u"select Name, operatingsystem from 'LDAP://dc=corp,dc=example' where objectclass='computer' and "
               u"operatingsystem='*server*'");
-    const Texts history = window->History();
+    const Texts history = window->Servers().History();
     ASSERT_EQ(history.size(), 4u);
     EXPECT_EQ(history[0], u"App-Srv");
     EXPECT_EQ(history[3], u"ts02");
     EXPECT_TRUE((history[1] == u"TS01" && history[2] == u"ts01") || (history[1] == u"ts01" && history[2] == u"TS01"));
-    EXPECT_EQ(window->ServerText(), u"App-Srv");
+    EXPECT_EQ(window->Servers().Text(), u"App-Srv");
     // "Готово!", CR without LF, then the count of every entry, duplicates included.
     EXPECT_EQ(dialogs.messages, (Texts{u"Готово!\rКоличество добавленных серверов: 4"}));
 }
 
 TEST_F(DirectoryButtonTest, FailureLeavesAnEmptyBoxAndSaysSo) {
     Open();
-    window->SetHistory({u"old"});
-    window->SetServerText(u"old");
+    window->Servers().SetHistory({u"old"});
+    window->Servers().SetText(u"old");
     directory.fails = true;
-    Command(kIdSpeedButtonAd);
-    EXPECT_EQ(window->ServerText(), u"");
-    EXPECT_TRUE(window->History().empty());
+    Command(kCmdServersFromDirectory);
+    EXPECT_EQ(window->Servers().Text(), u"");
+    EXPECT_TRUE(window->Servers().History().empty());
     EXPECT_EQ(dialogs.messages, (Texts{u"Не могу получить список серверов вашего домена!"}));
 
     // Names read before the failure stay, unsorted, with an empty box text.
     directory.names = {u"b", u"a"};
-    Command(kIdSpeedButtonAd);
-    EXPECT_EQ(window->History(), (Texts{u"b", u"a"}));
-    EXPECT_EQ(window->ServerText(), u"");
+    Command(kCmdServersFromDirectory);
+    EXPECT_EQ(window->Servers().History(), (Texts{u"b", u"a"}));
+    EXPECT_EQ(window->Servers().Text(), u"");
 }
 
 TEST_F(DirectoryButtonTest, EmptyResultCountsZeroAndUnknownDomainFails) {
     Open();
-    Command(kIdSpeedButtonAd);
+    Command(kCmdServersFromDirectory);
     EXPECT_EQ(dialogs.messages.back(), u"Готово!\rКоличество добавленных серверов: 0");
-    EXPECT_EQ(window->ServerText(), u"");
+    EXPECT_EQ(window->Servers().Text(), u"");
 
     directory.user = u"";  // no domain: the query for LDAP://dc=,dc=
     directory.fails = true;
-    Command(kIdSpeedButtonAd);
+    Command(kCmdServersFromDirectory);
     EXPECT_EQ(directory.queries.back(),
               u"select Name, operatingsystem from 'LDAP://dc=,dc=' where objectclass='computer' and "
               u"operatingsystem='*server*'");
     EXPECT_EQ(dialogs.messages.back(), u"Не могу получить список серверов вашего домена!");
-    EXPECT_FALSE(window->historyEncoding.has_value()) << "the encoding of the history file is left alone";
+    EXPECT_FALSE(window->Servers().HistoryEncoding().has_value()) << "the encoding of the history file is left alone";
 }
 
 }  // namespace

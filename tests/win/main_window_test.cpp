@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/win_text.h"
+#include "base/win_text.h"
 #include "tests/win/window_test_support.h"
 
 namespace tarvenix::testing {
@@ -31,20 +31,20 @@ TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThem) {
     EXPECT_EQ(client.right, 720);
     EXPECT_EQ(client.bottom, 519);
     const struct { HWND hwnd; RECT expected; const char* name; } cases[] = {
-        {window->c.panel1, {0, 0, 720, 80}, "Panel1"},
-        {window->c.panelMain, {0, 80, 720, 491}, "Panel_Main"},
-        {window->c.panel3, {0, 491, 720, 519}, "Panel3"},
-        {window->c.panel2, {584, 0, 720, 28}, "Panel2"},
-        {window->c.button1, {289, 16, 394, 65}, "Button1"},
-        {window->c.speedButtonTxt, {169, 31, 201, 65}, "sSpeedButtonTXT"},
-        {window->c.speedButtonAd, {209, 31, 241, 65}, "sSpeedButtonAD"},
-        {window->c.panel6, {0, 0, 718, 42}, "Panel6"},
-        {window->c.panel5, {416, 0, 718, 42}, "Panel5"},
-        {window->c.btnGetAll, {5, 8, 142, 33}, "BtnGetAll"},
-        {window->c.btnCloseAll, {149, 8, 286, 33}, "BtnCloseAll"},
-        {window->listView1.Handle(), {0, 42, 718, 409}, "ListView1"},
-        {window->c.button3, {192, 8, 267, 33}, "Button3"},
-        {window->c.speedButton1, {160, 10, 183, 32}, "sSpeedButton1"},
+        {window->panels().serverStrip, {0, 0, 720, 80}, "Panel1"},
+        {window->panels().sessionPart, {0, 80, 720, 491}, "Panel_Main"},
+        {window->panels().footer, {0, 491, 720, 519}, "Panel3"},
+        {window->panels().footerRight, {584, 0, 720, 28}, "Panel2"},
+        {window->Sessions().GetDataButton(), {289, 16, 394, 65}, "Button1"},
+        {window->Servers().FromFileButton(), {169, 31, 201, 65}, "sSpeedButtonTXT"},
+        {window->Servers().FromDirectoryButton(), {209, 31, 241, 65}, "sSpeedButtonAD"},
+        {window->panels().sessionHeader, {0, 0, 718, 42}, "Panel6"},
+        {window->panels().sessionButtons, {416, 0, 718, 42}, "Panel5"},
+        {window->Processes().AllProcessesButton(), {5, 8, 142, 33}, "BtnGetAll"},
+        {window->Logoff().LogoffAllButton(), {149, 8, 286, 33}, "BtnCloseAll"},
+        {window->Sessions().List().Handle(), {0, 42, 718, 409}, "ListView1"},
+        {window->Processes().CloseButton(), {192, 8, 267, 33}, "Button3"},
+        {window->Processes().RefreshButton(), {160, 10, 183, 32}, "sSpeedButton1"},
     };
     for (const auto& c : cases) {
         const RECT r = ChildRect(c.hwnd);
@@ -54,15 +54,15 @@ TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThem) {
         EXPECT_EQ(r.bottom, c.expected.bottom) << c.name;
     }
     const struct { HWND hwnd; int x, y; const char16_t* text; } labels[] = {
-        {window->c.label1, 10, 23, u"Имя сервера:"},
-        {window->c.label15, 424, 24, u"Кол-во сессий сервера:  "},
-        {window->c.label16, 554, 24, u""},
-        {window->c.label13, 424, 43, u"Из них активных сессий:"},
-        {window->c.label14, 554, 43, u""},
-        {window->c.label8, 8, 14, u"Сессии на серверах фермы"},
-        {window->c.labelUser, 13, 16, u""},
-        {window->c.label11, 8, 8, u""},
-        {window->c.label2, 16, 6, kMakerHost},
+        {window->Servers().Label(), 10, 23, u"Имя сервера:"},
+        {window->Sessions().SessionCountCaption(), 424, 24, u"Кол-во сессий сервера:  "},
+        {window->Sessions().SessionCountLabel(), 554, 24, u""},
+        {window->Sessions().ActiveCountCaption(), 424, 43, u"Из них активных сессий:"},
+        {window->Sessions().ActiveCountLabel(), 554, 43, u""},
+        {window->panels().sessionHeaderLabel, 8, 14, u"Сессии на серверах фермы"},
+        {window->Processes().UserLabel(), 13, 16, u""},
+        {window->Processes().CountLabel(), 8, 8, u""},
+        {window->panels().makerLink, 16, 6, kMakerHost},
     };
     for (const auto& l : labels) {
         const RECT r = ChildRect(l.hwnd);
@@ -70,15 +70,15 @@ TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThem) {
         EXPECT_EQ(r.top, l.y) << Utf16ToUtf8(l.text);
         EXPECT_EQ(GetText(l.hwnd), l.text);
     }
-    const RECT edit = ChildRect(window->c.edit1);
+    const RECT edit = ChildRect(window->Servers().Combo());
     EXPECT_EQ(edit.left, 8);
     EXPECT_EQ(edit.top, 43);
     EXPECT_EQ(edit.right - edit.left, 145);
-    EXPECT_FALSE(IsWindowVisible(window->c.panelRight));
+    EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_EQ(GetText(window->Handle()), kMainCaption);
-    EXPECT_EQ(GetFocus(), GetWindow(window->c.edit1, GW_CHILD)) << "the server box holds the focus";
-    EXPECT_EQ(ImageButtonHint(window->c.speedButtonTxt), u"Получить список серверов из текстового файла");
-    EXPECT_EQ(ImageButtonHint(window->c.speedButtonAd), u"Получить список серверов из Active Directory");
+    EXPECT_EQ(GetFocus(), GetWindow(window->Servers().Combo(), GW_CHILD)) << "the server box holds the focus";
+    EXPECT_EQ(ImageButtonHint(window->Servers().FromFileButton()), u"Получить список серверов из текстового файла");
+    EXPECT_EQ(ImageButtonHint(window->Servers().FromDirectoryButton()), u"Получить список серверов из Active Directory");
 }
 
 TEST_F(MainWindowTest, WindowKeepsItsMinimumOuterSize) {
@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, WindowKeepsItsMinimumOuterSize) {
 
 TEST_F(MainWindowTest, ColumnsKeepTheirLimitsWhenWidenedAndDragged) {
     Open();
-    HWND list = window->listView1.Handle();
+    HWND list = window->Sessions().List().Handle();
     const auto widths = [&] {
         std::vector<int> w;
         for (int i = 0; i < 6; ++i) w.push_back(ListView_GetColumnWidth(list, i));
@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, ColumnsKeepTheirLimitsWhenWidenedAndDragged) {
     EXPECT_EQ(drag(4, 300), 120);
     EXPECT_EQ(drag(4, 50), 100);
 
-    const auto pdrag = [&](int column, int width) { return dragIn(window->listView3.Handle(), column, width); };
+    const auto pdrag = [&](int column, int width) { return dragIn(window->Processes().List().Handle(), column, width); };
     EXPECT_EQ(pdrag(0, 10), 65);
     EXPECT_EQ(pdrag(0, 400), 400);
     EXPECT_EQ(pdrag(1, 100), 140);
@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, GetDataFillsRowsAndCounters) {
     };
     Open();
     GetData(u"TS01");
-    HWND list = window->listView1.Handle();
+    HWND list = window->Sessions().List().Handle();
     ASSERT_EQ(ListView_GetItemCount(list), 3);
     EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"3", u"4", u"4294967295"}));
     EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"ivanov", u"Петров", u"max"}));
@@ -145,9 +145,9 @@ TEST_F(MainWindowTest, GetDataFillsRowsAndCounters) {
     EXPECT_EQ(ColumnTexts(list, 3), (Texts{u"10.0.0.5", u"", u"255.0.0.255"}));
     EXPECT_EQ(ColumnTexts(list, 4), (Texts{u"Active", u"Disconnected", u"Active"}));
     EXPECT_EQ(ColumnTexts(list, 5), (Texts{u"RDP-Tcp#1", u"RDP-Tcp#2", u"RDP-Tcp#3"}));
-    EXPECT_EQ(GetText(window->c.label16), u"3");
-    EXPECT_EQ(GetText(window->c.label14), u"2");
-    EXPECT_EQ(window->listedServer, u"TS01");
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"3");
+    EXPECT_EQ(GetText(window->Sessions().ActiveCountLabel()), u"2");
+    EXPECT_EQ(window->Sessions().ListedServer(), u"TS01");
     EXPECT_EQ(GetFocus(), list);
     EXPECT_TRUE(dialogs.messages.empty());
 
@@ -155,8 +155,8 @@ TEST_F(MainWindowTest, GetDataFillsRowsAndCounters) {
     wts.servers[u"TS01"].sessions.pop_back();
     GetData(u"TS01");
     EXPECT_EQ(ListView_GetItemCount(list), 2);
-    EXPECT_EQ(GetText(window->c.label16), u"2");
-    EXPECT_EQ(GetText(window->c.label14), u"1");
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"2");
+    EXPECT_EQ(GetText(window->Sessions().ActiveCountLabel()), u"1");
     EXPECT_EQ(wts.opened, wts.closed);
 }
 
@@ -164,17 +164,17 @@ TEST_F(MainWindowTest, EmptyServerBoxOnlyShowsTheMessage) {
     wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
     Open();
     GetData(u"TS01");
-    ListView_SetItemState(window->listView1.Handle(), 0, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(window->Sessions().List().Handle(), 0, LVIS_SELECTED, LVIS_SELECTED);
     GetData(u"");
     EXPECT_EQ(dialogs.messages, (Texts{u"Вы не указали сервер!"}));
-    EXPECT_EQ(ListView_GetItemCount(window->listView1.Handle()), 1);
-    EXPECT_EQ(GetText(window->c.label16), u"1");
-    EXPECT_EQ(window->listedServer, u"TS01");
-    EXPECT_EQ(window->ordering.sortedColumn, -1);
+    EXPECT_EQ(ListView_GetItemCount(window->Sessions().List().Handle()), 1);
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"1");
+    EXPECT_EQ(window->Sessions().ListedServer(), u"TS01");
+    EXPECT_EQ(window->Ordering().sortedColumn, -1);
 
     // Blanks are a name: passed unchanged.
     GetData(u"  ");
-    EXPECT_EQ(window->listedServer, u"  ");
+    EXPECT_EQ(window->Sessions().ListedServer(), u"  ");
     EXPECT_EQ(wts.calls.back(), "enumerate   ");
 }
 
@@ -184,10 +184,10 @@ TEST_F(MainWindowTest, FailedEnumerationEmptiesTheListAndSaysWhy) {
     Open();
     GetData(u"TS01");
     GetData(u"DENIED");
-    EXPECT_EQ(ListView_GetItemCount(window->listView1.Handle()), 0);
-    EXPECT_EQ(GetText(window->c.label16), u"0");
-    EXPECT_EQ(GetText(window->c.label14), u"0");
-    EXPECT_EQ(window->listedServer, u"DENIED");
+    EXPECT_EQ(ListView_GetItemCount(window->Sessions().List().Handle()), 0);
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"0");
+    EXPECT_EQ(GetText(window->Sessions().ActiveCountLabel()), u"0");
+    EXPECT_EQ(window->Sessions().ListedServer(), u"DENIED");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find(u"DENIED"), std::u16string::npos);
     EXPECT_NE(dialogs.messages[0].find(u"Системная ошибка 5."), std::u16string::npos);
@@ -196,7 +196,7 @@ TEST_F(MainWindowTest, FailedEnumerationEmptiesTheListAndSaysWhy) {
     wts.servers[u"EMPTY"].sessions = {S(0, 0, u""), S(65536, 6, u"")};
     GetData(u"EMPTY");
     EXPECT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(GetText(window->c.label16), u"0");
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"0");
 }
 
 TEST_F(MainWindowTest, OrderingByColumnClicks) {
@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, OrderingByColumnClicks) {
         S(9, 55, u"ANNA2", u"a", std::nullopt, u"z"),
     };
     Open();
-    HWND list = window->listView1.Handle();
+    HWND list = window->Sessions().List().Handle();
     GetData(u"TS01");
     EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"2", u"10", u"9"}));
     ClickHeader(list, 0);
@@ -233,51 +233,51 @@ TEST_F(MainWindowTest, CyrillicCapitalsOrderBeforeSmallLetters) {
     wts.servers[u"TS01"].sessions = {S(1, 0, u"борис"), S(2, 0, u"анна"), S(3, 0, u"Анна"), S(4, 0, u"Борис")};
     Open();
     GetData(u"TS01");
-    ClickHeader(window->listView1.Handle(), 1);
-    EXPECT_EQ(ColumnTexts(window->listView1.Handle(), 1), (Texts{u"Анна", u"Борис", u"анна", u"борис"}));
+    ClickHeader(window->Sessions().List().Handle(), 1);
+    EXPECT_EQ(ColumnTexts(window->Sessions().List().Handle(), 1), (Texts{u"Анна", u"Борис", u"анна", u"борис"}));
 }
 
 TEST_F(MainWindowTest, OrderingStateIsSharedByBothLists) {
     Open();
-    HWND sessions = window->listView1.Handle();
-    HWND processes = window->listView3.Handle();
-    ShowWindow(window->c.panelRight, SW_SHOW);  // as the process panel's commands open it
+    HWND sessions = window->Sessions().List().Handle();
+    HWND processes = window->Processes().List().Handle();
+    ShowWindow(window->Processes().Panel(), SW_SHOW);  // as the process panel's commands open it
     SetWindowPos(window->Handle(), nullptr, 0, 0, 900, 558, SWP_NOMOVE | SWP_NOZORDER);
     PumpMessages();
     // Before the first Get data the ordering column is 0: the first click on it orders descending.
     ClickHeader(processes, 0);
-    EXPECT_EQ(window->ordering.sortedColumn, 0);
-    EXPECT_TRUE(window->ordering.descending);
+    EXPECT_EQ(window->Ordering().sortedColumn, 0);
+    EXPECT_TRUE(window->Ordering().descending);
     ClickHeader(sessions, 2);
-    EXPECT_EQ(window->ordering.sortedColumn, 2);
-    EXPECT_FALSE(window->ordering.descending);
+    EXPECT_EQ(window->Ordering().sortedColumn, 2);
+    EXPECT_FALSE(window->Ordering().descending);
     ClickHeader(processes, 2);  // same column number in the other list: reversed
-    EXPECT_EQ(window->ordering.sortedColumn, 2);
-    EXPECT_TRUE(window->ordering.descending);
+    EXPECT_EQ(window->Ordering().sortedColumn, 2);
+    EXPECT_TRUE(window->Ordering().descending);
 }
 
 TEST_F(MainWindowTest, DraggedColumnKeepsItsNumber) {
     wts.servers[u"TS01"].sessions = {S(2, 0, u"b"), S(10, 0, u"c"), S(9, 0, u"a")};
     Open();
-    HWND list = window->listView1.Handle();
+    HWND list = window->Sessions().List().Handle();
     GetData(u"TS01");
     int order[6] = {1, 0, 2, 3, 4, 5};  // "Учетная запись" dragged to the first position
     ListView_SetColumnOrderArray(list, 6, order);
     ClickHeader(list, 0);  // now shows the user names
     EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"a", u"b", u"c"}));
     ClickHeader(list, 1);  // "ID", now second
-    EXPECT_EQ(window->ordering.sortedColumn, 0);
+    EXPECT_EQ(window->Ordering().sortedColumn, 0);
     EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"10", u"2", u"9"}));
 }
 
 TEST_F(MainWindowTest, SelectionMovesWithTheRows) {
     wts.servers[u"TS01"].sessions = {S(3, 0, u"c"), S(1, 0, u"a"), S(2, 0, u"b")};
     Open();
-    HWND list = window->listView1.Handle();
+    HWND list = window->Sessions().List().Handle();
     GetData(u"TS01");
     Select(list, {0});  // session 3
     ClickHeader(list, 1);
-    EXPECT_EQ(window->listView1.SelectedIndices(), (std::vector<int>{2}));
+    EXPECT_EQ(window->Sessions().SelectedIndices(), (std::vector<int>{2}));
     EXPECT_EQ(CellText(list, 2, 0), u"3");
 }
 
@@ -296,16 +296,16 @@ COLORREF PixelOfRow(HWND list, int row) {
 TEST_F(MainWindowTest, SelectedAndFocusedRowsArePaintedLightBlue) {
     wts.servers[u"TS01"].sessions = {S(1, 0, u"a"), S(2, 0, u"b"), S(3, 0, u"c")};
     Open();
-    HWND list = window->listView1.Handle();
+    HWND list = window->Sessions().List().Handle();
     GetData(u"TS01");
-    SetFocus(window->c.button1);  // the system's own highlight is hidden without the focus
+    SetFocus(window->Sessions().GetDataButton());  // the system's own highlight is hidden without the focus
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
     ListView_SetItemState(list, 1, LVIS_FOCUSED, LVIS_FOCUSED);
     const COLORREF blue = RGB(166, 202, 240);
-    EXPECT_EQ(window->ListView1CustomDrawItem(0), blue);
-    EXPECT_EQ(window->ListView1CustomDrawItem(1), blue);
-    EXPECT_EQ(window->ListView1CustomDrawItem(2), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(window->Sessions().RowBackground(0), blue);
+    EXPECT_EQ(window->Sessions().RowBackground(1), blue);
+    EXPECT_EQ(window->Sessions().RowBackground(2), GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(PixelOfRow(list, 0), blue);
     EXPECT_EQ(PixelOfRow(list, 1), blue);
     EXPECT_EQ(PixelOfRow(list, 2), GetSysColor(COLOR_WINDOW));
@@ -313,25 +313,25 @@ TEST_F(MainWindowTest, SelectedAndFocusedRowsArePaintedLightBlue) {
 
 TEST_F(MainWindowTest, SessionNotificationRegistrationIsUndoneOnlyWhenMade) {
     Open();
-    EXPECT_TRUE(window->registeredSessionNotification);
+    EXPECT_TRUE(window->RegisteredSessionNotification());
     DestroyWindow(window->Handle());
     EXPECT_EQ(wts.notifications, (std::vector<std::string>{"register", "unregister"}));
 
     wts.notifications.clear();
     wts.registrationSucceeds = false;
     Open();
-    EXPECT_FALSE(window->registeredSessionNotification);
+    EXPECT_FALSE(window->RegisteredSessionNotification());
     DestroyWindow(window->Handle());
     EXPECT_EQ(wts.notifications, (std::vector<std::string>{"register"}));
 }
 
 TEST_F(MainWindowTest, FooterLinkOpensTheMakersAddressAndShowsTheHand) {
     Open();
-    SendMessageW(window->c.label2, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-    EXPECT_TRUE(window->handCursor);
-    SendMessageW(window->c.label2, WM_MOUSELEAVE, 0, 0);
-    EXPECT_FALSE(window->handCursor);
-    SendMessageW(window->c.panel2, WM_COMMAND, MAKEWPARAM(kIdLabel2, STN_CLICKED), reinterpret_cast<LPARAM>(window->c.label2));
+    SendMessageW(window->panels().makerLink, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(window->HandCursor());
+    SendMessageW(window->panels().makerLink, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(window->HandCursor());
+    SendMessageW(window->panels().footerRight, WM_COMMAND, MAKEWPARAM(kIdMakerLink, STN_CLICKED), reinterpret_cast<LPARAM>(window->panels().makerLink));
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].file, kMakerAddress);
     EXPECT_EQ(shell.calls[0].show, SW_SHOWNOACTIVATE);
@@ -346,36 +346,36 @@ std::u16string MenuText(HMENU menu, int position) {
 
 TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     Open();
-    HMENU m1 = window->popupMenu1;
+    HMENU m1 = window->SessionMenu();
     ASSERT_EQ(GetMenuItemCount(m1), 4);
     EXPECT_EQ(MenuText(m1, 0), u"Завершить сессию (-и)");
     EXPECT_EQ(MenuText(m1, 1), u"Подключиться к сессии (только Win 2012, 8, 10)");
     EXPECT_EQ(MenuText(m1, 2), u"Отправить сообщение");
     EXPECT_EQ(MenuText(m1, 3), u"Получить список процессов");
-    EXPECT_EQ(GetMenuItemID(m1, 1), static_cast<UINT>(kIdN4));
-    EXPECT_EQ(GetMenuItemID(m1, 2), static_cast<UINT>(kIdJ1));
-    EXPECT_EQ(GetMenuItemID(m1, 3), static_cast<UINT>(kIdN2));
+    EXPECT_EQ(GetMenuItemID(m1, 1), static_cast<UINT>(kCmdShadow));
+    EXPECT_EQ(GetMenuItemID(m1, 2), static_cast<UINT>(kCmdSendMessage));
+    EXPECT_EQ(GetMenuItemID(m1, 3), static_cast<UINT>(kCmdSessionProcesses));
     HMENU n1 = GetSubMenu(m1, 0);
     ASSERT_NE(n1, nullptr) << "the destructive command sits behind a sub-item";
     ASSERT_EQ(GetMenuItemCount(n1), 1);
     EXPECT_EQ(MenuText(n1, 0), u"Вы уверены?");
-    EXPECT_EQ(GetMenuItemID(n1, 0), static_cast<UINT>(kIdN3));
+    EXPECT_EQ(GetMenuItemID(n1, 0), static_cast<UINT>(kCmdLogoffSelected));
 
-    HMENU m3 = window->popupMenu3;
+    HMENU m3 = window->Processes().Menu();
     ASSERT_EQ(GetMenuItemCount(m3), 1);
     EXPECT_EQ(MenuText(m3, 0), u"Завершить процесс");
     HMENU n6 = GetSubMenu(m3, 0);
     ASSERT_NE(n6, nullptr);
     EXPECT_EQ(MenuText(n6, 0), u"Вы уверены?");
-    EXPECT_EQ(GetMenuItemID(n6, 0), static_cast<UINT>(kIdM2));
+    EXPECT_EQ(GetMenuItemID(n6, 0), static_cast<UINT>(kCmdTerminateProcess));
 
     // The items with a sub-menu run nothing themselves.
     wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
     GetData(u"TS01");
-    Select(window->listView1.Handle(), {0});
+    Select(window->Sessions().List().Handle(), {0});
     const std::size_t calls = wts.calls.size();
-    Command(kIdN1);
-    Command(kIdN6);
+    Command(kLogoffLastId);
+    Command(kProcessPanelLastId);
     EXPECT_EQ(wts.calls.size(), calls);
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -384,28 +384,28 @@ TEST_F(MainWindowTest, FocusComesBackToItsControlAfterABox) {
     wts.servers[u"TS01"].sessions = {S(1, 0, u"a")};
     Open();
     GetData(u"TS01");
-    ASSERT_EQ(GetFocus(), window->listView1.Handle());
+    ASSERT_EQ(GetFocus(), window->Sessions().List().Handle());
     // A modal box takes the activation away and gives it back.
     SendMessageW(window->Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
     SetFocus(nullptr);
     SendMessageW(window->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(GetFocus(), window->listView1.Handle());
+    EXPECT_EQ(GetFocus(), window->Sessions().List().Handle());
 }
 
 TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
     Open();
-    HWND edit = GetWindow(window->c.edit1, GW_CHILD);
+    HWND edit = GetWindow(window->Servers().Combo(), GW_CHILD);
     std::vector<HWND> seen;
-    HWND at = window->listView1.Handle();
+    HWND at = window->Sessions().List().Handle();
     for (int i = 0; i < 5; ++i) {
         seen.push_back(at);
         at = GetNextDlgTabItem(window->Handle(), at, FALSE);
     }
-    EXPECT_EQ(seen[1], window->c.btnGetAll);
-    EXPECT_EQ(seen[2], window->c.btnCloseAll);
-    EXPECT_EQ(seen[3], window->c.button1);
-    EXPECT_TRUE(seen[4] == window->c.edit1 || seen[4] == edit);
-    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[4], FALSE), window->listView1.Handle());
+    EXPECT_EQ(seen[1], window->Processes().AllProcessesButton());
+    EXPECT_EQ(seen[2], window->Logoff().LogoffAllButton());
+    EXPECT_EQ(seen[3], window->Sessions().GetDataButton());
+    EXPECT_TRUE(seen[4] == window->Servers().Combo() || seen[4] == edit);
+    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[4], FALSE), window->Sessions().List().Handle());
 }
 
 }  // namespace

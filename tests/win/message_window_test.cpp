@@ -10,8 +10,8 @@
 
 #include "actions/message_window.h"
 #include "actions/template_codec.h"
-#include "app/text.h"
-#include "app/win_text.h"
+#include "base/text.h"
+#include "base/win_text.h"
 #include "tests/win/window_test_support.h"
 
 namespace tarvenix::testing {
@@ -33,24 +33,22 @@ protected:
         wts.servers[u"TS01"].sessions = {Session(3, u"ivanov"), Session(5, u"Петрова"), Session(9, u"sidorov")};
     }
     void TearDown() override {
-        messages.reset();
+        messages = nullptr;
         MainWindowTest::TearDown();
     }
 
     // The main window, then the message window as start-up makes them.
     void OpenBoth() {
         Open();
-        messages = std::make_unique<MessageWindow>(services, *window);
-        messages->Create();
-        window->SetMessageWindow(messages.get());
+        messages = &window->Messages();
     }
 
     // The session list of TS01, then the server box set to another name.
     void ListSessions(const std::vector<int>& selected) {
         GetData(u"TS01");
-        ASSERT_EQ(window->listView1.Rows().Size(), 3u);
-        window->SetServerText(u"OTHER");
-        Select(window->listView1.Handle(), selected);
+        ASSERT_EQ(window->Sessions().Rows().Size(), 3u);
+        window->Servers().SetText(u"OTHER");
+        Select(window->Sessions().List().Handle(), selected);
         wts.calls.clear();
         wts.opened = wts.closed = 0;
     }
@@ -59,11 +57,11 @@ protected:
         SendMessageW(messages->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
         PumpMessages();
     }
-    void SetSubject(const std::u16string& s) { SetWindowTextW(messages->c.edit1, Wz(s)); }
-    void SetMessageText(const std::u16string& s) { SetWindowTextW(messages->c.memo1, Wz(s)); }
-    std::u16string Subject() { return GetText(messages->c.edit1); }
-    std::u16string MessageText() { return GetText(messages->c.memo1); }
-    std::u16string Status() { return GetText(messages->c.label3); }
+    void SetSubject(const std::u16string& s) { SetWindowTextW(messages->SubjectBox(), Wz(s)); }
+    void SetMessageText(const std::u16string& s) { SetWindowTextW(messages->TextBox(), Wz(s)); }
+    std::u16string Subject() { return GetText(messages->SubjectBox()); }
+    std::u16string MessageText() { return GetText(messages->TextBox()); }
+    std::u16string Status() { return GetText(messages->StatusLabel()); }
 
     std::filesystem::path TemplateFile() const { return appDir.Path() / "message.txt"; }
     std::string FileBytes() const {
@@ -75,7 +73,7 @@ protected:
         out << bytes;
     }
 
-    std::unique_ptr<MessageWindow> messages;
+    MessageWindow* messages = nullptr;
 };
 
 TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
@@ -102,14 +100,14 @@ TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
     EXPECT_EQ(mmi.ptMaxTrackSize.x, 350);
     EXPECT_EQ(mmi.ptMaxTrackSize.y, 280);
 
-    const auto& c = messages->c;
+    MessageWindow& c = *messages;
     const struct { HWND hwnd; RECT expected; const char* name; } boxes[] = {
-        {c.panel1, {0, 0, 334, 242}, "Panel1"},
-        {c.edit1, {13, 44, 315, 65}, "Edit1"},
-        {c.memo1, {13, 100, 315, 189}, "Memo1"},
-        {c.speedButton1, {240, 12, 265, 37}, "sSpeedButton1"},
-        {c.speedButton2, {272, 12, 297, 37}, "sSpeedButton2"},
-        {c.button1, {224, 204, 299, 229}, "Button1"},
+        {c.Panel(), {0, 0, 334, 242}, "Panel1"},
+        {c.SubjectBox(), {13, 44, 315, 65}, "Edit1"},
+        {c.TextBox(), {13, 100, 315, 189}, "Memo1"},
+        {c.SaveTemplateButton(), {240, 12, 265, 37}, "sSpeedButton1"},
+        {c.LoadTemplateButton(), {272, 12, 297, 37}, "sSpeedButton2"},
+        {c.SendButton(), {224, 204, 299, 229}, "Button1"},
     };
     for (const auto& b : boxes) {
         const RECT r = ChildRect(b.hwnd);
@@ -119,10 +117,10 @@ TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
         EXPECT_EQ(r.bottom, b.expected.bottom) << b.name;
     }
     const struct { HWND hwnd; int x, y; const char16_t* text; LONG weight; } labels[] = {
-        {c.label1, 13, 25, u"Тема:", FW_NORMAL},
-        {c.label2, 13, 76, u"Сообщение:", FW_NORMAL},
-        {c.label3, 15, 200, u"", FW_BOLD},
-        {c.button1, 224, 204, u"Отправить", FW_NORMAL},
+        {c.SubjectLabel(), 13, 25, u"Тема:", FW_NORMAL},
+        {c.TextLabel(), 13, 76, u"Сообщение:", FW_NORMAL},
+        {c.StatusLabel(), 15, 200, u"", FW_BOLD},
+        {c.SendButton(), 224, 204, u"Отправить", FW_NORMAL},
     };
     for (const auto& l : labels) {
         const RECT r = ChildRect(l.hwnd);
@@ -134,11 +132,11 @@ TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
         EXPECT_EQ(lf.lfWeight, l.weight);
         EXPECT_EQ(lf.lfHeight, -11);
     }
-    EXPECT_EQ(ImageButtonHint(c.speedButton1), u"Сохранить шаблон");
-    EXPECT_EQ(ImageButtonHint(c.speedButton2), u"Загрузить шаблон");
+    EXPECT_EQ(ImageButtonHint(c.SaveTemplateButton()), u"Сохранить шаблон");
+    EXPECT_EQ(ImageButtonHint(c.LoadTemplateButton()), u"Загрузить шаблон");
 
     // The text box wraps at its width, scrolls vertically and takes Enter.
-    const LONG memo = GetWindowLongW(c.memo1, GWL_STYLE);
+    const LONG memo = GetWindowLongW(c.TextBox(), GWL_STYLE);
     EXPECT_EQ(memo & (ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | ES_AUTOVSCROLL),
               ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | ES_AUTOVSCROLL);
     EXPECT_FALSE(memo & (ES_AUTOHSCROLL | WS_HSCROLL));
@@ -152,9 +150,9 @@ TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
     EXPECT_EQ(MessageText().size(), lines.size());
 
     // Tab order: Button1, Edit1, Memo1, and round again.
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, c.button1, FALSE), c.edit1);
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, c.edit1, FALSE), c.memo1);
-    EXPECT_EQ(GetNextDlgTabItem(hwnd, c.memo1, FALSE), c.button1);
+    EXPECT_EQ(GetNextDlgTabItem(hwnd, c.SendButton(), FALSE), c.SubjectBox());
+    EXPECT_EQ(GetNextDlgTabItem(hwnd, c.SubjectBox(), FALSE), c.TextBox());
+    EXPECT_EQ(GetNextDlgTabItem(hwnd, c.TextBox(), FALSE), c.SendButton());
 }
 
 TEST_F(MessageWindowTest, OpensCentredFirstThenWhereItWasAndKeepsItsTexts) {
@@ -170,7 +168,7 @@ TEST_F(MessageWindowTest, OpensCentredFirstThenWhereItWasAndKeepsItsTexts) {
 
     SetSubject(u"Тема");
     SetMessageText(u"Строка 1\r\nСтрока 2");
-    SetLabelText(messages->c.label3, u"Сообщение отправлено!");
+    SetLabelText(messages->StatusLabel(), u"Сообщение отправлено!");
     SetWindowPos(messages->Handle(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SendMessageW(messages->Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindowVisible(messages->Handle()));
@@ -194,7 +192,7 @@ TEST_F(MessageWindowTest, MenuItemShowsTheWindowModallyUntilItIsClosed) {
     static MessageWindow* target = nullptr;
     static HWND mainWindow = nullptr;
     static bool visibleInside = false, mainEnabledInside = true;
-    target = messages.get();
+    target = messages;
     mainWindow = window->Handle();
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
@@ -203,12 +201,34 @@ TEST_F(MessageWindowTest, MenuItemShowsTheWindowModallyUntilItIsClosed) {
         PostMessageW(target->Handle(), WM_CLOSE, 0, 0);
     });
     ASSERT_NE(timer, 0u);
-    Command(kIdJ1);
+    Command(kCmdSendMessage);
     EXPECT_TRUE(visibleInside);
     EXPECT_FALSE(mainEnabledInside);
     EXPECT_FALSE(IsWindowVisible(messages->Handle()));
     EXPECT_TRUE(IsWindowEnabled(window->Handle()));
     EXPECT_TRUE(dialogs.errors.empty());
+}
+
+// Esc in the modal window closes it, like Cancel in any dialog, keeping its texts.
+TEST_F(MessageWindowTest, EscClosesTheWindow) {
+    OpenBoth();
+    static MessageWindow* target = nullptr;
+    static bool visibleInside = false;
+    target = messages;
+    SetSubject(u"Тема");
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        visibleInside = IsWindowVisible(target->Handle()) != FALSE;
+        SetFocus(target->SubjectBox());
+        PostMessageW(target->SubjectBox(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    });
+    ASSERT_NE(timer, 0u);
+    Command(kCmdSendMessage);  // returns when the window closed
+    EXPECT_TRUE(visibleInside);
+    EXPECT_FALSE(IsWindowVisible(messages->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(window->Handle()));
+    EXPECT_EQ(Subject(), u"Тема");
+    EXPECT_TRUE(wts.messages.empty()) << "Esc sends nothing";
 }
 
 TEST_F(MessageWindowTest, SendsToEachSelectedSessionOfTheListedServer) {
@@ -229,7 +249,7 @@ TEST_F(MessageWindowTest, SendsToEachSelectedSessionOfTheListedServer) {
         messages->Open();
         SetSubject(subject);
         SetMessageText(text);
-        Click(kIdMsgButton1);
+        Click(kIdSendButton);
         EXPECT_EQ(Status(), c.status);
         ASSERT_EQ(wts.messages.size(), c.ids.size());
         EXPECT_EQ(wts.opened, static_cast<int>(c.ids.size())) << "one open per selected row";
@@ -251,7 +271,7 @@ TEST_F(MessageWindowTest, EmptySubjectAndTextAreSentEmpty) {
     OpenBoth();
     ListSessions({0});
     messages->Open();
-    Click(kIdMsgButton1);
+    Click(kIdSendButton);
     ASSERT_EQ(wts.messages.size(), 1u);
     EXPECT_EQ(wts.messages[0].title.size(), 0u);
     EXPECT_EQ(wts.messages[0].message.size(), 0u);
@@ -263,17 +283,19 @@ TEST_F(MessageWindowTest, FailedSessionsAreReportedNotClaimedAsSent) {
     ListSessions({0, 1, 2});
     messages->Open();
     SetSubject(u"Тема");
-    Click(kIdMsgButton1);
+    Click(kIdSendButton);
     EXPECT_EQ(wts.messages.size(), 3u) << "a failure does not stop the others";
     EXPECT_EQ(Status(), u"Отправлено не всем: 2 из 3.");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
               u"Не удалось отправить сообщение на сервере TS01:\r\nСессия 5: Системная ошибка 5. (5)");
+    // The report is owned by the message window, not by whatever window is active.
+    EXPECT_EQ(dialogs.owners, (std::vector<WindowRef>{reinterpret_cast<WindowRef>(messages->Handle())}));
 
     // Every session gone from the server: nothing was sent.
     wts.servers[u"TS01"].sessions.clear();
     dialogs.messages.clear();
-    Click(kIdMsgButton1);
+    Click(kIdSendButton);
     EXPECT_EQ(Status(), u"Сообщения не отправлены!");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
@@ -296,7 +318,7 @@ TEST_F(MessageWindowTest, SaveThenLoadGivesBackExactlyTheSubjectAndText) {
         SCOPED_TRACE(Utf16ToUtf8(c.subject));
         SetSubject(c.subject);
         SetMessageText(c.text);
-        Click(kIdMsgSpeedButton1);
+        Click(kIdSaveTemplateButton);
         EXPECT_EQ(Status(), u"Шаблон сохранен.");
         const std::string bytes = FileBytes();
         EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0) != 0, c.ansi) << "the mark only when ANSI cannot hold the text";
@@ -306,7 +328,7 @@ TEST_F(MessageWindowTest, SaveThenLoadGivesBackExactlyTheSubjectAndText) {
 
         SetSubject(u"другое");
         SetMessageText(u"другое");
-        Click(kIdMsgSpeedButton2);
+        Click(kIdLoadTemplateButton);
         EXPECT_EQ(Status(), u"Шаблон загружен.");
         EXPECT_EQ(Subject(), c.subject);
         EXPECT_EQ(MessageText(), c.text);
@@ -318,13 +340,13 @@ TEST_F(MessageWindowTest, LoadReadsAnAnsiFileAndAnEmptyOneKeepsTheSubject) {
     OpenBoth();
     messages->Open();
     WriteFileBytes("\xD2\xE5\xEC\xE0\r\n\xD1\xF2\xF0\xEE\xEA\xE0\r\n");
-    Click(kIdMsgSpeedButton2);
+    Click(kIdLoadTemplateButton);
     EXPECT_EQ(Subject(), u"Тема");
     EXPECT_EQ(MessageText(), u"Строка\r\n");
 
     WriteFileBytes("");
     SetMessageText(u"старый текст");
-    Click(kIdMsgSpeedButton2);
+    Click(kIdLoadTemplateButton);
     EXPECT_EQ(Subject(), u"Тема");
     EXPECT_EQ(MessageText(), u"");
     EXPECT_EQ(Status(), u"Шаблон загружен.");
@@ -335,8 +357,8 @@ TEST_F(MessageWindowTest, LoadOfAMissingFileShowsTheErrorAndKeepsSubjectAndStatu
     messages->Open();
     SetSubject(u"Тема");
     SetMessageText(u"текст");
-    SetLabelText(messages->c.label3, u"Сообщение отправлено!");
-    Click(kIdMsgSpeedButton2);
+    SetLabelText(messages->StatusLabel(), u"Сообщение отправлено!");
+    Click(kIdLoadTemplateButton);
     EXPECT_EQ(dialogs.errors, std::vector<std::u16string>{u"The specified file was not found."});
     EXPECT_EQ(Subject(), u"Тема");
     EXPECT_EQ(MessageText(), u"") << "the text box was emptied before the file was opened";
@@ -351,8 +373,8 @@ TEST_F(MessageWindowTest, SaveWhereAccessIsRefusedShowsTheErrorAndKeepsTheStatus
     messages->Open();
     std::filesystem::create_directory(TemplateFile());
     SetSubject(u"Тема");
-    SetLabelText(messages->c.label3, u"Шаблон загружен.");
-    Click(kIdMsgSpeedButton1);
+    SetLabelText(messages->StatusLabel(), u"Шаблон загружен.");
+    Click(kIdSaveTemplateButton);
     EXPECT_EQ(dialogs.errors, std::vector<std::u16string>{u"File access denied."});
     EXPECT_EQ(Status(), u"Шаблон загружен.");
     EXPECT_TRUE(std::filesystem::is_directory(TemplateFile()));

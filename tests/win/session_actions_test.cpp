@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_layout.h"
-#include "app/win_text.h"
+#include "base/win_text.h"
 #include "tests/win/window_test_support.h"
 
 namespace tarvenix::testing {
@@ -39,8 +39,8 @@ protected:
         GetData(u"TS01");
         wts.calls.clear();
     }
-    HWND Sessions() { return window->listView1.Handle(); }
-    HWND Processes() { return window->listView3.Handle(); }
+    HWND Sessions() { return window->Sessions().List().Handle(); }
+    HWND Processes() { return window->Processes().List().Handle(); }
     // Selects the session-list rows that show these session IDs.
     void SelectSessions(const Texts& ids) {
         const Texts shown = ColumnTexts(Sessions(), 0);
@@ -71,8 +71,8 @@ TEST_F(SessionActionsTest, LogoffSelectedWalksSelectedRowsInDisplayOrderOnTheLis
     ClickHeader(Sessions(), 1);  // by user: alice 1, bob 2, carol 3, dave 5
     ASSERT_EQ(ColumnTexts(Sessions(), 0), (Texts{u"1", u"2", u"3", u"5"}));
     Select(Sessions(), {0, 2, 3});
-    window->SetServerText(u"OTHER");  // edited after Get data: the rows still belong to TS01
-    Command(kIdN3);
+    window->Servers().SetText(u"OTHER");  // edited after Get data: the rows still belong to TS01
+    Command(kCmdLogoffSelected);
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "logoff 1 TS01", "logoff 3 TS01", "logoff 5 TS01"}));
     EXPECT_EQ(dialogs.messages, (Texts{u"Команды на завершение сессий отправлены"}));
     // The list is not refreshed.
@@ -91,7 +91,7 @@ TEST_F(SessionActionsTest, LogoffSelectedSingularPluralAndNothingSelected) {
         wts.calls.clear();
         dialogs.messages.clear();
         SelectSessions(c.selected);
-        Command(kIdN3);
+        Command(kCmdLogoffSelected);
         EXPECT_EQ(wts.calls, c.calls) << c.selected.size();
         EXPECT_EQ(dialogs.messages, Texts{c.message}) << c.selected.size();
     }
@@ -99,15 +99,15 @@ TEST_F(SessionActionsTest, LogoffSelectedSingularPluralAndNothingSelected) {
 
 TEST_F(SessionActionsTest, LogoffAllAsksAboutTheListedServerAndCountsLogoffs) {
     OpenWithFarm();
-    window->SetServerText(u"TS02");
+    window->Servers().SetText(u"TS02");
     dialogs.answers = {false};
-    Command(kIdBtnCloseAll);
+    Command(kCmdLogoffAll);
     EXPECT_EQ(dialogs.questions, Texts{u"Подтвердите завершение всех сессий сервера TS01"});
     EXPECT_TRUE(wts.calls.empty()) << "Cancel sends nothing";
     EXPECT_TRUE(dialogs.messages.empty());
 
     dialogs.answers = {true};
-    Command(kIdBtnCloseAll);
+    Command(kCmdLogoffAll);
     EXPECT_EQ(dialogs.questions.back(), u"Подтвердите завершение всех сессий сервера TS01");
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "logoff 3 TS01", "logoff 1 TS01", "logoff 2 TS01", "logoff 5 TS01"}));
     EXPECT_EQ(dialogs.messages, Texts{u"Было завершено 4 сессий."});
@@ -116,7 +116,7 @@ TEST_F(SessionActionsTest, LogoffAllAsksAboutTheListedServerAndCountsLogoffs) {
     wts.servers[u"EMPTY"];
     GetData(u"EMPTY");
     wts.calls.clear();
-    Command(kIdBtnCloseAll);
+    Command(kCmdLogoffAll);
     EXPECT_EQ(dialogs.questions.back(), u"Подтвердите завершение всех сессий сервера EMPTY");
     EXPECT_TRUE(wts.calls.empty());
     EXPECT_EQ(dialogs.messages.back(), u"Было завершено 0 сессий.");
@@ -124,8 +124,8 @@ TEST_F(SessionActionsTest, LogoffAllAsksAboutTheListedServerAndCountsLogoffs) {
 
 TEST_F(SessionActionsTest, LogoffAllBeforeAnyGetDataDoesNothing) {
     Open();
-    window->SetServerText(u"TS01");
-    Command(kIdBtnCloseAll);
+    window->Servers().SetText(u"TS01");
+    Command(kCmdLogoffAll);
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(wts.calls.empty());
@@ -136,13 +136,13 @@ TEST_F(SessionActionsTest, FailedLogoffsAreReportedWithServerIdsAndSystemText) {
     wts.servers[u"TS01"].sessions[2].logoffError = 5;  // session 2 refuses
 
     SelectSessions({u"1", u"2"});
-    Command(kIdN3);
+    Command(kCmdLogoffSelected);
     EXPECT_EQ(dialogs.messages,
               (Texts{u"Команда на завершение сессии отправлена",
                      u"Не удалось завершить сессию 2 на сервере TS01.\r\n" + SystemText(5)}));
 
     dialogs.messages.clear();
-    Command(kIdBtnCloseAll);
+    Command(kCmdLogoffAll);
     EXPECT_EQ(dialogs.messages, (Texts{u"Было завершено 3 сессий.",
                                        u"Не удалось завершить сессию 2 на сервере TS01.\r\n" + SystemText(5)}));
 
@@ -150,10 +150,10 @@ TEST_F(SessionActionsTest, FailedLogoffsAreReportedWithServerIdsAndSystemText) {
     wts.servers.erase(u"TS01");
     dialogs.messages.clear();
     SelectSessions({u"3", u"5"});
-    Command(kIdN3);
+    Command(kCmdLogoffSelected);
     EXPECT_EQ(dialogs.messages, Texts{u"Не удалось завершить сессии 3, 5 на сервере TS01.\r\n" + SystemText(1722)});
     dialogs.messages.clear();
-    Command(kIdBtnCloseAll);
+    Command(kCmdLogoffAll);
     EXPECT_EQ(dialogs.messages, (Texts{u"Было завершено 0 сессий.",
                                        u"Не удалось завершить сессии 3, 1, 2, 5 на сервере TS01.\r\n" + SystemText(1722)}));
 }
@@ -165,8 +165,8 @@ TEST_F(SessionActionsTest, ShadowStartsTheClientForTheTopmostSelectedRow) {
     ClickHeader(Sessions(), 0);
     ClickHeader(Sessions(), 0);  // descending: 5, 3, 2, 1
     SelectSessions({u"1", u"3"});
-    window->SetServerText(u"other box");
-    Command(kIdN4);
+    window->Servers().SetText(u"other box");
+    Command(kCmdShadow);
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].file, u"mstsc");
     EXPECT_EQ(shell.calls[0].parameters, u"/shadow:3 /v:TS01 /control");
@@ -175,13 +175,13 @@ TEST_F(SessionActionsTest, ShadowStartsTheClientForTheTopmostSelectedRow) {
     EXPECT_TRUE(wts.calls.empty());
 
     Select(Sessions(), {});
-    Command(kIdN4);
+    Command(kCmdShadow);
     EXPECT_EQ(shell.calls.size(), 1u) << "nothing selected: nothing started";
     EXPECT_TRUE(dialogs.messages.empty());
 
     shell.result = 2;  // the client cannot be found
     SelectSessions({u"5"});
-    Command(kIdN4);
+    Command(kCmdShadow);
     EXPECT_EQ(shell.calls.back().parameters, u"/shadow:5 /v:TS01 /control");
     EXPECT_EQ(dialogs.messages,
               Texts{u"Не удалось запустить mstsc для подключения к сессии 5 на сервере TS01.\r\n" + SystemText(2)});
@@ -192,123 +192,123 @@ TEST_F(SessionActionsTest, ShadowStartsTheClientForTheTopmostSelectedRow) {
 TEST_F(SessionActionsTest, PanelListsOneSessionOrAllWithModesAndLabels) {
     OpenWithFarm();
     SelectSessions({u"3", u"1"});  // topmost selected: session 3 (carol)
-    window->SetServerText(u"TS02");  // the session rows still belong to TS01
-    Command(kIdN2);
-    EXPECT_TRUE(IsWindowVisible(window->c.panelRight));
+    window->Servers().SetText(u"TS02");  // the session rows still belong to TS01
+    Command(kCmdSessionProcesses);
+    EXPECT_TRUE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_EQ(OuterWidth(), 900);
-    EXPECT_EQ(window->processListMode, u"user");
-    EXPECT_EQ(window->processServer, u"TS01");
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(window->Processes().ListedProcessServer(), u"TS01");
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 0), (Texts{u"3", u"3", u"3"}));
     EXPECT_EQ(ColumnTexts(Processes(), 1), (Texts{u"word.exe", u"<неизвестно>", u"<неизвестно>"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"301", u"302"}));
-    EXPECT_EQ(GetText(window->c.labelUser), u"carol");
-    EXPECT_EQ(GetText(window->c.label11), u"Кол-во процессов: 3");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
+    EXPECT_EQ(GetText(window->Processes().CountLabel()), u"Кол-во процессов: 3");
     // The panel's controls are laid out at the right edge.
     RECT client;
     GetClientRect(window->Handle(), &client);
-    const RECT panel = ChildRect(window->c.panelRight);
+    const RECT panel = ChildRect(window->Processes().Panel());
     EXPECT_EQ(panel.right, client.right);
     EXPECT_EQ(panel.right - panel.left, kProcessPanelWidth);
-    EXPECT_EQ(ChildRect(window->c.panelMain).right, panel.left);
+    EXPECT_EQ(ChildRect(window->panels().sessionPart).right, panel.left);
 
     // All processes: the server in the box; the user label stays.
     wts.calls.clear();
-    Command(kIdBtnGetAll);
-    EXPECT_EQ(window->processListMode, u"server");
-    EXPECT_EQ(window->processServer, u"TS02");
+    Command(kCmdAllProcesses);
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"server");
+    EXPECT_EQ(window->Processes().ListedProcessServer(), u"TS02");
     EXPECT_EQ(wts.calls, (Calls{"open TS02", "processes TS02"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"700", u"800"}));
-    EXPECT_EQ(GetText(window->c.labelUser), u"carol");
-    EXPECT_EQ(GetText(window->c.label11), u"Кол-во процессов: 2");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
+    EXPECT_EQ(GetText(window->Processes().CountLabel()), u"Кол-во процессов: 2");
     EXPECT_EQ(OuterWidth(), 900);
 
     // A session that owns no process: empty list, count 0.
     SelectSessions({u"2"});
-    Command(kIdN2);
+    Command(kCmdSessionProcesses);
     EXPECT_EQ(ListView_GetItemCount(Processes()), 0);
-    EXPECT_EQ(GetText(window->c.labelUser), u"bob");
-    EXPECT_EQ(GetText(window->c.label11), u"Кол-во процессов: 0");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"bob");
+    EXPECT_EQ(GetText(window->Processes().CountLabel()), u"Кол-во процессов: 0");
 
     // Close: hidden, narrowed within the minimum, user label emptied; the rest stays.
-    Command(kIdButton3);
-    EXPECT_FALSE(IsWindowVisible(window->c.panelRight));
+    Command(kCmdCloseProcessPanel);
+    EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_EQ(OuterWidth(), 720);
-    EXPECT_EQ(GetText(window->c.labelUser), u"");
-    EXPECT_EQ(GetText(window->c.label11), u"Кол-во процессов: 0");
-    EXPECT_EQ(window->processListMode, u"user");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"");
+    EXPECT_EQ(GetText(window->Processes().CountLabel()), u"Кол-во процессов: 0");
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
     GetClientRect(window->Handle(), &client);
-    EXPECT_EQ(ChildRect(window->c.panelMain).right, client.right);
+    EXPECT_EQ(ChildRect(window->panels().sessionPart).right, client.right);
 }
 
 TEST_F(SessionActionsTest, PanelWidthIsAbsoluteWhenOpenedAndNarrowsBy300WhenClosed) {
     OpenWithFarm();
     SelectSessions({u"1"});
     SetOuterWidth(1200);
-    Command(kIdN2);
+    Command(kCmdSessionProcesses);
     EXPECT_EQ(OuterWidth(), 900);
-    Command(kIdN2);  // opened twice: still 900
+    Command(kCmdSessionProcesses);  // opened twice: still 900
     EXPECT_EQ(OuterWidth(), 900);
     // Widened by hand to 1200 (the system keeps a window within the screen's
     // tracking size, so a small test display may allow less): closing takes 300 off.
     SetOuterWidth(1200);
     const int widened = OuterWidth();
     ASSERT_GT(widened, 1020);
-    Command(kIdButton3);
+    Command(kCmdCloseProcessPanel);
     EXPECT_EQ(OuterWidth(), widened - 300);
-    Command(kIdBtnGetAll);
-    Command(kIdButton3);
+    Command(kCmdAllProcesses);
+    Command(kCmdCloseProcessPanel);
     EXPECT_EQ(OuterWidth(), 720);
     SetOuterWidth(800);
-    Command(kIdButton3);  // closing again never goes below the minimum
+    Command(kCmdCloseProcessPanel);  // closing again never goes below the minimum
     EXPECT_EQ(OuterWidth(), 720);
 }
 
 TEST_F(SessionActionsTest, ListingASessionNeedsASelectedRow) {
     OpenWithFarm();
-    Command(kIdN2);
-    EXPECT_FALSE(IsWindowVisible(window->c.panelRight));
+    Command(kCmdSessionProcesses);
+    EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_TRUE(wts.calls.empty());
-    EXPECT_TRUE(window->processListMode.empty());
+    EXPECT_TRUE(window->Processes().ProcessListMode().empty());
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(SessionActionsTest, RefreshRelistsOnlyInUserMode) {
     OpenWithFarm();
-    Command(kIdSpeedButton1);  // mode still empty
+    Command(kCmdRefreshProcesses);  // mode still empty
     EXPECT_TRUE(wts.calls.empty());
-    EXPECT_FALSE(IsWindowVisible(window->c.panelRight));
+    EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
 
     SelectSessions({u"3"});
-    Command(kIdN2);
+    Command(kCmdSessionProcesses);
     ASSERT_EQ(ListView_GetItemCount(Processes()), 3);
     SelectSessions({u"1"});  // refresh lists the session selected now
     wts.servers[u"TS01"].processes.push_back({1, 102, u"new.exe"});
     wts.calls.clear();
-    Command(kIdSpeedButton1);
+    Command(kCmdRefreshProcesses);
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"100", u"101", u"102"}));
-    EXPECT_EQ(GetText(window->c.labelUser), u"alice");
-    EXPECT_EQ(window->processListMode, u"user");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"alice");
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
 
-    window->SetServerText(u"TS02");
-    Command(kIdBtnGetAll);
+    window->Servers().SetText(u"TS02");
+    Command(kCmdAllProcesses);
     wts.servers[u"TS02"].processes.clear();
     wts.calls.clear();
-    Command(kIdSpeedButton1);
+    Command(kCmdRefreshProcesses);
     EXPECT_TRUE(wts.calls.empty()) << "refresh does nothing while all processes are listed";
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"700", u"800"}));
-    EXPECT_EQ(window->processListMode, u"server");
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"server");
 }
 
 TEST_F(SessionActionsTest, ListingDropsTheOrderingOfTheProcessList) {
     OpenWithFarm();
-    Command(kIdBtnGetAll);  // TS01 from the box
+    Command(kCmdAllProcesses);  // TS01 from the box
     ClickHeader(Processes(), 1);
-    ASSERT_EQ(window->listView3.Rows().Mode(), SortType::Text);
+    ASSERT_EQ(window->Processes().List().Rows().Mode(), SortType::Text);
     EXPECT_EQ(ColumnTexts(Processes(), 1)[0], u"<неизвестно>");
-    Command(kIdBtnGetAll);
-    EXPECT_EQ(window->listView3.Rows().Mode(), SortType::None);
+    Command(kCmdAllProcesses);
+    EXPECT_EQ(window->Processes().List().Rows().Mode(), SortType::None);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"4", u"300", u"100", u"301", u"302", u"101"}));
     EXPECT_EQ(ColumnTexts(Processes(), 1)[0], u"System");
 }
@@ -316,46 +316,88 @@ TEST_F(SessionActionsTest, ListingDropsTheOrderingOfTheProcessList) {
 TEST_F(SessionActionsTest, TerminateAddressesTheListedServerThenRelistsTheSelectedSession) {
     OpenWithFarm();
     SelectSessions({u"3"});
-    Command(kIdN2);  // 300, 301, 302 of TS01
+    Command(kCmdSessionProcesses);  // 300, 301, 302 of TS01
     ClickHeader(Processes(), 2);
     ClickHeader(Processes(), 2);  // by PID descending: 302, 301, 300
     ASSERT_EQ(ColumnTexts(Processes(), 2), (Texts{u"302", u"301", u"300"}));
     Select(Processes(), {1, 2});
-    window->SetServerText(u"TS02");
+    window->Servers().SetText(u"TS02");
     wts.calls.clear();
-    Command(kIdM2);
+    Command(kCmdTerminateProcess);
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 301 TS01", "open TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
     EXPECT_TRUE(dialogs.messages.empty());
 
     // From the list of all processes of TS02: terminated there, then the
     // panel shows the selected session of TS01 in "user" mode.
-    Command(kIdBtnGetAll);
+    Command(kCmdAllProcesses);
     Select(Processes(), {1});  // PID 800
-    window->SetServerText(u"TS03");
+    window->Servers().SetText(u"TS03");
     wts.calls.clear();
-    Command(kIdM2);
+    Command(kCmdTerminateProcess);
     EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 800 TS02", "open TS01", "processes TS01"}));
-    EXPECT_EQ(window->processListMode, u"user");
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
-    EXPECT_EQ(GetText(window->c.labelUser), u"carol");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
 
     // No selected process: nothing.
     Select(Processes(), {});
     wts.calls.clear();
-    Command(kIdM2);
+    Command(kCmdTerminateProcess);
     EXPECT_TRUE(wts.calls.empty());
     EXPECT_EQ(wts.opened, wts.closed);
+}
+
+TEST_F(SessionActionsTest, AllProcessesOfAnEmptyBoxAskForAServerAndOpenNothing) {
+    OpenWithFarm();
+    window->Servers().SetText(u"");
+    Command(kCmdAllProcesses);
+    EXPECT_EQ(dialogs.messages, (Texts{u"Вы не указали сервер!"}));
+    EXPECT_TRUE(wts.calls.empty());
+    EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
+    EXPECT_TRUE(window->Processes().ProcessListMode().empty());
+}
+
+TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelShowed) {
+    // All processes of TS02 with no session row selected: after the
+    // termination the panel lists TS02 again, so the terminated PID is gone.
+    OpenWithFarm();
+    Select(Sessions(), {});
+    window->Servers().SetText(u"TS02");
+    Command(kCmdAllProcesses);
+    ASSERT_EQ(ColumnTexts(Processes(), 2), (Texts{u"700", u"800"}));
+    Select(Processes(), {0});
+    wts.servers[u"TS02"].processes = {{8, 800, u"b.exe"}};  // 700 is gone
+    window->Servers().SetText(u"TS03");  // the box changed since: the panel still shows TS02
+    wts.calls.clear();
+    Command(kCmdTerminateProcess);
+    EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 700 TS02", "open TS02", "processes TS02"}));
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"server");
+    EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"800"}));
+
+    // One session's processes, then the session row deselected: that
+    // session's processes are listed again.
+    SelectSessions({u"3"});
+    Command(kCmdSessionProcesses);
+    Select(Sessions(), {});
+    Select(Processes(), {0});  // 300
+    wts.servers[u"TS01"].processes.erase(wts.servers[u"TS01"].processes.begin() + 1);  // 300 is gone
+    wts.calls.clear();
+    Command(kCmdTerminateProcess);
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 300 TS01", "open TS01", "processes TS01"}));
+    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"301", u"302"}));
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
 }
 
 TEST_F(SessionActionsTest, FailedTerminationAndEnumerationAreReported) {
     OpenWithFarm();
     wts.servers[u"TS01"].terminateError = 5;
     SelectSessions({u"1"});
-    Command(kIdN2);
+    Command(kCmdSessionProcesses);
     Select(Processes(), {0});
     wts.calls.clear();
-    Command(kIdM2);
+    Command(kCmdTerminateProcess);
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 100 TS01", "open TS01", "processes TS01"}));
     EXPECT_EQ(dialogs.messages, Texts{u"Не удалось завершить процесс 100 на сервере TS01.\r\n" + SystemText(5)});
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"100", u"101"}));
@@ -365,16 +407,16 @@ TEST_F(SessionActionsTest, FailedTerminationAndEnumerationAreReported) {
     dialogs.messages.clear();
     wts.servers[u"TS01"].processEnumerateError = 1722;
     SelectSessions({u"3"});
-    Command(kIdN2);
-    EXPECT_TRUE(IsWindowVisible(window->c.panelRight));
+    Command(kCmdSessionProcesses);
+    EXPECT_TRUE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_EQ(ListView_GetItemCount(Processes()), 0);
-    EXPECT_EQ(GetText(window->c.labelUser), u"alice");
-    EXPECT_EQ(GetText(window->c.label11), u"Кол-во процессов: 2");
+    EXPECT_EQ(GetText(window->Processes().UserLabel()), u"alice");
+    EXPECT_EQ(GetText(window->Processes().CountLabel()), u"Кол-во процессов: 2");
     EXPECT_EQ(dialogs.messages, Texts{u"Не удалось получить список процессов сервера TS01.\r\n" + SystemText(1722)});
 
     dialogs.messages.clear();
-    window->SetServerText(u"NOWHERE");
-    Command(kIdBtnGetAll);
+    window->Servers().SetText(u"NOWHERE");
+    Command(kCmdAllProcesses);
     EXPECT_EQ(dialogs.messages, Texts{u"Не удалось получить список процессов сервера NOWHERE.\r\n" + SystemText(1722)});
 }
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "app/win_text.h"
+#include "base/win_text.h"
 
 namespace tarvenix::testing {
 
@@ -72,8 +72,8 @@ void MainWindowTest::Command(int id) {
 }
 
 void MainWindowTest::GetData(const std::u16string& server) {
-    window->SetServerText(server);
-    Command(kIdButton1);
+    window->Servers().SetText(server);
+    Command(kCmdGetData);
 }
 
 void MainWindowTest::ClickHeader(HWND list, int displayPosition) {

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ansi_tables.h"
+#include "base/ansi_tables.h"
 #include "app/main_window.h"
-#include "app/services.h"
+#include "base/services.h"
 #include "tests/common/fake_terminal_services.h"
 
 namespace tarvenix::testing {
@@ -28,17 +28,26 @@ public:
     std::deque<bool> answers;  // Confirm answers; Yes when empty
     std::vector<OpenFileRequest> openRequests;
     std::deque<std::optional<std::u16string>> openAnswers;  // Cancel when empty
+    std::vector<WindowRef> owners;  // the owner of every box and dialog, in order
 
-    void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
-    bool Confirm(const std::u16string& text) override {
+    void ShowMessage(WindowRef owner, const std::u16string& text) override {
+        owners.push_back(owner);
+        messages.push_back(text);
+    }
+    bool Confirm(WindowRef owner, const std::u16string& text) override {
+        owners.push_back(owner);
         questions.push_back(text);
         if (answers.empty()) return true;
         const bool a = answers.front();
         answers.pop_front();
         return a;
     }
-    void ShowError(const std::u16string& text) override { errors.push_back(text); }
-    std::optional<std::u16string> OpenFile(const OpenFileRequest& request) override {
+    void ShowError(WindowRef owner, const std::u16string& text) override {
+        owners.push_back(owner);
+        errors.push_back(text);
+    }
+    std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) override {
+        owners.push_back(owner);
         openRequests.push_back(request);
         if (openAnswers.empty()) return std::nullopt;
         auto a = openAnswers.front();
@@ -55,7 +64,7 @@ public:
     };
     std::vector<Call> calls;
     std::uint32_t result = 0;
-    std::uint32_t Execute(const std::u16string& file, const std::u16string& parameters, int show) override {
+    std::uint32_t Execute(WindowRef, const std::u16string& file, const std::u16string& parameters, int show) override {
         calls.push_back({file, parameters, show});
         return result;
     }

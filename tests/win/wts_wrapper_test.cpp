@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "sessions/session_inventory.h"
 #include "sessions/wts_terminal_services_win.h"
 
@@ -369,6 +369,20 @@ TEST_F(FarmTest, FailedEnumerationReportsTheSystemError) {
     }
 }
 
+TEST_F(FarmTest, AnEmptyServerNameIsRefusedWithoutACall) {
+    // An empty name would open the local machine: nothing reaches wtsapi32.
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[{"id":2,"user":"u"}]})"));
+    ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+    const std::unique_ptr<TerminalServer> server = wts.Open(u"");
+    std::vector<ProcessRecord> processes;
+    const CallResult listed = server->EnumerateProcesses(processes);
+    EXPECT_FALSE(listed.ok);
+    EXPECT_EQ(listed.error, static_cast<std::uint32_t>(ERROR_INVALID_NAME));
+    EXPECT_FALSE(server->TerminateProcess(4).ok);
+    EXPECT_FALSE(server->Logoff(1).ok);
+    EXPECT_TRUE(Calls().empty());
+}
+
 TEST_F(FarmTest, UnreachableServerAnswersOnlyAfterItsDelay) {
     LoadFarm(R"({"unknown_server_delay_ms":150,"servers":[{"name":"SLOW","unreachable":true,"unreachable_delay_ms":300}]})");
     const struct {
@@ -637,7 +651,7 @@ TEST_F(FarmTest, MalformedFarmIsRejectedWithItsPlace) {
     // A missing farm file, and the empty farm that a failed load leaves behind.
     EXPECT_FALSE(FarmDouble::Get().load((folder_ + L"missing.json").c_str(), logPath_.c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(ReadSessionInventory(wts, u"").error, 1722u);
+    EXPECT_EQ(ReadSessionInventory(wts, u"NOWHERE").error, 1722u);
 }
 
 TEST_F(FarmTest, PathsComeFromTheEnvironmentInDosOrUnixForm) {

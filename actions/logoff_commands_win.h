@@ -1,0 +1,44 @@
+// Logging off listed sessions: the selected ones (session menu, "Вы уверены?")
+// and every listed one (the "Завершить все сессии" button). Both act on the
+// rows of the session list, which came from ListedServer: that is the server
+// they address.
+#pragma once
+
+#include <windows.h>
+
+#include "base/controls_win.h"
+#include "base/services.h"
+#include "base/window_win.h"
+#include "sessions/session_list.h"
+
+namespace tarvenix {
+
+enum LogoffCommandId : int {
+    kCmdLogoffSelected = 160,  // N3 (under N1)
+    kCmdLogoffAll,             // BtnCloseAll
+    kLogoffLastId = 169,
+};
+
+class LogoffCommands final : public CommandTarget {
+public:
+    LogoffCommands(const Services& services, const SessionListView& sessions);
+
+    void CreateLogoffAllButton(HWND parent, const Fonts& fonts);
+    // "Завершить сессию (-и)" with its confirming sub-item.
+    void AddMenuItems(HMENU sessionMenu);
+    HWND LogoffAllButton() const { return logoffAllButton_; }
+
+    void LogOffSelected();  // N3Click
+    void LogOffAll();       // BtnCloseAllClick
+
+    CommandRange Commands() const override { return {kCmdLogoffSelected, kLogoffLastId}; }
+    void OnCommand(int id) override;
+
+private:
+    Services services_;
+    Boxes boxes_;
+    const SessionListView& sessions_;
+    HWND logoffAllButton_ = nullptr;
+};
+
+}  // namespace tarvenix

@@ -1,0 +1,181 @@
+#include "actions/process_panel_win.h"
+
+#include <algorithm>
+
+#include "actions/session_actions.h"
+#include "base/platform_win.h"
+#include "base/text.h"
+#include "sessions/terminal_services.h"
+
+namespace tarvenix {
+namespace {
+
+std::vector<ReportColumn> ProcessColumns() {
+    return {
+        {u"ID сессии", {65, 65, 0, false}},
+        {u"Название процесса", {140, 140, 0, false}},
+        {u"PID", {50, 0, 0, false}},
+    };
+}
+
+void SetOuterWidth(HWND window, int width) {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    SetWindowPos(window, nullptr, 0, 0, width, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int OuterWidth(HWND window) {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    return rc.right - rc.left;
+}
+
+}  // namespace
+
+ProcessPanel::ProcessPanel(const Services& services, OrderingState& ordering, const SessionListView& sessions,
+                           std::function<std::u16string()> serverText, std::function<void()> relayout,
+                           int minOuterWidth)
+    : services_(services),
+      sessions_(sessions),
+      serverText_(std::move(serverText)),
+      relayout_(std::move(relayout)),
+      minOuterWidth_(minOuterWidth),
+      list_(ordering, ProcessColumns()) {
+    list_.onContextMenu = [this](POINT at) {
+        TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, ToHwnd(boxes_.Owner()), nullptr);
+    };
+}
+
+void ProcessPanel::CreateAllProcessesButton(HWND parent, const Fonts& fonts) {
+    allProcessesButton_ = CreateButton(parent, kCmdAllProcesses, 5, 8, 137, 25, u"Список всех процессов", fonts.normal());
+}
+
+void ProcessPanel::CreatePanel(HWND window, const Fonts& fonts) {
+    boxes_ = Boxes(services_.dialogs, ToRef(window));
+    panel_ = tarvenix::CreatePanel(window, Bevel::None, L"Panel_Right");
+    ShowWindow(panel_, SW_HIDE);
+    list_.Create(panel_, kIdProcessList, fonts.normal());
+    header_ = tarvenix::CreatePanel(panel_, Bevel::None, L"Panel10");
+    userLabel_ = CreateLabel(header_, 13, 16, u"", fonts.bold());
+    refreshButton_ = CreateImageButton(header_, kCmdRefreshProcesses, 160, 10, 23, 22, DrawRefreshPicture(), u"");
+    closeButton_ = CreateButton(header_, kCmdCloseProcessPanel, 192, 8, 75, 25, u"Закрыть", fonts.normal());
+    footer_ = tarvenix::CreatePanel(panel_, Bevel::None, L"Panel11");
+    countLabel_ = CreateLabel(footer_, 8, 8, u"", fonts.normal());
+
+    HMENU terminate = CreatePopupMenu();
+    AppendMenuW(terminate, MF_STRING, kCmdTerminateProcess, L"Вы уверены?");
+    menu_.Reset(CreatePopupMenu());
+    AppendMenuW(menu_.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(terminate), L"Завершить процесс");
+}
+
+void ProcessPanel::AddMenuItems(HMENU sessionMenu) {
+    AppendMenuW(sessionMenu, MF_STRING, kCmdSessionProcesses, L"Получить список процессов");
+}
+
+bool ProcessPanel::IsShown() const { return panel_ && (GetWindowLongW(panel_, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+void ProcessPanel::OnCommand(int id) {
+    switch (id) {
+        case kCmdAllProcesses: ListAllProcesses(); break;
+        case kCmdRefreshProcesses: Refresh(); break;
+        case kCmdCloseProcessPanel: ClosePanel(); break;
+        case kCmdSessionProcesses: ListSessionProcesses(); break;
+        case kCmdTerminateProcess: TerminateSelected(); break;
+        default: break;
+    }
+}
+
+void ProcessPanel::OpenPanel() {
+    list_.Clear();
+    list_.Rows().SetMode(SortType::None);
+    ShowWindow(panel_, SW_SHOW);
+    relayout_();
+    SetOuterWidth(GetAncestor(panel_, GA_ROOT), kProcessPanelOuterWidth);
+}
+
+void ProcessPanel::ListSessionProcesses() {
+    // The processes of one session need a session: without a selected row
+    // the command does nothing.
+    const int row = sessions_.FirstSelected();
+    if (row < 0) return;
+    OpenPanel();
+    processListMode_ = kProcessListModeUser;
+    // The session row came from ListedServer: its processes live there.
+    ListProcesses(sessions_.ListedServer(), sessions_.Rows().Text(static_cast<std::size_t>(row), 0),
+                  sessions_.Rows().Text(static_cast<std::size_t>(row), 1));
+}
+
+void ProcessPanel::ListAllProcesses() {
+    // An empty box names no server (it would address the local machine).
+    const std::u16string server = serverText_();
+    if (server.empty()) {
+        boxes_.ShowMessage(u"Вы не указали сервер!");
+        return;
+    }
+    OpenPanel();
+    processListMode_ = kProcessListModeServer;
+    ListProcesses(server, std::nullopt, u"");
+}
+
+bool ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
+                                 const std::u16string& userName) {
+    processServer_ = server;  // termination addresses the server listed here
+    sessionCaption_ = sessionCaption;
+    sessionUser_ = userName;
+    std::vector<ProcessRecord> records;
+    CallResult result;
+    {
+        WaitCursor wait;
+        result = services_.terminal->Open(server)->EnumerateProcesses(records);
+    }
+    if (!result.ok) {
+        boxes_.ShowMessage(SystemErrorReport(ProcessListFailureHeading(server), result.error, services_.Describer()));
+        return false;
+    }
+    std::vector<std::vector<std::u16string>> rows = ProcessRows(records, sessionCaption);
+    const std::size_t count = rows.size();
+    list_.AppendAll(std::move(rows));
+    if (sessionCaption) SetLabelText(userLabel_, userName);
+    SetLabelText(countLabel_, ProcessCountText(count));
+    return true;
+}
+
+void ProcessPanel::Refresh() {
+    if (processListMode_ == kProcessListModeUser) ListSessionProcesses();
+}
+
+void ProcessPanel::ClosePanel() {
+    ShowWindow(panel_, SW_HIDE);
+    HWND window = GetAncestor(panel_, GA_ROOT);
+    SetOuterWidth(window, std::max(OuterWidth(window) - kProcessPanelNarrowing, minOuterWidth_));
+    SetLabelText(userLabel_, u"");
+    relayout_();
+}
+
+void ProcessPanel::TerminateSelected() {
+    const int row = list_.FirstSelected();
+    if (row < 0) return;
+    const auto pid = static_cast<std::uint32_t>(StrToIntLike(list_.Rows().Text(static_cast<std::size_t>(row), 2)));
+    const std::u16string server = processServer_;
+    CallResult result;
+    {
+        WaitCursor wait;
+        result = services_.terminal->Open(server)->TerminateProcess(pid);
+    }
+    if (!result.ok)
+        boxes_.ShowMessage(SystemErrorReport(TerminateFailureHeading(server, pid), result.error, services_.Describer()));
+    // The list never keeps showing a terminated process (its PID may be
+    // reused): the selected session's processes when a session row is
+    // selected, else again what the panel showed.
+    if (sessions_.FirstSelected() >= 0) {
+        ListSessionProcesses();
+        return;
+    }
+    const std::optional<std::u16string> caption = sessionCaption_;
+    const std::u16string user = sessionUser_;
+    list_.Clear();
+    list_.Rows().SetMode(SortType::None);
+    ListProcesses(server, caption, user);
+}
+
+}  // namespace tarvenix

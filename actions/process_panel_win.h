@@ -1,0 +1,100 @@
+// The process panel at the right of the main window: the processes of the
+// selected session or of the whole server, refresh, close and terminate. It
+// owns the "Список всех процессов" button, the session menu's
+// "Получить список процессов" item and the process list's own menu.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "base/controls_win.h"
+#include "base/handles_win.h"
+#include "base/report_list_win.h"
+#include "base/services.h"
+#include "base/window_win.h"
+#include "sessions/session_list.h"
+
+namespace tarvenix {
+
+// The window's outer width with the panel opened, and what closing it takes off.
+inline constexpr int kProcessPanelOuterWidth = 900;
+inline constexpr int kProcessPanelNarrowing = 300;
+
+enum ProcessPanelId : int {
+    kCmdAllProcesses = 200,  // BtnGetAll
+    kIdProcessList,          // ListView3
+    kCmdRefreshProcesses,    // sSpeedButton1
+    kCmdCloseProcessPanel,   // Button3
+    kCmdSessionProcesses,    // N2
+    kCmdTerminateProcess,    // M2 (under N6)
+    kProcessPanelLastId = 219,
+};
+
+class ProcessPanel final : public CommandTarget {
+public:
+    // serverText: the server box's text; relayout: the window lays out again
+    // after the panel was shown or hidden; minOuterWidth: the narrowest the
+    // window may become when the panel closes.
+    ProcessPanel(const Services& services, OrderingState& ordering, const SessionListView& sessions,
+                 std::function<std::u16string()> serverText, std::function<void()> relayout, int minOuterWidth);
+
+    void CreateAllProcessesButton(HWND parent, const Fonts& fonts);
+    // The panel (hidden) with its header, list and footer, as a child of window.
+    void CreatePanel(HWND window, const Fonts& fonts);
+    void AddMenuItems(HMENU sessionMenu);
+
+    HWND AllProcessesButton() const { return allProcessesButton_; }
+    HWND Panel() const { return panel_; }
+    HWND Header() const { return header_; }
+    HWND Footer() const { return footer_; }
+    HWND UserLabel() const { return userLabel_; }
+    HWND RefreshButton() const { return refreshButton_; }
+    HWND CloseButton() const { return closeButton_; }
+    HWND CountLabel() const { return countLabel_; }
+    HMENU Menu() const { return menu_.Get(); }
+    ReportList& List() { return list_; }
+    bool IsShown() const;
+
+    void ListSessionProcesses();  // N2Click
+    void ListAllProcesses();      // BtnGetAllClick
+    void Refresh();               // sSpeedButton1Click
+    void ClosePanel();            // Button3Click
+    void TerminateSelected();     // M2Click
+
+    // ProcessListMode: "user", "server" or empty before the first listing.
+    const std::u16string& ProcessListMode() const { return processListMode_; }
+    // The server whose processes the list shows (termination addresses it).
+    const std::u16string& ListedProcessServer() const { return processServer_; }
+
+    CommandRange Commands() const override { return {kCmdAllProcesses, kProcessPanelLastId}; }
+    void OnCommand(int id) override;
+
+private:
+    void OpenPanel();
+    // Lists the processes of the server (of one session when a caption is
+    // given) into the list; false when the enumeration failed.
+    bool ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
+                       const std::u16string& userName);
+
+    Services services_;
+    Boxes boxes_;
+    const SessionListView& sessions_;
+    std::function<std::u16string()> serverText_;
+    std::function<void()> relayout_;
+    int minOuterWidth_;
+    ReportList list_;
+    MenuHandle menu_;
+    HWND allProcessesButton_ = nullptr;
+    HWND panel_ = nullptr, header_ = nullptr, footer_ = nullptr;
+    HWND userLabel_ = nullptr, refreshButton_ = nullptr, closeButton_ = nullptr, countLabel_ = nullptr;
+    std::u16string processListMode_;  // ProcessListMode
+    std::u16string processServer_;
+    // The session the list shows in the "user" mode (its caption and user).
+    std::optional<std::u16string> sessionCaption_;
+    std::u16string sessionUser_;
+};
+
+}  // namespace tarvenix

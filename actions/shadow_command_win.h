@@ -1,0 +1,35 @@
+// Shadowing a session through the remote-desktop client.
+#pragma once
+
+#include <windows.h>
+
+#include "base/services.h"
+#include "base/window_win.h"
+#include "sessions/session_list.h"
+
+namespace tarvenix {
+
+enum ShadowCommandId : int {
+    kCmdShadow = 170,  // N4
+    kShadowLastId = 179,
+};
+
+class ShadowCommand final : public CommandTarget {
+public:
+    ShadowCommand(const Services& services, const SessionListView& sessions);
+    // The item "Подключиться к сессии"; owner: the window whose boxes report failures.
+    void AddMenuItems(HMENU sessionMenu, HWND owner);
+
+    // Starts the client for the first selected row, on ListedServer. N4Click.
+    void Shadow();
+
+    CommandRange Commands() const override { return {kCmdShadow, kShadowLastId}; }
+    void OnCommand(int id) override;
+
+private:
+    Services services_;
+    Boxes boxes_;
+    const SessionListView& sessions_;
+};
+
+}  // namespace tarvenix

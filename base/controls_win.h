@@ -1,0 +1,62 @@
+// Small control helpers of the program's windows: panels that pass their
+// children's notifications to the top-level window, labels that size
+// themselves to their text, and image buttons that take no focus.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/handles_win.h"
+#include "base/pictures.h"
+
+namespace tarvenix {
+
+// The window fonts: "MS Sans Serif", 11 pixels high.
+struct Fonts {
+    Fonts();
+    FontHandle normalFont, boldFont, underlineFont;
+    HFONT normal() const { return normalFont.Get(); }
+    HFONT bold() const { return boldFont.Get(); }
+    HFONT underline() const { return underlineFont.Get(); }
+};
+
+// A push button with the given font.
+HWND CreateButton(HWND parent, int id, int x, int y, int width, int height, const std::u16string& text, HFONT font);
+
+enum class Bevel { None, Raised };
+
+// A panel: paints the button face (and a raised 1-pixel bevel), forwards
+// WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*, WM_DRAWITEM and WM_CONTEXTMENU to the
+// top-level window and returns its answer.
+HWND CreatePanel(HWND parent, Bevel bevel, const wchar_t* name);
+
+// A label at (x, y) sized to its text; SetLabelText re-sizes it.
+HWND CreateLabel(HWND parent, int x, int y, const std::u16string& text, HFONT font, int id = 0);
+void SetLabelText(HWND label, const std::u16string& text);
+std::u16string GetText(HWND window);
+
+// An image button: shows its picture (composited over the button face) and no
+// text, clicks send WM_COMMAND(id, BN_CLICKED) to the top-level window, never
+// takes the keyboard focus; the hint shows in a tooltip.
+HWND CreateImageButton(HWND parent, int id, int x, int y, int width, int height, const Image& picture,
+                       const std::u16string& hint);
+
+std::u16string ImageButtonHint(HWND button);
+
+// The wait cursor while a remote call runs on the GUI thread.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+// Moves a child window (no-op when nothing changes).
+void Place(HWND window, int left, int top, int width, int height);
+
+}  // namespace tarvenix

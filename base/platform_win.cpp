@@ -1,0 +1,124 @@
+#include "base/platform_win.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "base/win_text.h"
+
+namespace tarvenix {
+namespace {
+
+const wchar_t* Title() { return reinterpret_cast<const wchar_t*>(kApplicationTitle); }
+
+// Every box of the program gets its button captions from here, not from the
+// system's language; the confirmation's OK button reads "&Yes" and the
+// confirmation is centred on the screen. One box at a time per thread.
+struct BoxStyle {
+    bool confirmation = false;
+};
+thread_local BoxStyle t_boxStyle;
+thread_local HHOOK t_boxHook = nullptr;
+
+LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_ACTIVATE) {
+        HWND box = reinterpret_cast<HWND>(wp);
+        SetDlgItemTextW(box, IDOK, t_boxStyle.confirmation ? L"&Yes" : L"OK");
+        SetDlgItemTextW(box, IDCANCEL, L"Cancel");
+        if (t_boxStyle.confirmation) {
+            RECT rc;
+            GetWindowRect(box, &rc);
+            const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+            SetWindowPos(box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0,
+                         0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        // The box is set up: later windows (another box from a handler it
+        // triggers) get their own hook.
+        HHOOK hook = t_boxHook;
+        t_boxHook = nullptr;
+        UnhookWindowsHookEx(hook);
+        return 0;
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+int ShowBox(WindowRef owner, const std::u16string& text, UINT type, bool confirmation) {
+    t_boxStyle.confirmation = confirmation;
+    t_boxHook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxW(ToHwnd(owner), Wz(text), Title(), type);
+    if (t_boxHook) {
+        UnhookWindowsHookEx(t_boxHook);
+        t_boxHook = nullptr;
+    }
+    return answer;
+}
+
+}  // namespace
+
+void WinDialogs::ShowMessage(WindowRef owner, const std::u16string& text) { ShowBox(owner, text, MB_OK, false); }
+
+bool WinDialogs::Confirm(WindowRef owner, const std::u16string& text) {
+    return ShowBox(owner, text, MB_OKCANCEL | MB_DEFBUTTON1, true) == IDOK;
+}
+
+void WinDialogs::ShowError(WindowRef owner, const std::u16string& text) {
+    ShowBox(owner, text, MB_OK | MB_ICONERROR, false);
+}
+
+std::optional<std::u16string> WinDialogs::OpenFile(WindowRef owner, const OpenFileRequest& request) {
+    // "Name|pattern|..." becomes the double-NUL-terminated filter list.
+    std::wstring filter = W(request.filter);
+    for (wchar_t& ch : filter)
+        if (ch == L'|') ch = L'\0';
+    filter.push_back(L'\0');
+    filter.push_back(L'\0');
+    std::wstring title = W(request.title);
+    std::wstring dir = W(request.initialDirectory);
+    std::wstring ext = W(request.defaultExtension);
+    std::wstring file(32768, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = ToHwnd(owner);
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = static_cast<DWORD>(request.filterIndex);
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
+    ofn.lpstrTitle = title.c_str();
+    ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+    return U16(file.c_str());
+}
+
+std::uint32_t WinShell::Execute(WindowRef owner, const std::u16string& file, const std::u16string& parameters, int showCommand) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = ToHwnd(owner);
+    info.lpFile = Wz(file);
+    info.lpParameters = parameters.empty() ? nullptr : Wz(parameters);
+    info.nShow = showCommand;
+    if (ShellExecuteExW(&info)) return 0;
+    const DWORD e = GetLastError();
+    return e != 0 ? e : ERROR_FILE_NOT_FOUND;
+}
+
+std::u16string WinErrorTexts::Describe(std::uint32_t code) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::u16string text = n ? U16(buffer, n) : std::u16string();
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
+    return text;
+}
+
+std::u16string ApplicationDirectory() {
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(n);
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return U16(path.c_str(), slash == std::wstring::npos ? 0 : slash + 1);
+}
+
+}  // namespace tarvenix

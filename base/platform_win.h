@@ -1,0 +1,38 @@
+// The Windows implementations of the platform services the windows use.
+#pragma once
+
+#include <windows.h>
+
+#include "base/services.h"
+
+namespace tarvenix {
+
+// Boxes owned by the window the caller names (never "whatever is active"),
+// with the buttons captioned "OK", "&Yes" and "Cancel" whatever the system's
+// language.
+class WinDialogs final : public Dialogs {
+public:
+    void ShowMessage(WindowRef owner, const std::u16string& text) override;
+    bool Confirm(WindowRef owner, const std::u16string& text) override;
+    void ShowError(WindowRef owner, const std::u16string& text) override;
+    std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) override;
+};
+
+class WinShell final : public Shell {
+public:
+    std::uint32_t Execute(WindowRef owner, const std::u16string& file, const std::u16string& parameters,
+                          int showCommand) override;
+};
+
+class WinErrorTexts final : public ErrorTexts {
+public:
+    std::u16string Describe(std::uint32_t code) override;
+};
+
+// The directory of the running executable, with its trailing separator.
+std::u16string ApplicationDirectory();
+
+inline HWND ToHwnd(WindowRef ref) { return reinterpret_cast<HWND>(ref); }
+inline WindowRef ToRef(HWND hwnd) { return reinterpret_cast<WindowRef>(hwnd); }
+
+}  // namespace tarvenix

@@ -1,0 +1,209 @@
+#include "base/report_list_win.h"
+
+#include <algorithm>
+
+#include "base/win_text.h"
+
+namespace tarvenix {
+
+ReportList::ReportList(OrderingState& ordering, std::vector<ReportColumn> columns)
+    : ordering_(ordering),
+      columns_(std::move(columns)),
+      rows_([&ordering](const ReportRows::Row& a, const ReportRows::Row& b) { return CompareRowsBy(ordering, a, b); }) {
+    rows_.SetReorderListener([this](const std::vector<std::size_t>& order) { MoveStates(order); });
+}
+
+void ReportList::Create(HWND parent, int id, HFONT font) {
+    // Owner data: the texts come from the model. Single-column header clicks,
+    // full-row selection, several rows selectable, the selection hidden while
+    // the list lacks the focus (no LVS_SHOWSELALWAYS), captions read-only.
+    hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA,
+                            0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP);
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        std::wstring caption = W(columns_[i].caption);
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        col.pszText = caption.data();
+        col.cx = ClampColumnWidth(columns_[i].spec, columns_[i].spec.width);
+        col.iSubItem = static_cast<int>(i);
+        SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+    }
+    SetWindowSubclass(hwnd_, &ReportList::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    Attach(hwnd_);
+}
+
+void ReportList::SyncCount() {
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ReportList::Clear() {
+    rows_.Clear();
+    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, 0, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ReportList::Append(ReportRows::Row row) {
+    rows_.Append(std::move(row));
+    SyncCount();
+}
+
+void ReportList::AppendAll(std::vector<ReportRows::Row> rows) {
+    for (ReportRows::Row& row : rows) rows_.Append(std::move(row));
+    SyncCount();
+}
+
+std::vector<int> ReportList::SelectedIndices() const {
+    std::vector<int> out;
+    int i = -1;
+    while ((i = static_cast<int>(SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED))) >= 0)
+        out.push_back(i);
+    return out;
+}
+
+int ReportList::FirstSelected() const {
+    return static_cast<int>(SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void ReportList::MoveStates(const std::vector<std::size_t>& order) {
+    if (!hwnd_) return;
+    // The control keeps the selected and focused flags by position: carry them
+    // to the rows' new positions.
+    std::vector<UINT> states(order.size(), 0);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        states[i] = ListView_GetItemState(hwnd_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (std::size_t newIndex = 0; newIndex < order.size(); ++newIndex) {
+        const UINT state = states[order[newIndex]];
+        if (state) ListView_SetItemState(hwnd_, static_cast<int>(newIndex), state, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ReportList::ColumnClicked(int column) {
+    rows_.SetMode(SortType::None);
+    ordering_.ColumnClicked(column);
+    rows_.SetMode(SortType::Text);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+int ReportList::ColumnWidth(int column) const {
+    return static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+void ReportList::FitColumns() {
+    RECT rc{};
+    GetClientRect(hwnd_, &rc);
+    std::vector<ColumnSpec> specs;
+    bool anyAuto = false;
+    for (const ReportColumn& c : columns_) {
+        specs.push_back(c.spec);
+        anyAuto = anyAuto || c.spec.autoSize;
+    }
+    if (!anyAuto) return;
+    // Fixed columns keep the width they have now (the user may have dragged them).
+    for (std::size_t i = 0; i < specs.size(); ++i)
+        if (!specs[i].autoSize) specs[i].width = ColumnWidth(static_cast<int>(i));
+    const std::vector<int> widths = tarvenix::FitColumns(specs, rc.right - rc.left);
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        if (specs[i].autoSize && ColumnWidth(static_cast<int>(i)) != widths[i])
+            SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, i, widths[i]);
+}
+
+bool ReportList::OnReflectedContextMenu(int x, int y) {
+    if (!onContextMenu) return false;
+    POINT at{x, y};
+    if (x == -1 && y == -1) {  // from the keyboard: at the list's top left corner
+        RECT rc;
+        GetWindowRect(hwnd_, &rc);
+        at = {rc.left + 8, rc.top + 24};
+    }
+    onContextMenu(at);
+    return true;
+}
+
+bool ReportList::OnReflectedNotify(NMHDR* header, LRESULT* result) {
+    if (header->hwndFrom != hwnd_) return false;
+    if (header->code == LVN_COLUMNCLICK) {
+        ColumnClicked(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        *result = 0;
+        return true;
+    }
+    if (header->code == NM_CUSTOMDRAW) {
+        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+        *result = CDRF_DODEFAULT;
+        if (!rowBackground) return true;
+        if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+            *result = CDRF_NOTIFYITEMDRAW;
+        } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            cd->clrTextBk = rowBackground(static_cast<int>(cd->nmcd.dwItemSpec));
+        }
+        return true;
+    }
+    if (header->code == LVN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+        if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
+            static_cast<std::size_t>(info->item.iItem) < rows_.Size() && info->item.cchTextMax > 0) {
+            const std::u16string& text = rows_.Text(static_cast<std::size_t>(info->item.iItem), info->item.iSubItem);
+            const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(info->item.cchTextMax - 1));
+            std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), info->item.pszText);
+            info->item.pszText[n] = 0;
+        }
+        *result = 0;
+        return true;
+    }
+    return false;
+}
+
+LRESULT CALLBACK ReportList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<ReportList*>(data);
+    switch (msg) {
+        case WM_NOTIFY: {
+            // Width limits for the header's dividers: the header asks before
+            // every width change, from a drag or from the program.
+            auto* nm = reinterpret_cast<NMHEADERW*>(lp);
+            if ((nm->hdr.code == HDN_ITEMCHANGINGW || nm->hdr.code == HDN_ITEMCHANGINGA) && nm->pitem &&
+                (nm->pitem->mask & HDI_WIDTH) && nm->iItem >= 0 &&
+                static_cast<std::size_t>(nm->iItem) < self->columns_.size()) {
+                const int clamped = ClampColumnWidth(self->columns_[static_cast<std::size_t>(nm->iItem)].spec, nm->pitem->cxy);
+                if (clamped != nm->pitem->cxy) {
+                    nm->pitem->cxy = clamped;
+                    if (clamped == self->ColumnWidth(nm->iItem)) return TRUE;  // nothing would change: refuse
+                }
+            }
+            if ((nm->hdr.code == HDN_TRACKW || nm->hdr.code == HDN_TRACKA) && nm->pitem && (nm->pitem->mask & HDI_WIDTH) &&
+                nm->iItem >= 0 && static_cast<std::size_t>(nm->iItem) < self->columns_.size()) {
+                nm->pitem->cxy = ClampColumnWidth(self->columns_[static_cast<std::size_t>(nm->iItem)].spec, nm->pitem->cxy);
+            }
+            LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+            if ((nm->hdr.code == HDN_ITEMCHANGEDW || nm->hdr.code == HDN_ITEMCHANGEDA || nm->hdr.code == HDN_ENDTRACKW ||
+                 nm->hdr.code == HDN_ENDTRACKA) &&
+                nm->iItem >= 0 && static_cast<std::size_t>(nm->iItem) < self->columns_.size()) {
+                const int now = self->ColumnWidth(nm->iItem);
+                const int clamped = ClampColumnWidth(self->columns_[static_cast<std::size_t>(nm->iItem)].spec, now);
+                if (clamped != now) PostMessageW(hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(nm->iItem), clamped);
+            }
+            return r;
+        }
+        case WM_SIZE: {
+            LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+            self->FitColumns();
+            return r;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &ReportList::SubclassProc, 1);
+            self->Detach();
+            self->hwnd_ = nullptr;
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,79 @@
+// A report-style list view over a ReportRows model (the control asks the model
+// for its texts), with column numbers that survive header drags, width limits
+// on every column, auto-size sharing, and selection that moves with the rows.
+// It handles its own notifications (texts, header clicks, custom draw), which
+// its window reflects back to it.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/column_fit.h"
+#include "base/list_ordering.h"
+#include "base/window_win.h"
+
+namespace tarvenix {
+
+struct ReportColumn {
+    std::u16string caption;
+    ColumnSpec spec;
+};
+
+class ReportList final : public Control {
+public:
+    // The ordering state is shared with the other lists of the window.
+    ReportList(OrderingState& ordering, std::vector<ReportColumn> columns);
+
+    // Creates the control as a child of parent; id is its control ID.
+    void Create(HWND parent, int id, HFONT font);
+    HWND Handle() const { return hwnd_; }
+
+    ReportRows& Rows() { return rows_; }
+    const ReportRows& Rows() const { return rows_; }
+
+    void Clear();
+    void Append(ReportRows::Row row);
+    // Appends rows in order, as Append does one by one, but tells the control
+    // the new row count once: a fill of a thousand rows stays fast.
+    void AppendAll(std::vector<ReportRows::Row> rows);
+
+    // Indices of the selected rows, top to bottom; -1 when none is selected.
+    std::vector<int> SelectedIndices() const;
+    int FirstSelected() const;
+
+    // Column click: the list's mode to None, the shared state updated, the mode
+    // to Text (a full re-order).
+    void ColumnClicked(int column);
+    // SortedColumn and Descending, shared by the window's lists.
+    OrderingState& Ordering() { return ordering_; }
+    const OrderingState& Ordering() const { return ordering_; }
+
+    // The background of a row when it is painted; unset: the system's.
+    std::function<COLORREF(int index)> rowBackground;
+    // The context menu asked for over the list, at a screen point.
+    std::function<void(POINT at)> onContextMenu;
+
+    // Refits the auto-size columns to the control's client width.
+    void FitColumns();
+    int ColumnWidth(int column) const;
+
+    bool OnReflectedNotify(NMHDR* header, LRESULT* result) override;
+    bool OnReflectedContextMenu(int x, int y) override;
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    void MoveStates(const std::vector<std::size_t>& order);
+    void SyncCount();
+
+    OrderingState& ordering_;
+    std::vector<ReportColumn> columns_;
+    ReportRows rows_;
+    HWND hwnd_ = nullptr;
+    std::wstring textBuffer_;
+};
+
+}  // namespace tarvenix

@@ -1,0 +1,102 @@
+// The platform services the windows use, behind narrow portable interfaces so
+// that window logic can be driven in tests without a real server, shell,
+// directory or modal box. The Windows implementations live in *_win.cpp files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/error_text.h"
+
+namespace tarvenix {
+
+class TerminalServices;
+class AnsiCodePage;
+class DirectoryService;
+
+inline constexpr char16_t kApplicationTitle[] = u"Tarvenix";
+
+// A window's handle as a number (0: none), so that portable code can name the
+// owner of a box.
+using WindowRef = std::uintptr_t;
+
+// Modal boxes captioned with the application title, owned by the given
+// window. The buttons always read "OK", "&Yes" and "Cancel".
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Plain message: no icon, OK only.
+    virtual void ShowMessage(WindowRef owner, const std::u16string& text) = 0;
+    // The Yes/Cancel question (no icon, Yes default, centred on the screen): true for Yes.
+    virtual bool Confirm(WindowRef owner, const std::u16string& text) = 0;
+    // The application's default error box: error icon, OK; the text as given
+    // (the caller applies the full-stop rule, see base/error_text.h).
+    virtual void ShowError(WindowRef owner, const std::u16string& text) = 0;
+
+    struct OpenFileRequest {
+        std::u16string title;
+        std::u16string initialDirectory;
+        std::u16string filter;            // "Name|pattern" pairs, as the user sees them
+        std::u16string defaultExtension;  // without the dot
+        int filterIndex = 1;
+    };
+    // The file-open dialog: the chosen file's full path, or nothing on Cancel.
+    virtual std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) = 0;
+};
+
+// The boxes of one window: Dialogs with the owner filled in.
+class Boxes {
+public:
+    Boxes() = default;
+    Boxes(Dialogs* dialogs, WindowRef owner) : dialogs_(dialogs), owner_(owner) {}
+    void ShowMessage(const std::u16string& text) const { dialogs_->ShowMessage(owner_, text); }
+    bool Confirm(const std::u16string& text) const { return dialogs_->Confirm(owner_, text); }
+    void ShowError(const std::u16string& text) const { dialogs_->ShowError(owner_, text); }
+    std::optional<std::u16string> OpenFile(const Dialogs::OpenFileRequest& request) const {
+        return dialogs_->OpenFile(owner_, request);
+    }
+    WindowRef Owner() const { return owner_; }
+
+private:
+    Dialogs* dialogs_ = nullptr;
+    WindowRef owner_ = 0;
+};
+
+// Shell execution (ShellExecuteW with the default verb).
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Returns 0 on success, else a system error code.
+    virtual std::uint32_t Execute(WindowRef owner, const std::u16string& file, const std::u16string& parameters,
+                                  int showCommand) = 0;
+};
+
+// System error texts (FormatMessage), without a trailing line break.
+class ErrorTexts {
+public:
+    virtual ~ErrorTexts() = default;
+    virtual std::u16string Describe(std::uint32_t code) = 0;
+};
+
+// Everything the windows need from outside. Not owned.
+struct Services {
+    TerminalServices* terminal = nullptr;
+    Dialogs* dialogs = nullptr;
+    Shell* shell = nullptr;
+    ErrorTexts* errors = nullptr;
+    AnsiCodePage* ansi = nullptr;
+    DirectoryService* directory = nullptr;
+    // The application directory with its trailing separator: settings.ini,
+    // serverslist.txt and message.txt live here.
+    std::u16string appDirectory;
+
+    // The system's text of an error code (empty without an ErrorTexts).
+    DescribeError Describer() const {
+        ErrorTexts* e = errors;
+        return [e](std::uint32_t code) { return e ? e->Describe(code) : std::u16string(); };
+    }
+};
+
+}  // namespace tarvenix

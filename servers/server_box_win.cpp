@@ -1,0 +1,210 @@
+#include "servers/server_box_win.h"
+
+#include <commctrl.h>
+
+#include "base/app_error.h"
+#include "base/files_win.h"
+#include "base/platform_win.h"
+#include "base/win_text.h"
+#include "servers/directory.h"
+#include "servers/history_codec.h"
+#include "servers/settings_file_win.h"
+#include "servers/text_files_win.h"
+
+namespace tarvenix {
+
+namespace {
+
+constexpr char16_t kSettingsFile[] = u"settings.ini";
+constexpr char16_t kHistoryFile[] = u"serverslist.txt";
+constexpr char16_t kTextSourceTitle[] = u"Получить список серверов из текстового файла";
+constexpr char16_t kTextSourceFilter[] = u"TXT (текстовый файл) (*.txt)|*.txt";
+constexpr char16_t kDone[] = u"Готово!";
+
+std::u16string Upper(std::u16string text) {
+    if (!text.empty()) CharUpperBuffW(reinterpret_cast<wchar_t*>(text.data()), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::u16string CurrentDirectory() {
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) return {};
+    std::wstring buffer(n, L'\0');
+    const DWORD got = GetCurrentDirectoryW(n, buffer.data());
+    return got > 0 && got < n ? U16(buffer.c_str(), got) : std::u16string();
+}
+
+// The box's completion after a typed character: when the caret stands at the
+// end of the text, the first entry that begins with the text (case ignored)
+// replaces it, the completed part selected, and becomes the current entry.
+void CompleteServerBox(HWND combo, HWND edit) {
+    DWORD selStart = 0, selEnd = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    const std::u16string text = GetText(edit);
+    if (text.empty() || selStart != selEnd || selEnd != text.size()) return;
+    const std::u16string typed = Upper(text);
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT len = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (len == CB_ERR || static_cast<std::size_t>(len) < text.size()) continue;
+        std::wstring entry(static_cast<std::size_t>(len) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+        const std::u16string item = U16(entry.c_str(), static_cast<std::size_t>(len));
+        if (Upper(item.substr(0, text.size())) != typed) continue;
+        // Selecting the entry puts its text into the edit field.
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(text.size()), static_cast<LPARAM>(item.size()));
+        return;
+    }
+}
+
+}  // namespace
+
+ServerBox::ServerBox(const Services& services, std::function<void()> onEnter)
+    : services_(services), onEnter_(std::move(onEnter)) {}
+
+void ServerBox::Create(HWND strip, const Fonts& fonts) {
+    boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(strip, GA_ROOT)));
+    label_ = CreateLabel(strip, 10, 23, u"Имя сервера:", fonts.normal());
+    combo_ = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
+                             8, 43, 145, 200, strip, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdServerBox)),
+                             GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.normal()), FALSE);
+    fromFileButton_ = CreateImageButton(strip, kCmdServersFromFile, 169, 31, 32, 34, DrawTxtButtonPicture(),
+                                        u"Получить список серверов из текстового файла");
+    fromDirectoryButton_ = CreateImageButton(strip, kCmdServersFromDirectory, 209, 31, 32, 34, DrawLdapButtonPicture(),
+                                             u"Получить список серверов из Active Directory");
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetComboBoxInfo(combo_, &info) && info.hwndItem)
+        SetWindowSubclass(info.hwndItem, &ServerBox::EditSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void ServerBox::OnCommand(int id) {
+    if (id == kCmdServersFromFile) LoadFromFile();
+    if (id == kCmdServersFromDirectory) LoadFromDirectory();
+}
+
+LRESULT CALLBACK ServerBox::EditSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<ServerBox*>(data);
+    switch (msg) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:  // with Alt held
+            // Not consumed: the key reaches the edit field afterwards.
+            RunReportingErrors(self->boxes_, [&] { self->OnKeyDown(wp); });
+            break;
+        case WM_CHAR: {
+            if (wp == L'\r' || wp == L'\n') return 0;  // Enter and Ctrl+Enter: no beep
+            const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+            // Printable characters only: Backspace and control characters do not complete.
+            if (wp >= 0x20 && wp != 0x7F) CompleteServerBox(self->combo_, hwnd);
+            return result;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &ServerBox::EditSubclassProc, 1);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void ServerBox::OnKeyDown(WPARAM key) {
+    if (key == VK_RETURN) {
+        if (onEnter_) onEnter_();
+    } else if (key == VK_DELETE) {
+        const LRESULT current = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+        if (current != CB_ERR) SendMessageW(combo_, CB_DELETESTRING, static_cast<WPARAM>(current), 0);
+    }
+}
+
+std::u16string ServerBox::Text() const { return GetText(combo_); }
+
+void ServerBox::SetText(const std::u16string& text) { SetWindowTextW(combo_, Wz(text)); }
+
+std::vector<std::u16string> ServerBox::History() const {
+    std::vector<std::u16string> out;
+    const int n = static_cast<int>(SendMessageW(combo_, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        const int len = static_cast<int>(SendMessageW(combo_, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+        std::wstring buf(static_cast<std::size_t>(len > 0 ? len : 0) + 1, L'\0');
+        SendMessageW(combo_, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
+        out.push_back(U16(buf.c_str()));
+    }
+    return out;
+}
+
+void ServerBox::SetHistory(const std::vector<std::u16string>& entries) {
+    const std::u16string text = Text();
+    SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+    for (const std::u16string& e : entries) SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(e)));
+    SetText(text);
+}
+
+void ServerBox::Clear() {
+    SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+    SetText(u"");
+}
+
+std::u16string ServerBox::FirstHistoryEntry() const {
+    const std::vector<std::u16string> h = History();
+    return h.empty() ? std::u16string() : h.front();
+}
+
+void ServerBox::Restore() {
+    const std::u16string settings = services_.appDirectory + kSettingsFile;
+    SetText(ReadServerName(settings));
+    try {
+        const LoadedHistory loaded = ReadHistoryFile(services_.appDirectory + kHistoryFile, *services_.ansi, services_.errors);
+        SetHistory(loaded.entries);
+        historyEncoding_ = loaded.encoding;
+    } catch (const std::exception&) {
+        // A missing or unreadable history leaves the history empty, without a message.
+    }
+    FlushSettings(settings);
+}
+
+void ServerBox::Save() {
+    const std::u16string settings = services_.appDirectory + kSettingsFile;
+    if (!WriteServerName(settings, Text(), *services_.ansi)) throw AppError(UnableToWriteText(settings));
+    WriteHistoryFile(services_.appDirectory + kHistoryFile, History(), historyEncoding_, *services_.ansi, services_.errors);
+    FlushSettings(settings);
+}
+
+void ServerBox::LoadFromFile() {
+    Dialogs::OpenFileRequest request;
+    request.title = kTextSourceTitle;
+    request.initialDirectory = CurrentDirectory();
+    request.filter = kTextSourceFilter;
+    request.defaultExtension = u"txt";
+    request.filterIndex = 1;
+    const std::optional<std::u16string> path = boxes_.OpenFile(request);
+    if (!path) return;
+    const LoadedHistory loaded = ReadHistoryFile(*path, *services_.ansi, services_.errors);
+    SetHistory(loaded.entries);
+    historyEncoding_ = loaded.encoding;
+    SetText(FirstHistoryEntry());
+    boxes_.ShowMessage(kDone);
+}
+
+void ServerBox::LoadFromDirectory() {
+    // Every press starts from an empty box, also when the query then fails.
+    Clear();
+    DirectoryFill fill;
+    {
+        WaitCursor wait;
+        fill = ReadDirectoryServers(*services_.directory, *services_.ansi);
+    }
+    if (!fill.ok) {
+        // The names read before the failure stay in the history, unsorted;
+        // the box's text stays empty.
+        SetHistory(fill.sorted);
+        boxes_.ShowMessage(kDirectoryFailedMessage);
+        return;
+    }
+    SetHistory(fill.sorted);
+    SetText(FirstHistoryEntry());
+    boxes_.ShowMessage(DirectoryDoneMessage(History().size()));
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,74 @@
+// The server box of the main window: the editable combo box whose items are
+// the server history, with completion and its keys; the two buttons that
+// fill the history from a text file or from the directory; and the files
+// that keep the box across runs (settings.ini, serverslist.txt).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/byte_order_mark.h"
+#include "base/controls_win.h"
+#include "base/services.h"
+#include "base/window_win.h"
+
+namespace tarvenix {
+
+enum ServerBoxId : int {
+    kIdServerBox = 140,         // Edit1
+    kCmdServersFromFile,        // sSpeedButtonTXT
+    kCmdServersFromDirectory,   // sSpeedButtonAD
+    kServerBoxLastId = 159,
+};
+
+class ServerBox final : public CommandTarget {
+public:
+    // onEnter: what Enter in the box runs (Get data).
+    ServerBox(const Services& services, std::function<void()> onEnter);
+
+    // The label, the box and the two buttons, in the server strip.
+    void Create(HWND strip, const Fonts& fonts);
+
+    HWND Combo() const { return combo_; }
+    HWND Label() const { return label_; }
+    HWND FromFileButton() const { return fromFileButton_; }
+    HWND FromDirectoryButton() const { return fromDirectoryButton_; }
+
+    // The box's text (the server name) and its history (the items).
+    std::u16string Text() const;
+    void SetText(const std::u16string& text);
+    std::vector<std::u16string> History() const;
+    void SetHistory(const std::vector<std::u16string>& entries);
+    void Clear();
+    std::u16string FirstHistoryEntry() const;
+    // HistoryEncoding: the encoding of the file the history was last loaded from.
+    std::optional<TextEncoding> HistoryEncoding() const { return historyEncoding_; }
+
+    // The text from settings.ini and the history from serverslist.txt (FormShow).
+    void Restore();
+    // Both files written back (FormClose); throws AppError when one cannot be
+    // written, and then each file keeps what it held.
+    void Save();
+
+    void OnKeyDown(WPARAM key);    // Edit1KeyDown
+    void LoadFromFile();           // sSpeedButtonTXTClick
+    void LoadFromDirectory();      // sSpeedButtonADClick
+
+    CommandRange Commands() const override { return {kIdServerBox, kServerBoxLastId}; }
+    void OnCommand(int id) override;
+
+private:
+    static LRESULT CALLBACK EditSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+    Services services_;
+    Boxes boxes_;
+    std::function<void()> onEnter_;
+    HWND label_ = nullptr, combo_ = nullptr, fromFileButton_ = nullptr, fromDirectoryButton_ = nullptr;
+    std::optional<TextEncoding> historyEncoding_;  // HistoryEncoding
+};
+
+}  // namespace tarvenix

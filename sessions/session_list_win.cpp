@@ -1,0 +1,103 @@
+#include "sessions/session_list_win.h"
+
+#include <commctrl.h>
+
+#include "base/platform_win.h"
+#include "base/win_text.h"
+#include "sessions/session_inventory.h"
+
+namespace tarvenix {
+
+namespace {
+
+std::vector<ReportColumn> SessionColumns() {
+    return {
+        {u"ID", {0, 30, 30, true}},
+        {u"Учетная запись", {0, 150, 150, true}},
+        {u"Имя компьютера", {0, 120, 120, true}},
+        {u"IP адрес", {100, 100, 100, false}},
+        {u"Состояние сессии", {0, 100, 120, true}},
+        {u"Сессия", {95, 95, 95, false}},
+    };
+}
+
+}  // namespace
+
+SessionList::SessionList(const Services& services, OrderingState& ordering, std::function<std::u16string()> serverText)
+    : services_(services), serverText_(std::move(serverText)), list_(ordering, SessionColumns()) {
+    list_.rowBackground = [this](int index) { return RowBackground(index); };
+}
+
+void SessionList::CreateList(HWND parent, const Fonts& fonts) {
+    boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
+    list_.Create(parent, kIdSessionList, fonts.normal());
+}
+
+void SessionList::CreateGetDataButton(HWND strip, const Fonts& fonts) {
+    getDataButton_ = CreateButton(strip, kCmdGetData, 289, 16, 105, 49, u"Получить данные", fonts.normal());
+}
+
+void SessionList::CreateCounters(HWND strip, const Fonts& fonts) {
+    sessionCountCaption_ = CreateLabel(strip, 424, 24, u"Кол-во сессий сервера:  ", fonts.normal());
+    sessionCountLabel_ = CreateLabel(strip, 554, 24, u"", fonts.bold());
+    activeCountCaption_ = CreateLabel(strip, 424, 43, u"Из них активных сессий:", fonts.normal());
+    activeCountLabel_ = CreateLabel(strip, 554, 43, u"", fonts.bold());
+}
+
+void SessionList::OnCommand(int id) {
+    if (id == kCmdGetData) GetData();
+}
+
+void SessionList::GetData() {
+    const std::u16string server = serverText_();
+    if (server.empty()) {
+        boxes_.ShowMessage(u"Вы не указали сервер!");
+        return;
+    }
+    list_.Clear();
+    listedServer_ = server;
+    activeCount_ = 0;
+    list_.Ordering().sortedColumn = -1;
+    ListSessions();
+    ShowCounters();
+    SetFocus(list_.Handle());
+}
+
+void SessionList::ShowCounters() {
+    SetLabelText(sessionCountLabel_, DecimalI32(rowCount_));
+    SetLabelText(activeCountLabel_, DecimalI32(activeCount_));
+}
+
+void SessionList::ListSessions() {
+    const std::u16string server = serverText_();
+    SessionInventory inventory;
+    {
+        WaitCursor wait;
+        inventory = ReadSessionInventory(*services_.terminal, server);
+    }
+    std::vector<ReportRows::Row> rows;
+    rows.reserve(inventory.rows.size());
+    for (SessionRow& row : inventory.rows) {
+        rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
+                        std::move(row.state), std::move(row.winStation)});
+    }
+    list_.AppendAll(std::move(rows));
+    activeCount_ += inventory.activeCount;
+    rowCount_ = static_cast<std::int32_t>(list_.Rows().Size());
+    if (inventory.enumerationFailed) {
+        // The list stays empty, but an unreachable or refusing server must not
+        // look like a server without sessions.
+        ShowCounters();
+        boxes_.ShowMessage(SystemErrorReport(u"Не удалось получить список сессий сервера " + server + u".",
+                                             inventory.error, services_.Describer()));
+    }
+}
+
+COLORREF SessionList::RowBackground(int index) const {
+    const UINT state = ListView_GetItemState(list_.Handle(), index, LVIS_SELECTED | LVIS_FOCUSED);
+    // $F0CAA6: blue F0, green CA, red A6.
+    if (state & (LVIS_SELECTED | LVIS_FOCUSED)) return RGB(0xA6, 0xCA, 0xF0);
+    return GetSysColor(COLOR_WINDOW);
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,80 @@
+// The session list of the main window: the list itself, the Get data button
+// and the two counters, with ListedServer and ActiveCount.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/controls_win.h"
+#include "base/report_list_win.h"
+#include "base/services.h"
+#include "base/window_win.h"
+#include "sessions/session_list.h"
+
+namespace tarvenix {
+
+enum SessionListId : int {
+    kCmdGetData = 120,    // Button1
+    kIdSessionList,       // ListView1
+    kSessionListLastId = 139,
+};
+
+class SessionList final : public SessionListView, public CommandTarget {
+public:
+    // serverText: the server box's text at the moment of a Get data.
+    SessionList(const Services& services, OrderingState& ordering, std::function<std::u16string()> serverText);
+
+    // The list, inside its frame.
+    void CreateList(HWND parent, const Fonts& fonts);
+    // The Get data button and the counters, in the server strip.
+    void CreateGetDataButton(HWND strip, const Fonts& fonts);
+    void CreateCounters(HWND strip, const Fonts& fonts);
+
+    ReportList& List() { return list_; }
+    const ReportList& List() const { return list_; }
+    HWND GetDataButton() const { return getDataButton_; }
+    HWND SessionCountCaption() const { return sessionCountCaption_; }
+    HWND SessionCountLabel() const { return sessionCountLabel_; }
+    HWND ActiveCountCaption() const { return activeCountCaption_; }
+    HWND ActiveCountLabel() const { return activeCountLabel_; }
+
+    // Get data: checks the box, empties the list, records ListedServer, lists
+    // the server's sessions and shows the counters.
+    void GetData();
+    // The background of a painted row: the highlight colour for selected or
+    // focused rows.
+    COLORREF RowBackground(int index) const;
+
+    std::int32_t ActiveCount() const { return activeCount_; }
+    std::int32_t RowCount() const { return rowCount_; }
+
+    // SessionListView
+    const ReportRows& Rows() const override { return list_.Rows(); }
+    std::vector<int> SelectedIndices() const override { return list_.SelectedIndices(); }
+    int FirstSelected() const override { return list_.FirstSelected(); }
+    const std::u16string& ListedServer() const override { return listedServer_; }
+
+    // CommandTarget
+    CommandRange Commands() const override { return {kCmdGetData, kSessionListLastId}; }
+    void OnCommand(int id) override;
+
+private:
+    void ListSessions();
+    void ShowCounters();
+
+    Services services_;
+    Boxes boxes_;
+    std::function<std::u16string()> serverText_;
+    ReportList list_;
+    HWND getDataButton_ = nullptr;
+    HWND sessionCountCaption_ = nullptr, sessionCountLabel_ = nullptr;
+    HWND activeCountCaption_ = nullptr, activeCountLabel_ = nullptr;
+    std::u16string listedServer_;  // ListedServer
+    std::int32_t activeCount_ = 0;  // ActiveCount
+    std::int32_t rowCount_ = 0;
+};
+
+}  // namespace tarvenix
