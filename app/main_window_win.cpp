@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "app/form_names.h"
 #include "app/main_layout.h"
 #include "base/pictures.h"
 #include "base/platform_win.h"

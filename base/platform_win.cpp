@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include "base/handles_win.h"
 #include "base/win_text.h"
 
 namespace tarvenix {
@@ -17,7 +18,7 @@ struct BoxStyle {
     bool confirmation = false;
 };
 thread_local BoxStyle t_boxStyle;
-thread_local HHOOK t_boxHook = nullptr;
+thread_local HookHandle t_boxHook;
 
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_ACTIVATE) {
@@ -33,9 +34,7 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
         }
         // The box is set up: later windows (another box from a handler it
         // triggers) get their own hook.
-        HHOOK hook = t_boxHook;
-        t_boxHook = nullptr;
-        UnhookWindowsHookEx(hook);
+        t_boxHook.Reset();
         return 0;
     }
     return CallNextHookEx(nullptr, code, wp, lp);
@@ -43,12 +42,9 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
 
 int ShowBox(WindowRef owner, const std::u16string& text, UINT type, bool confirmation) {
     t_boxStyle.confirmation = confirmation;
-    t_boxHook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+    t_boxHook.Reset(SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId()));
     const int answer = MessageBoxW(ToHwnd(owner), Wz(text), Title(), type);
-    if (t_boxHook) {
-        UnhookWindowsHookEx(t_boxHook);
-        t_boxHook = nullptr;
-    }
+    t_boxHook.Reset();
     return answer;
 }
 
