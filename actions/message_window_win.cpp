@@ -11,9 +11,9 @@
 #include "app/app_error.h"
 #include "app/error_text.h"
 #include "app/main_window.h"
-#include "app/pictures.h"
 #include "app/text.h"
 #include "app/win_text.h"
+#include "base/resource_ids.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
@@ -124,9 +124,9 @@ void MessageWindow::BuildControls() {
     c.label1 = CreateLabel(c.panel1, 13, 25, u"Тема:", f);
     c.label2 = CreateLabel(c.panel1, 13, 76, u"Сообщение:", f);
     c.label3 = CreateLabel(c.panel1, 15, 200, u"", fonts_.bold);
-    c.speedButton1 = CreateImageButton(c.panel1, kIdMsgSpeedButton1, 240, 12, 25, 25, DrawSavePicture(),
+    c.speedButton1 = CreateImageButton(c.panel1, kIdMsgSpeedButton1, 240, 12, 25, 25, IDB_SAVE, 20, 20,
                                        u"Сохранить шаблон");
-    c.speedButton2 = CreateImageButton(c.panel1, kIdMsgSpeedButton2, 272, 12, 25, 25, DrawLoadPicture(),
+    c.speedButton2 = CreateImageButton(c.panel1, kIdMsgSpeedButton2, 272, 12, 25, 25, IDB_LOAD, 20, 20,
                                        u"Загрузить шаблон");
 }
 

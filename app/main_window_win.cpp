@@ -4,8 +4,9 @@
 #include <windowsx.h>
 
 #include "app/main_layout.h"
-#include "app/pictures.h"
 #include "app/win_text.h"
+#include "base/picture_resources_win.h"
+#include "base/resource_ids.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
@@ -39,39 +40,6 @@ HWND MakeButton(HWND parent, int id, int x, int y, int w, int h, const wchar_t* 
     return b;
 }
 
-HICON IconFromImage(const Image& image, int size) {
-    // Scale by nearest pixel to the size the system asks for.
-    BITMAPV5HEADER bi{};
-    bi.bV5Size = sizeof(bi);
-    bi.bV5Width = size;
-    bi.bV5Height = -size;
-    bi.bV5Planes = 1;
-    bi.bV5BitCount = 32;
-    bi.bV5Compression = BI_BITFIELDS;
-    bi.bV5RedMask = 0x00FF0000;
-    bi.bV5GreenMask = 0x0000FF00;
-    bi.bV5BlueMask = 0x000000FF;
-    bi.bV5AlphaMask = 0xFF000000;
-    void* bits = nullptr;
-    HDC dc = GetDC(nullptr);
-    HBITMAP color = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, dc);
-    if (!color) return nullptr;
-    auto* out = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            out[y * size + x] = image.pixels[static_cast<std::size_t>((y * image.height / size) * image.width + x * image.width / size)];
-    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-    ICONINFO ii{};
-    ii.fIcon = TRUE;
-    ii.hbmColor = color;
-    ii.hbmMask = mask;
-    HICON icon = CreateIconIndirect(&ii);
-    DeleteObject(color);
-    DeleteObject(mask);
-    return icon;
-}
-
 // The system's hyperlink colour, unless a colour scheme makes it unreadable on
 // the button face (some schemes give a light grey): then the usual link blue.
 COLORREF LinkColour() {
@@ -103,9 +71,8 @@ void MainWindow::Create() {
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, Wz(std::u16string(kMainCaption)), style, CW_USEDEFAULT,
                             CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, instance, this);
     if (!hwnd_) throw AppError(u"Cannot create the main window");
-    const Image icon = DrawAppIcon();
-    iconBig_ = IconFromImage(icon, GetSystemMetrics(SM_CXICON));
-    iconSmall_ = IconFromImage(icon, GetSystemMetrics(SM_CXSMICON));
+    iconBig_ = LoadAppIcon(GetSystemMetrics(SM_CXICON));
+    iconSmall_ = LoadAppIcon(GetSystemMetrics(SM_CXSMICON));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_));
     BuildControls();
@@ -132,7 +99,7 @@ void MainWindow::BuildControls() {
     listView3.Create(c.panelRight, kIdListView3, f);
     c.panel10 = CreatePanel(c.panelRight, Bevel::None, L"Panel10");
     c.labelUser = CreateLabel(c.panel10, 13, 16, u"", fonts_.bold);
-    c.speedButton1 = CreateImageButton(c.panel10, kIdSpeedButton1, 160, 10, 23, 22, DrawRefreshPicture(), u"");
+    c.speedButton1 = CreateImageButton(c.panel10, kIdSpeedButton1, 160, 10, 23, 22, IDB_REFRESH, 15, 15, u"");
     c.button3 = MakeButton(c.panel10, kIdButton3, 192, 8, 75, 25, L"Закрыть", f);
     c.panel11 = CreatePanel(c.panelRight, Bevel::None, L"Panel11");
     c.label11 = CreateLabel(c.panel11, 8, 8, u"", f);
@@ -144,9 +111,9 @@ void MainWindow::BuildControls() {
                               8, 43, 145, 200, c.panel1, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdEdit1)),
                               GetModuleHandleW(nullptr), nullptr);
     SendMessageW(c.edit1, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
-    c.speedButtonTxt = CreateImageButton(c.panel1, kIdSpeedButtonTxt, 169, 31, 32, 34, DrawTxtButtonPicture(),
+    c.speedButtonTxt = CreateImageButton(c.panel1, kIdSpeedButtonTxt, 169, 31, 32, 34, IDB_TXT, 24, 30,
                                          u"Получить список серверов из текстового файла");
-    c.speedButtonAd = CreateImageButton(c.panel1, kIdSpeedButtonAd, 209, 31, 32, 34, DrawLdapButtonPicture(),
+    c.speedButtonAd = CreateImageButton(c.panel1, kIdSpeedButtonAd, 209, 31, 32, 34, IDB_LDAP, 24, 30,
                                         u"Получить список серверов из Active Directory");
     c.label15 = CreateLabel(c.panel1, 424, 24, u"Кол-во сессий сервера:  ", f);
     c.label16 = CreateLabel(c.panel1, 554, 24, u"", fonts_.bold);
