@@ -11,7 +11,7 @@
 #include "base/app_error.h"
 #include "base/error_text.h"
 #include "base/files_win.h"
-#include "base/pictures.h"
+#include "base/resource_ids.h"
 #include "base/text.h"
 #include "base/win_text.h"
 #include "sessions/terminal_services.h"
@@ -91,9 +91,9 @@ void MessageWindow::BuildControls() {
     subjectLabel_ = CreateLabel(panel_, 13, 25, u"Тема:", f);
     textLabel_ = CreateLabel(panel_, 13, 76, u"Сообщение:", f);
     statusLabel_ = CreateLabel(panel_, 15, 200, u"", fonts_.bold());
-    saveTemplateButton_ = CreateImageButton(panel_, kIdSaveTemplateButton, 240, 12, 25, 25, DrawSavePicture(),
+    saveTemplateButton_ = CreateImageButton(panel_, kIdSaveTemplateButton, 240, 12, 25, 25, IDB_SAVE, 20, 20,
                                             u"Сохранить шаблон");
-    loadTemplateButton_ = CreateImageButton(panel_, kIdLoadTemplateButton, 272, 12, 25, 25, DrawLoadPicture(),
+    loadTemplateButton_ = CreateImageButton(panel_, kIdLoadTemplateButton, 272, 12, 25, 25, IDB_LOAD, 20, 20,
                                             u"Загрузить шаблон");
 }
 

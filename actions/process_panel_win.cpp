@@ -4,6 +4,7 @@
 
 #include "actions/session_actions.h"
 #include "base/platform_win.h"
+#include "base/resource_ids.h"
 #include "base/text.h"
 #include "sessions/terminal_services.h"
 
@@ -57,7 +58,7 @@ void ProcessPanel::CreatePanel(HWND window, const Fonts& fonts) {
     list_.Create(panel_, kIdProcessList, fonts.normal());
     header_ = tarvenix::CreatePanel(panel_, Bevel::None, L"Panel10");
     userLabel_ = CreateLabel(header_, 13, 16, u"", fonts.bold());
-    refreshButton_ = CreateImageButton(header_, kCmdRefreshProcesses, 160, 10, 23, 22, DrawRefreshPicture(), u"");
+    refreshButton_ = CreateImageButton(header_, kCmdRefreshProcesses, 160, 10, 23, 22, IDB_REFRESH, 15, 15, u"");
     closeButton_ = CreateButton(header_, kCmdCloseProcessPanel, 192, 8, 75, 25, u"Закрыть", fonts.normal());
     footer_ = tarvenix::CreatePanel(panel_, Bevel::None, L"Panel11");
     countLabel_ = CreateLabel(footer_, 8, 8, u"", fonts.normal());

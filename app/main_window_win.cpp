@@ -5,43 +5,13 @@
 
 #include "app/form_names.h"
 #include "app/main_layout.h"
-#include "base/pictures.h"
+#include "base/picture_resources_win.h"
 #include "base/platform_win.h"
 #include "base/win_text.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
 namespace {
-
-HICON IconFromImage(const Image& image, int size) {
-    // Scale by nearest pixel to the size the system asks for.
-    BITMAPV5HEADER bi{};
-    bi.bV5Size = sizeof(bi);
-    bi.bV5Width = size;
-    bi.bV5Height = -size;
-    bi.bV5Planes = 1;
-    bi.bV5BitCount = 32;
-    bi.bV5Compression = BI_BITFIELDS;
-    bi.bV5RedMask = 0x00FF0000;
-    bi.bV5GreenMask = 0x0000FF00;
-    bi.bV5BlueMask = 0x000000FF;
-    bi.bV5AlphaMask = 0xFF000000;
-    void* bits = nullptr;
-    HDC dc = GetDC(nullptr);
-    BitmapHandle color(CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0));
-    ReleaseDC(nullptr, dc);
-    if (!color) return nullptr;
-    auto* out = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            out[y * size + x] = image.pixels[static_cast<std::size_t>((y * image.height / size) * image.width + x * image.width / size)];
-    BitmapHandle mask(CreateBitmap(size, size, 1, 1, nullptr));
-    ICONINFO ii{};
-    ii.fIcon = TRUE;
-    ii.hbmColor = color.Get();
-    ii.hbmMask = mask.Get();
-    return CreateIconIndirect(&ii);
-}
 
 // The system's hyperlink colour, unless a colour scheme makes it unreadable on
 // the button face (some schemes give a light grey): then the usual link blue.
@@ -72,9 +42,8 @@ void MainWindow::Create() {
     AdjustWindowRectEx(&rc, style, FALSE, WS_EX_CONTROLPARENT);
     CreateFormWindow(L"TForm1", WS_EX_CONTROLPARENT, kMainCaption, style, CW_USEDEFAULT, CW_USEDEFAULT, rc.right - rc.left,
                      rc.bottom - rc.top, nullptr);
-    const Image icon = DrawAppIcon();
-    iconBig_.Reset(IconFromImage(icon, GetSystemMetrics(SM_CXICON)));
-    iconSmall_.Reset(IconFromImage(icon, GetSystemMetrics(SM_CXSMICON)));
+    iconBig_.Reset(LoadAppIcon(GetSystemMetrics(SM_CXICON)));
+    iconSmall_.Reset(LoadAppIcon(GetSystemMetrics(SM_CXSMICON)));
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_.Get()));
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.Get()));
     BuildControls();

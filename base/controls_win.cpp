@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "base/picture_resources_win.h"
 #include "base/win_text.h"
 
 namespace tarvenix {
@@ -70,32 +71,6 @@ struct ImageButtonData {
     bool pressed = false;
     std::u16string hint;
 };
-
-// A 24-bit bitmap of the picture over the button face.
-HBITMAP MakeBitmap(const Image& picture) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = picture.width;
-    bi.bmiHeader.biHeight = -picture.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bmp) return nullptr;
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const unsigned fr = GetRValue(face), fg = GetGValue(face), fb = GetBValue(face);
-    auto* out = static_cast<std::uint32_t*>(bits);
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-        const std::uint32_t p = picture.pixels[i];
-        const unsigned a = p >> 24, r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-        const unsigned rr = (r * a + fr * (255 - a)) / 255;
-        const unsigned gg = (g * a + fg * (255 - a)) / 255;
-        const unsigned bb = (b * a + fb * (255 - a)) / 255;
-        out[i] = (rr << 16) | (gg << 8) | bb;
-    }
-    return bmp;
-}
 
 LRESULT CALLBACK ImageButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* data = reinterpret_cast<ImageButtonData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -225,15 +200,15 @@ HWND CreateLabel(HWND parent, int x, int y, const std::u16string& text, HFONT fo
     return label;
 }
 
-HWND CreateImageButton(HWND parent, int id, int x, int y, int width, int height, const Image& picture,
-                       const std::u16string& hint) {
+HWND CreateImageButton(HWND parent, int id, int x, int y, int width, int height, int pictureId, int pictureWidth,
+                       int pictureHeight, const std::u16string& hint) {
     RegisterClasses();
     HWND hwnd = CreateWindowExW(0, kImageButtonClass, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     auto* data = new ImageButtonData;
-    data->bitmap.Reset(MakeBitmap(picture));
-    data->pictureWidth = picture.width;
-    data->pictureHeight = picture.height;
+    data->bitmap.Reset(LoadButtonPicture(pictureId, GetSysColor(COLOR_BTNFACE), pictureWidth, pictureHeight));
+    data->pictureWidth = pictureWidth;
+    data->pictureHeight = pictureHeight;
     data->hint = hint;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
     if (!hint.empty()) {

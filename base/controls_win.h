@@ -8,7 +8,6 @@
 #include <string>
 
 #include "base/handles_win.h"
-#include "base/pictures.h"
 
 namespace tarvenix {
 
@@ -36,11 +35,12 @@ HWND CreateLabel(HWND parent, int x, int y, const std::u16string& text, HFONT fo
 void SetLabelText(HWND label, const std::u16string& text);
 std::u16string GetText(HWND window);
 
-// An image button: shows its picture (composited over the button face) and no
+// An image button: shows the bitmap resource pictureId at pictureWidth x
+// pictureHeight (composited over the button face, see LoadButtonPicture) and no
 // text, clicks send WM_COMMAND(id, BN_CLICKED) to the top-level window, never
 // takes the keyboard focus; the hint shows in a tooltip.
-HWND CreateImageButton(HWND parent, int id, int x, int y, int width, int height, const Image& picture,
-                       const std::u16string& hint);
+HWND CreateImageButton(HWND parent, int id, int x, int y, int width, int height, int pictureId, int pictureWidth,
+                       int pictureHeight, const std::u16string& hint);
 
 std::u16string ImageButtonHint(HWND button);
 

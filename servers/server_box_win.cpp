@@ -5,6 +5,7 @@
 #include "base/app_error.h"
 #include "base/files_win.h"
 #include "base/platform_win.h"
+#include "base/resource_ids.h"
 #include "base/win_text.h"
 #include "servers/directory.h"
 #include "servers/history_codec.h"
@@ -70,9 +71,9 @@ void ServerBox::Create(HWND strip, const Fonts& fonts) {
                              8, 43, 145, 200, strip, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdServerBox)),
                              GetModuleHandleW(nullptr), nullptr);
     SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.normal()), FALSE);
-    fromFileButton_ = CreateImageButton(strip, kCmdServersFromFile, 169, 31, 32, 34, DrawTxtButtonPicture(),
+    fromFileButton_ = CreateImageButton(strip, kCmdServersFromFile, 169, 31, 32, 34, IDB_TXT, 24, 30,
                                         u"Получить список серверов из текстового файла");
-    fromDirectoryButton_ = CreateImageButton(strip, kCmdServersFromDirectory, 209, 31, 32, 34, DrawLdapButtonPicture(),
+    fromDirectoryButton_ = CreateImageButton(strip, kCmdServersFromDirectory, 209, 31, 32, 34, IDB_LDAP, 24, 30,
                                              u"Получить список серверов из Active Directory");
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);

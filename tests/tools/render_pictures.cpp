@@ -1,8 +1,10 @@
-// Writes the program's pictures as PAM files (RGBA, viewable and convertible
-// with ImageMagick) and, when asked, the application icon file.
+// Writes the program's resource files (see ResourceFiles: the application icon
+// and one 32-bit BMP per button picture) into RES_DIR, which is app/res for the
+// committed ones; with PREVIEW_DIR also every picture as a PAM file (RGBA,
+// viewable and convertible with ImageMagick).
 //
-//   render_pictures OUT_DIR [ICO_PATH]
-#include "base/pictures.h"
+//   render_pictures RES_DIR [PREVIEW_DIR]
+#include "tests/tools/pictures.h"
 
 #include <cstdio>
 #include <fstream>
@@ -22,30 +24,43 @@ bool WritePam(const std::string& path, const tarvenix::Image& image) {
     return static_cast<bool>(out);
 }
 
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: render_pictures OUT_DIR [ICO_PATH]\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: render_pictures RES_DIR [PREVIEW_DIR]\n");
         return 2;
     }
-    const std::string dir = argv[1];
-    const struct {
-        const char* name;
-        tarvenix::Image image;
-    } pictures[] = {
-        {"app_icon", tarvenix::DrawAppIcon()},        {"txt", tarvenix::DrawTxtButtonPicture()},
-        {"ldap", tarvenix::DrawLdapButtonPicture()},  {"refresh", tarvenix::DrawRefreshPicture()},
-        {"save", tarvenix::DrawSavePicture()},        {"load", tarvenix::DrawLoadPicture()},
-    };
     bool ok = true;
-    for (const auto& p : pictures) ok = WritePam(dir + "/" + p.name + ".pam", p.image) && ok;
-    if (argc >= 3) {
-        const std::string ico = tarvenix::EncodeIco(tarvenix::DrawAppIcon());
-        std::ofstream out(argv[2], std::ios::binary);
-        out.write(ico.data(), static_cast<std::streamsize>(ico.size()));
-        ok = static_cast<bool>(out) && ok;
+    const std::string res_dir = argv[1];
+    for (const tarvenix::ResourceFile& file : tarvenix::ResourceFiles()) {
+        if (!WriteFile(res_dir + "/" + file.name, file.bytes)) {
+            std::fprintf(stderr, "render_pictures: cannot write %s/%s\n", res_dir.c_str(), file.name.c_str());
+            ok = false;
+        }
     }
-    if (!ok) std::fprintf(stderr, "render_pictures: a file could not be written\n");
+    if (argc == 3) {
+        const std::string dir = argv[2];
+        const struct {
+            const char* name;
+            tarvenix::Image image;
+        } pictures[] = {
+            {"app_icon", tarvenix::DrawAppIcon()},        {"txt", tarvenix::DrawTxtButtonPicture()},
+            {"ldap", tarvenix::DrawLdapButtonPicture()},  {"refresh", tarvenix::DrawRefreshPicture()},
+            {"save", tarvenix::DrawSavePicture()},        {"load", tarvenix::DrawLoadPicture()},
+        };
+        for (const auto& p : pictures) {
+            if (!WritePam(dir + "/" + p.name + ".pam", p.image)) {
+                std::fprintf(stderr, "render_pictures: cannot write %s/%s.pam\n", dir.c_str(), p.name);
+                ok = false;
+            }
+        }
+    }
     return ok ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-#include "base/pictures.h"
+#include "tests/tools/pictures.h"
 
 #include <algorithm>
 #include <array>
@@ -405,6 +405,49 @@ std::string EncodeIco(const Image& image) {
         out += row;
     }
     return out;
+}
+
+std::string EncodeBmp(const Image& image) {
+    const std::uint32_t pixel_bytes = static_cast<std::uint32_t>(image.width) * image.height * 4;
+    const std::uint32_t headers = 14 + 40;
+    std::string out;
+    const auto u8 = [&out](unsigned v) { out.push_back(static_cast<char>(v & 0xFF)); };
+    const auto u16 = [&](unsigned v) { u8(v); u8(v >> 8); };
+    const auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    // BITMAPFILEHEADER
+    u8('B');
+    u8('M');
+    u32(headers + pixel_bytes);
+    u16(0);
+    u16(0);
+    u32(headers);  // where the pixels start
+    // BITMAPINFOHEADER
+    u32(40);
+    u32(static_cast<std::uint32_t>(image.width));
+    u32(static_cast<std::uint32_t>(image.height));  // positive: bottom row first
+    u16(1);   // planes
+    u16(32);  // bits per pixel
+    u32(0);   // BI_RGB
+    u32(pixel_bytes);
+    u32(3780);  // 96 dots per inch, the size the pictures are drawn for
+    u32(3780);
+    u32(0);  // no colour table
+    u32(0);
+    // Rows of 32-bit pixels need no padding.
+    for (int y = image.height - 1; y >= 0; --y)
+        for (int x = 0; x < image.width; ++x) u32(image.At(x, y));
+    return out;
+}
+
+std::vector<ResourceFile> ResourceFiles() {
+    return {
+        {"tarvenix.ico", EncodeIco(DrawAppIcon())},
+        {"txt.bmp", EncodeBmp(DrawTxtButtonPicture())},
+        {"ldap.bmp", EncodeBmp(DrawLdapButtonPicture())},
+        {"refresh.bmp", EncodeBmp(DrawRefreshPicture())},
+        {"save.bmp", EncodeBmp(DrawSavePicture())},
+        {"load.bmp", EncodeBmp(DrawLoadPicture())},
+    };
 }
 
 }  // namespace tarvenix

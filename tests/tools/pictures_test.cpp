@@ -1,11 +1,13 @@
-#include "base/pictures.h"
+#include "tests/tools/pictures.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <utility>
 
 namespace tarvenix {
@@ -262,12 +264,113 @@ TEST(Pictures, IcoMaskRowsArePaddedToFourBytes) {
     EXPECT_EQ(Byte(EncodeIco(wide), 6), 0u) << "256 is written as 0";
 }
 
-TEST(Pictures, CommittedIconFileIsTheDrawnIcon) {
-    std::ifstream in(std::string(TARVENIX_SOURCE_DIR) + "/app/tarvenix.ico", std::ios::binary);
-    ASSERT_TRUE(in) << "app/tarvenix.ico is missing; regenerate it with render_pictures";
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(file == EncodeIco(DrawAppIcon()))
-        << "app/tarvenix.ico is stale: run render_pictures OUT_DIR app/tarvenix.ico";
+TEST(Pictures, BmpFileHeadersAndPixelsBottomRowFirst) {
+    Image img;
+    img.width = 3;
+    img.height = 2;
+    img.pixels = {0x00000000u, 0xFF0000FFu, 0x80123456u,   // top row
+                  0xFFFFFFFFu, 0x01ABCDEFu, 0x7F00FF00u};  // bottom row
+    const std::string bmp = EncodeBmp(img);
+    ASSERT_EQ(bmp.size(), 14u + 40 + 3 * 2 * 4) << "32-bit rows need no padding";
+    const struct { std::size_t at; int bytes; std::uint32_t value; const char* what; } fields[] = {
+        {0, 1, 'B', "signature"},     {1, 1, 'M', "signature"},
+        {2, 4, 78, "file size"},      {6, 4, 0, "reserved"},
+        {10, 4, 54, "pixel offset"},  {14, 4, 40, "BITMAPINFOHEADER"},
+        {18, 4, 3, "width"},          {22, 4, 2, "height: positive, bottom row first"},
+        {26, 2, 1, "planes"},         {28, 2, 32, "bits per pixel"},
+        {30, 4, 0, "BI_RGB"},         {34, 4, 24, "image size"},
+        {46, 4, 0, "colours used"},   {50, 4, 0, "important colours"},
+    };
+    for (const auto& f : fields) {
+        const std::uint32_t got = f.bytes == 1 ? Byte(bmp, f.at) : f.bytes == 2 ? Le16(bmp, f.at) : Le32(bmp, f.at);
+        EXPECT_EQ(got, f.value) << f.what << " at " << f.at;
+    }
+    // Bottom row first; each pixel as B G R A with the straight alpha kept.
+    const std::uint32_t rows[] = {0xFFFFFFFFu, 0x01ABCDEFu, 0x7F00FF00u, 0x00000000u, 0xFF0000FFu, 0x80123456u};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(Le32(bmp, 54 + 4 * i), rows[i]) << i;
+    EXPECT_EQ(Byte(bmp, 54 + 20), 0x56u);
+    EXPECT_EQ(Byte(bmp, 54 + 21), 0x34u);
+    EXPECT_EQ(Byte(bmp, 54 + 22), 0x12u);
+    EXPECT_EQ(Byte(bmp, 54 + 23), 0x80u);
+}
+
+TEST(Pictures, BmpOfEveryButtonPictureReadsBackPixelForPixel) {
+    const struct { const char* name; Image image; } cases[] = {
+        {"txt", DrawTxtButtonPicture()},  {"ldap", DrawLdapButtonPicture()}, {"refresh", DrawRefreshPicture()},
+        {"save", DrawSavePicture()},      {"load", DrawLoadPicture()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bmp = EncodeBmp(c.image);
+        const int w = c.image.width, h = c.image.height;
+        ASSERT_EQ(bmp.size(), 54u + static_cast<std::size_t>(w) * h * 4);
+        EXPECT_EQ(Le32(bmp, 18), static_cast<std::uint32_t>(w));
+        EXPECT_EQ(Le32(bmp, 22), static_cast<std::uint32_t>(h));
+        int mismatches = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                mismatches += Le32(bmp, 54 + (static_cast<std::size_t>(h - 1 - y) * w + x) * 4) != c.image.At(x, y);
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Where two byte strings first differ, for a readable failure.
+std::string FirstDifference(const std::string& got, const std::string& want) {
+    const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+    return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size()) + ", first difference at byte " +
+           std::to_string(at.first - got.begin());
+}
+
+constexpr char kRegenerate[] =
+    "regenerate the resource files with\n"
+    "  cmake --build build/native --target render_pictures && build/native/bin/render_pictures app/res\n"
+    "and commit them";
+
+TEST(Pictures, CommittedResourceFilesAreWhatTheRendererWrites) {
+    const struct { const char* name; std::string bytes; } expected[] = {
+        {"tarvenix.ico", EncodeIco(DrawAppIcon())},
+        {"txt.bmp", EncodeBmp(DrawTxtButtonPicture())},
+        {"ldap.bmp", EncodeBmp(DrawLdapButtonPicture())},
+        {"refresh.bmp", EncodeBmp(DrawRefreshPicture())},
+        {"save.bmp", EncodeBmp(DrawSavePicture())},
+        {"load.bmp", EncodeBmp(DrawLoadPicture())},
+    };
+    // What render_pictures writes...
+    const std::vector<ResourceFile> files = ResourceFiles();
+    ASSERT_EQ(files.size(), std::size(expected));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i].name, expected[i].name);
+        EXPECT_TRUE(files[i].bytes == expected[i].bytes) << expected[i].name;
+    }
+    // ...is what is committed, byte for byte, and nothing else is there.
+    const std::filesystem::path res = std::filesystem::path(TARVENIX_SOURCE_DIR) / "app" / "res";
+    std::set<std::string> names;
+    for (const auto& e : expected) {
+        names.insert(e.name);
+        const std::string file = ReadFile(res / e.name);
+        EXPECT_TRUE(file == e.bytes) << "app/res/" << e.name << (file.empty() ? " is missing" : " is stale")
+                                     << " (" << FirstDifference(file, e.bytes) << "): " << kRegenerate;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(res))
+        EXPECT_EQ(names.count(entry.path().filename().string()), 1u)
+            << "app/res/" << entry.path().filename().string() << " is not drawn by the renderer";
+}
+
+TEST(Pictures, ResourceScriptNamesEveryResourceFile) {
+    const std::string rc = ReadFile(std::filesystem::path(TARVENIX_SOURCE_DIR) / "app" / "tarvenix.rc");
+    ASSERT_FALSE(rc.empty());
+    EXPECT_NE(rc.find("#pragma code_page(65001)"), std::string::npos);
+    EXPECT_NE(rc.find("IDI_APP ICON \"res/tarvenix.ico\""), std::string::npos) << rc;
+    for (const ResourceFile& file : ResourceFiles()) {
+        if (file.name == "tarvenix.ico") continue;
+        EXPECT_NE(rc.find(" BITMAP \"res/" + file.name + "\""), std::string::npos) << file.name << " is not linked in";
+    }
 }
 
 }  // namespace
