@@ -74,7 +74,10 @@ TEST(Dpi, MainLayoutScalesItsFixedBandsAndKeepsTheBevel) {
         EXPECT_EQ(l.panel2, (Box{w - c.footerRight, 0, c.footerRight, c.footer})) << c.dpi;
         EXPECT_EQ(l.listView3.top + l.listView3.height, l.panel11.top) << c.dpi;
     }
-    EXPECT_EQ(ComputeMainLayout(720, 519, false), ComputeMainLayout(720, 519, false, 96));
+    const MainLayout byDefault = ComputeMainLayout(884, 519, true), at96 = ComputeMainLayout(884, 519, true, 96);
+    EXPECT_EQ(byDefault.panel5, at96.panel5);
+    EXPECT_EQ(byDefault.panelRight, at96.panelRight);
+    EXPECT_EQ(byDefault.panel2, (Box{748, 0, 136, 28}));
 }
 
 }  // namespace

@@ -62,9 +62,13 @@ protected:
             {window->Logoff().LogoffAllButton(), {149, 8, 137, 25}, "log off all"},
             {window->panels().serverStrip, {0, 0, 720, 80}, "server strip"},
             {window->panels().footerRight, {584, 0, 136, 28}, "footer right"},
-            {window->panels().sessionButtons, {416, 0, 302, 42}, "session buttons"},
         };
         for (const auto& c : controls) EXPECT_TRUE(StandsAt(ChildRect(c.hwnd), c.box96, dpi)) << c.name;
+        // The session buttons' panel stands at the right of the header, inside the 1-pixel bevel.
+        const RECT buttons = ChildRect(window->panels().sessionButtons);
+        EXPECT_EQ(buttons.right, ChildRect(window->panels().sessionHeader).right);
+        EXPECT_NEAR(buttons.right - buttons.left, Scale(302, dpi), 1);
+        EXPECT_NEAR(buttons.bottom, Scale(42, dpi), 1);
         const RECT label = ChildRect(window->Servers().Label());
         EXPECT_NEAR(label.left, Scale(10, dpi), 1);
         EXPECT_NEAR(label.top, Scale(23, dpi), 1);
