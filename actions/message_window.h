@@ -32,6 +32,7 @@ enum MessageCommandId : int {
 };
 
 inline constexpr char16_t kMessageCaption[] = u"Отправка сообщения";
+// At 96 DPI.
 inline constexpr int kMessageOuterWidth = 350;
 inline constexpr int kMessageOuterHeight = 280;
 inline constexpr int kMessageClientWidth = 334;

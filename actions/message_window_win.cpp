@@ -9,6 +9,7 @@
 #include "actions/message_status.h"
 #include "actions/template_codec.h"
 #include "base/app_error.h"
+#include "base/dpi_win.h"
 #include "base/error_text.h"
 #include "base/files_win.h"
 #include "base/resource_ids.h"
@@ -23,10 +24,7 @@ constexpr wchar_t kMessageClass[] = L"TForm3";
 
 HWND MakeChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int w, int h,
                HWND parent, int id, HFONT font) {
-    HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return hwnd;
+    return CreateChild(exStyle, className, text, style, {x, y, w, h}, parent, id, font);
 }
 
 [[noreturn]] void ThrowFileError(ErrorTexts* errors, TemplateFileStep step, DWORD code, const std::u16string& path) {
@@ -57,9 +55,16 @@ void MessageWindow::Create(HWND owner) {
     owner_ = owner;
     // Title bar with the system menu and the close button; the size is fixed
     // by WM_GETMINMAXINFO and the client area by WM_NCCALCSIZE.
+    // The fixed sizes are scaled to the window's DPI.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    const int systemDpi = SystemDpi();
     CreateFormWindow(L"TForm3", WS_EX_CONTROLPARENT, kMessageCaption, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                     kMessageOuterWidth, kMessageOuterHeight, owner);
+                     Scale(kMessageOuterWidth, systemDpi), Scale(kMessageOuterHeight, systemDpi), owner);
+    const int dpi = WindowDpi(Handle());
+    fonts_.Rescale(Handle(), dpi);
+    if (dpi != systemDpi)
+        SetWindowPos(Handle(), nullptr, 0, 0, Scale(kMessageOuterWidth, dpi), Scale(kMessageOuterHeight, dpi),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     BuildControls();
 }
 
@@ -215,9 +220,22 @@ LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_GETMINMAXINFO: {
             auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
-            mmi->ptMinTrackSize = {kMessageOuterWidth, kMessageOuterHeight};
-            mmi->ptMaxTrackSize = {kMessageOuterWidth, kMessageOuterHeight};
-            mmi->ptMaxSize = {kMessageOuterWidth, kMessageOuterHeight};
+            const int dpi = WindowDpi(Handle());
+            const POINT size{Scale(kMessageOuterWidth, dpi), Scale(kMessageOuterHeight, dpi)};
+            mmi->ptMinTrackSize = size;
+            mmi->ptMaxTrackSize = size;
+            mmi->ptMaxSize = size;
+            return 0;
+        }
+        case WM_DPICHANGED: {
+            // Another monitor: the fonts and the controls at the new DPI, the
+            // window at the size the system suggests (the fixed size then holds).
+            const int dpi = HIWORD(wp);
+            fonts_.Rescale(Handle(), dpi);
+            RescaleControls(Handle(), dpi);
+            const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+            SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
             return 0;
         }
         case WM_NCCALCSIZE: {
@@ -232,8 +250,9 @@ LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // The system frame of this style is thinner than the window's
             // fixed size allows for: the rest is a margin in the face colour
             // around the client area, so that the client area keeps its size.
-            const int extraX = std::max(0, static_cast<int>(client.right - client.left) - kMessageClientWidth);
-            const int extraY = std::max(0, static_cast<int>(client.bottom - client.top) - kMessageClientHeight);
+            const int dpi = WindowDpi(Handle());
+            const int extraX = std::max(0, static_cast<int>(client.right - client.left) - Scale(kMessageClientWidth, dpi));
+            const int extraY = std::max(0, static_cast<int>(client.bottom - client.top) - Scale(kMessageClientHeight, dpi));
             extraMargin_ = {extraX / 2, extraY / 2, extraX - extraX / 2, extraY - extraY / 2};
             client.left += extraMargin_.left;
             client.top += extraMargin_.top;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "actions/session_actions.h"
+#include "base/dpi_win.h"
 #include "base/platform_win.h"
 #include "base/resource_ids.h"
 #include "base/text.h"
@@ -91,7 +92,8 @@ void ProcessPanel::OpenPanel() {
     list_.Rows().SetMode(SortType::None);
     ShowWindow(panel_, SW_SHOW);
     relayout_();
-    SetOuterWidth(GetAncestor(panel_, GA_ROOT), kProcessPanelOuterWidth);
+    HWND window = GetAncestor(panel_, GA_ROOT);
+    SetOuterWidth(window, Scale(kProcessPanelOuterWidth, WindowDpi(window)));
 }
 
 void ProcessPanel::ListSessionProcesses() {
@@ -148,7 +150,8 @@ void ProcessPanel::Refresh() {
 void ProcessPanel::ClosePanel() {
     ShowWindow(panel_, SW_HIDE);
     HWND window = GetAncestor(panel_, GA_ROOT);
-    SetOuterWidth(window, std::max(OuterWidth(window) - kProcessPanelNarrowing, minOuterWidth_));
+    const int dpi = WindowDpi(window);
+    SetOuterWidth(window, std::max(OuterWidth(window) - Scale(kProcessPanelNarrowing, dpi), Scale(minOuterWidth_, dpi)));
     SetLabelText(userLabel_, u"");
     relayout_();
 }

@@ -19,7 +19,8 @@
 
 namespace tarvenix {
 
-// The window's outer width with the panel opened, and what closing it takes off.
+// The window's outer width with the panel opened, and what closing it takes
+// off, at 96 DPI.
 inline constexpr int kProcessPanelOuterWidth = 900;
 inline constexpr int kProcessPanelNarrowing = 300;
 

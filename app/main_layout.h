@@ -1,13 +1,11 @@
 // Where the main window's docked panels and lists go for a given client size.
-// Positions are relative to each control's parent, in pixels at 96 DPI.
+// Positions are relative to each control's parent, in pixels; the constants
+// are pixels at 96 DPI, scaled to the window's DPI.
 #pragma once
 
-namespace tarvenix {
+#include "base/dpi.h"
 
-struct Box {
-    int left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const Box&) const = default;
-};
+namespace tarvenix {
 
 struct MainLayout {
     Box panel1;      // server strip, window
@@ -33,6 +31,6 @@ inline constexpr int kInitialClientWidth = 720;
 inline constexpr int kInitialClientHeight = 519;
 
 // Docking: top and bottom first, then right, then the child that fills the rest.
-MainLayout ComputeMainLayout(int clientWidth, int clientHeight, bool processPanelVisible);
+MainLayout ComputeMainLayout(int clientWidth, int clientHeight, bool processPanelVisible, int dpi = kDefaultDpi);
 
 }  // namespace tarvenix

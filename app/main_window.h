@@ -98,6 +98,8 @@ private:
     void BuildControls();
     void BuildSessionMenu();
     void Layout();
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    int Dpi() const;
     void OnCommand(int id);
     void OnClose();
     void LinkMouseEnter();
@@ -119,6 +121,7 @@ private:
     bool handCursor_ = false;  // the application-wide cursor is the hand while over the footer link
     bool shownOnce_ = false;
     HWND focusBeforeDeactivation_ = nullptr;  // given back when the window is active again
+    int dpi_ = 0;  // the window's DPI; 0 before the window exists
 };
 
 }  // namespace tarvenix

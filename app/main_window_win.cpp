@@ -5,6 +5,7 @@
 
 #include "app/form_names.h"
 #include "app/main_layout.h"
+#include "base/dpi_win.h"
 #include "base/picture_resources_win.h"
 #include "base/platform_win.h"
 #include "base/win_text.h"
@@ -37,11 +38,23 @@ MainWindow::MainWindow(const Services& services)
 }
 
 void MainWindow::Create() {
-    RECT rc{0, 0, kInitialClientWidth, kInitialClientHeight};
-    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    AdjustWindowRectEx(&rc, style, FALSE, WS_EX_CONTROLPARENT);
-    CreateFormWindow(L"TForm1", WS_EX_CONTROLPARENT, kMainCaption, style, CW_USEDEFAULT, CW_USEDEFAULT, rc.right - rc.left,
-                     rc.bottom - rc.top, nullptr);
+    // The window is made at the primary screen's DPI; should the system give
+    // it another one, the client area is sized again for that.
+    const auto outerFor = [](int dpi) {
+        RECT rc{0, 0, Scale(kInitialClientWidth, dpi), Scale(kInitialClientHeight, dpi)};
+        AdjustWindowRectEx(&rc, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, FALSE, WS_EX_CONTROLPARENT);
+        return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    };
+    const int systemDpi = SystemDpi();
+    const SIZE outer = outerFor(systemDpi);
+    CreateFormWindow(L"TForm1", WS_EX_CONTROLPARENT, kMainCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                     CW_USEDEFAULT, outer.cx, outer.cy, nullptr);
+    dpi_ = WindowDpi(Handle());
+    fonts_.Rescale(Handle(), dpi_);
+    if (dpi_ != systemDpi) {
+        const SIZE resized = outerFor(dpi_);
+        SetWindowPos(Handle(), nullptr, 0, 0, resized.cx, resized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     iconBig_.Reset(LoadAppIcon(GetSystemMetrics(SM_CXICON)));
     iconSmall_.Reset(LoadAppIcon(GetSystemMetrics(SM_CXSMICON)));
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconBig_.Get()));
@@ -95,7 +108,7 @@ void MainWindow::Layout() {
     RECT rc;
     GetClientRect(Handle(), &rc);
     const bool right = processPanel_.IsShown();
-    const MainLayout l = ComputeMainLayout(rc.right, rc.bottom, right);
+    const MainLayout l = ComputeMainLayout(rc.right, rc.bottom, right, Dpi());
     const auto put = [](HWND w, const Box& b) { Place(w, b.left, b.top, b.width, b.height); };
     const Panels& p = panels_;
     put(p.serverStrip, l.panel1);
@@ -114,6 +127,21 @@ void MainWindow::Layout() {
     }
     InvalidateRect(p.sessionPart, nullptr, TRUE);
     InvalidateRect(p.serverStrip, nullptr, TRUE);
+}
+
+int MainWindow::Dpi() const { return dpi_ ? dpi_ : SystemDpi(); }
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+    // Another monitor: fonts, fixed controls and column limits at the new
+    // DPI, the window where the system suggests, and the panels laid out again.
+    dpi_ = dpi;
+    fonts_.Rescale(Handle(), dpi);
+    RescaleControls(Handle(), dpi);
+    sessions_.List().SetDpi(dpi);
+    processPanel_.List().SetDpi(dpi);
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
 }
 
 void MainWindow::FormCreate() {
@@ -205,10 +233,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_GETMINMAXINFO: {
             auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
-            mmi->ptMinTrackSize.x = kMinOuterWidth;
-            mmi->ptMinTrackSize.y = kMinOuterHeight;
+            mmi->ptMinTrackSize.x = Scale(kMinOuterWidth, Dpi());
+            mmi->ptMinTrackSize.y = Scale(kMinOuterHeight, Dpi());
             return 0;
         }
+        case WM_DPICHANGED:
+            if (panels_.serverStrip) OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
+            return 0;
         case WM_COMMAND:
             if (lp == 0 || HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED) OnCommand(LOWORD(wp));
             return 0;

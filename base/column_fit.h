@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "base/dpi.h"
+
 namespace tarvenix {
 
 struct ColumnSpec {
@@ -12,6 +14,12 @@ struct ColumnSpec {
     int maxWidth = 0;  // 0: no maximum
     bool autoSize = false;
 };
+
+// The widths and limits of a column given at 96 DPI, at another DPI ("no
+// limit", 0, stays 0).
+constexpr ColumnSpec Scale(const ColumnSpec& spec96, int dpi) {
+    return {Scale(spec96.width, dpi), Scale(spec96.minWidth, dpi), Scale(spec96.maxWidth, dpi), spec96.autoSize};
+}
 
 // The width kept within the column's limits.
 int ClampColumnWidth(const ColumnSpec& column, int width);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "base/dpi_win.h"
 #include "base/picture_resources_win.h"
 #include "base/win_text.h"
 
@@ -15,8 +16,8 @@ namespace {
 constexpr wchar_t kPanelClass[] = L"TarvenixPanel";
 constexpr wchar_t kImageButtonClass[] = L"TarvenixImageButton";
 
-HFONT MakeFont(int weight, bool underline) {
-    return CreateFontW(-11, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+HFONT MakeFont(int weight, bool underline, int dpi) {
+    return CreateFontW(-Scale(11, dpi), 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
 }
 
@@ -64,9 +65,44 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+// The 96-DPI box a control was made at, kept in a property of the control;
+// a subclass frees it with the control.
+struct Placement96 {
+    Box box;
+    bool sizedByText = false;
+};
+
+constexpr wchar_t kPlacementProperty[] = L"TarvenixBox96";
+constexpr UINT_PTR kPlacementSubclass = 0x96;
+
+LRESULT CALLBACK PlacementProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+    if (msg == WM_NCDESTROY) {
+        RemovePropW(hwnd, kPlacementProperty);
+        RemoveWindowSubclass(hwnd, &PlacementProc, id);
+        delete reinterpret_cast<Placement96*>(data);
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void Remember96(HWND control, const Box& box96, bool sizedByText) {
+    if (!control) return;
+    auto* placement = new Placement96{box96, sizedByText};
+    if (!SetWindowSubclass(control, &PlacementProc, kPlacementSubclass, reinterpret_cast<DWORD_PTR>(placement))) {
+        delete placement;
+        return;
+    }
+    SetPropW(control, kPlacementProperty, placement);
+}
+
+const Placement96* Remembered96(HWND control) {
+    return static_cast<const Placement96*>(GetPropW(control, kPlacementProperty));
+}
+
 struct ImageButtonData {
-    BitmapHandle bitmap;
-    int pictureWidth = 0;
+    BitmapHandle bitmap;  // the picture at bitmapDpi, over the button face
+    int bitmapDpi = 0;
+    int pictureId = 0;
+    int pictureWidth = 0;  // at 96 DPI
     int pictureHeight = 0;
     bool pressed = false;
     std::u16string hint;
@@ -116,13 +152,22 @@ LRESULT CALLBACK ImageButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(hwnd, &rc);
             FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
             if (data && data->pressed) DrawEdge(dc, &rc, BDR_SUNKENOUTER, BF_RECT);
+            // The pictures are drawn for 96 DPI: at another DPI the resource
+            // is scaled once with a box filter (see LoadButtonPicture).
+            const int dpi = WindowDpi(hwnd);
+            if (data && data->pictureId && data->bitmapDpi != dpi) {
+                data->bitmap.Reset(LoadButtonPicture(data->pictureId, GetSysColor(COLOR_BTNFACE),
+                                                     Scale(data->pictureWidth, dpi), Scale(data->pictureHeight, dpi)));
+                data->bitmapDpi = dpi;
+            }
             if (data && data->bitmap) {
                 HDC mem = CreateCompatibleDC(dc);
                 HGDIOBJ old = SelectObject(mem, data->bitmap.Get());
-                const int shift = data->pressed ? 1 : 0;
-                const int x = (rc.right - data->pictureWidth) / 2 + shift;
-                const int y = (rc.bottom - data->pictureHeight) / 2 + shift;
-                BitBlt(dc, x, y, data->pictureWidth, data->pictureHeight, mem, 0, 0, SRCCOPY);
+                const int w = Scale(data->pictureWidth, dpi), h = Scale(data->pictureHeight, dpi);
+                const int shift = data->pressed ? Scale(1, dpi) : 0;
+                const int x = (rc.right - w) / 2 + shift;
+                const int y = (rc.bottom - h) / 2 + shift;
+                BitBlt(dc, x, y, w, h, mem, 0, 0, SRCCOPY);
                 SelectObject(mem, old);
                 DeleteDC(mem);
             }
@@ -152,14 +197,78 @@ void RegisterClasses() {
 
 }  // namespace
 
-Fonts::Fonts()
-    : normalFont(MakeFont(FW_NORMAL, false)), boldFont(MakeFont(FW_BOLD, false)), underlineFont(MakeFont(FW_NORMAL, true)) {}
+Fonts::Fonts(int dpi)
+    : normalFont(MakeFont(FW_NORMAL, false, dpi)),
+      boldFont(MakeFont(FW_BOLD, false, dpi)),
+      underlineFont(MakeFont(FW_NORMAL, true, dpi)),
+      dpi_(dpi) {}
+
+void Fonts::Rescale(HWND root, int dpi) {
+    if (dpi == dpi_) return;
+    struct Swap {
+        HFONT from[3];
+        HFONT to[3];
+    };
+    FontHandle normal(MakeFont(FW_NORMAL, false, dpi)), bold(MakeFont(FW_BOLD, false, dpi)),
+        underline(MakeFont(FW_NORMAL, true, dpi));
+    Swap swap{{normalFont.Get(), boldFont.Get(), underlineFont.Get()}, {normal.Get(), bold.Get(), underline.Get()}};
+    if (root) {
+        EnumChildWindows(
+            root,
+            [](HWND child, LPARAM lp) -> BOOL {
+                const auto* s = reinterpret_cast<const Swap*>(lp);
+                const auto font = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+                for (int i = 0; i < 3; ++i) {
+                    if (font && font == s->from[i]) {
+                        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(s->to[i]), TRUE);
+                        break;
+                    }
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&swap));
+    }
+    normalFont = std::move(normal);
+    boldFont = std::move(bold);
+    underlineFont = std::move(underline);
+    dpi_ = dpi;
+}
+
+HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, const Box& box96,
+                 HWND parent, int id, HFONT font) {
+    const Box b = Scale(box96, WindowDpi(parent));
+    HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, b.left, b.top, b.width, b.height,
+                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                nullptr);
+    if (font) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    Remember96(hwnd, box96, false);
+    return hwnd;
+}
+
+void RescaleControls(HWND root, int dpi) {
+    struct Context {
+        int dpi;
+    } context{dpi};
+    EnumChildWindows(
+        root,
+        [](HWND child, LPARAM lp) -> BOOL {
+            const int dpi = reinterpret_cast<const Context*>(lp)->dpi;
+            const Placement96* placement = Remembered96(child);
+            if (!placement) return TRUE;
+            const Box b = Scale(placement->box, dpi);
+            if (placement->sizedByText) {
+                SetWindowPos(child, nullptr, b.left, b.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                SetLabelText(child, GetText(child));
+            } else {
+                Place(child, b.left, b.top, b.width, b.height);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+}
 
 HWND CreateButton(HWND parent, int id, int x, int y, int width, int height, const std::u16string& text, HFONT font) {
-    HWND b = CreateWindowExW(0, L"BUTTON", Wz(text), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y, width, height,
-                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return b;
+    return CreateChild(0, L"BUTTON", Wz(text), WS_TABSTOP | BS_PUSHBUTTON, {x, y, width, height}, parent, id, font);
 }
 
 HWND CreatePanel(HWND parent, Bevel bevel, const wchar_t* name) {
@@ -192,10 +301,12 @@ void SetLabelText(HWND label, const std::u16string& text) {
 }
 
 HWND CreateLabel(HWND parent, int x, int y, const std::u16string& text, HFONT font, int id) {
-    HWND label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_NOTIFY, x, y, 0, 0,
-                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                 nullptr);
+    const int dpi = WindowDpi(parent);
+    HWND label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_NOTIFY,
+                                 Scale(x, dpi), Scale(y, dpi), 0, 0, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    Remember96(label, {x, y, 0, 0}, true);
     SetLabelText(label, text);
     return label;
 }
@@ -203,10 +314,13 @@ HWND CreateLabel(HWND parent, int x, int y, const std::u16string& text, HFONT fo
 HWND CreateImageButton(HWND parent, int id, int x, int y, int width, int height, int pictureId, int pictureWidth,
                        int pictureHeight, const std::u16string& hint) {
     RegisterClasses();
-    HWND hwnd = CreateWindowExW(0, kImageButtonClass, L"", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = CreateChild(0, kImageButtonClass, L"", 0, {x, y, width, height}, parent, id, nullptr);
     auto* data = new ImageButtonData;
-    data->bitmap.Reset(LoadButtonPicture(pictureId, GetSysColor(COLOR_BTNFACE), pictureWidth, pictureHeight));
+    const int dpi = WindowDpi(hwnd);
+    data->bitmap.Reset(LoadButtonPicture(pictureId, GetSysColor(COLOR_BTNFACE), Scale(pictureWidth, dpi),
+                                         Scale(pictureHeight, dpi)));
+    data->bitmapDpi = dpi;
+    data->pictureId = pictureId;
     data->pictureWidth = pictureWidth;
     data->pictureHeight = pictureHeight;
     data->hint = hint;

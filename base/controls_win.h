@@ -1,24 +1,45 @@
 // Small control helpers of the program's windows: panels that pass their
 // children's notifications to the top-level window, labels that size
 // themselves to their text, and image buttons that take no focus.
+//
+// Positions and sizes given to these helpers are pixels at 96 DPI: the
+// control is made at the parent's DPI and remembers its 96-DPI box, so that
+// RescaleControls can place it again when the window moves to a monitor of
+// another DPI.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "base/dpi.h"
 #include "base/handles_win.h"
 
 namespace tarvenix {
 
-// The window fonts: "MS Sans Serif", 11 pixels high.
+// The window fonts: "MS Sans Serif", 11 pixels high at 96 DPI.
 struct Fonts {
-    Fonts();
+    explicit Fonts(int dpi = kDefaultDpi);
+    // Makes the fonts for another DPI and gives them to every control under
+    // root that uses one of the present ones; the old fonts are deleted after.
+    void Rescale(HWND root, int dpi);
+    int Dpi() const { return dpi_; }
     FontHandle normalFont, boldFont, underlineFont;
     HFONT normal() const { return normalFont.Get(); }
     HFONT bold() const { return boldFont.Get(); }
     HFONT underline() const { return underlineFont.Get(); }
+
+private:
+    int dpi_;
 };
+
+// A child control at a box given at 96 DPI, made at the parent's DPI, with the font.
+HWND CreateChild(DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style, const Box& box96,
+                 HWND parent, int id, HFONT font);
+
+// Places every control under root that one of these helpers made at its
+// 96-DPI box scaled to dpi; labels are measured again in their present font.
+void RescaleControls(HWND root, int dpi);
 
 // A push button with the given font.
 HWND CreateButton(HWND parent, int id, int x, int y, int width, int height, const std::u16string& text, HFONT font);

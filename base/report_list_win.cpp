@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/dpi_win.h"
 #include "base/win_text.h"
 
 namespace tarvenix {
@@ -21,6 +22,9 @@ void ReportList::Create(HWND parent, int id, HFONT font) {
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA,
                             0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);
+    dpi_ = WindowDpi(parent);
+    specs_.clear();
+    for (const ReportColumn& c : columns_) specs_.push_back(Scale(c.spec, dpi_));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP);
     for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -28,12 +32,23 @@ void ReportList::Create(HWND parent, int id, HFONT font) {
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         col.pszText = caption.data();
-        col.cx = ClampColumnWidth(columns_[i].spec, columns_[i].spec.width);
+        col.cx = ClampColumnWidth(specs_[i], specs_[i].width);
         col.iSubItem = static_cast<int>(i);
         SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
     }
     SetWindowSubclass(hwnd_, &ReportList::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
     Attach(hwnd_);
+}
+
+void ReportList::SetDpi(int dpi) {
+    if (!hwnd_ || dpi == dpi_) return;
+    std::vector<int> widths;
+    for (std::size_t i = 0; i < columns_.size(); ++i) widths.push_back(Rescale(ColumnWidth(static_cast<int>(i)), dpi_, dpi));
+    dpi_ = dpi;
+    for (std::size_t i = 0; i < columns_.size(); ++i) specs_[i] = Scale(columns_[i].spec, dpi);
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (!specs_[i].autoSize) SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, i, ClampColumnWidth(specs_[i], widths[i]));
+    FitColumns();
 }
 
 void ReportList::SyncCount() {
@@ -101,9 +116,9 @@ void ReportList::FitColumns() {
     GetClientRect(hwnd_, &rc);
     std::vector<ColumnSpec> specs;
     bool anyAuto = false;
-    for (const ReportColumn& c : columns_) {
-        specs.push_back(c.spec);
-        anyAuto = anyAuto || c.spec.autoSize;
+    for (const ColumnSpec& spec : specs_) {
+        specs.push_back(spec);
+        anyAuto = anyAuto || spec.autoSize;
     }
     if (!anyAuto) return;
     // Fixed columns keep the width they have now (the user may have dragged them).
@@ -169,23 +184,23 @@ LRESULT CALLBACK ReportList::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
             auto* nm = reinterpret_cast<NMHEADERW*>(lp);
             if ((nm->hdr.code == HDN_ITEMCHANGINGW || nm->hdr.code == HDN_ITEMCHANGINGA) && nm->pitem &&
                 (nm->pitem->mask & HDI_WIDTH) && nm->iItem >= 0 &&
-                static_cast<std::size_t>(nm->iItem) < self->columns_.size()) {
-                const int clamped = ClampColumnWidth(self->columns_[static_cast<std::size_t>(nm->iItem)].spec, nm->pitem->cxy);
+                static_cast<std::size_t>(nm->iItem) < self->specs_.size()) {
+                const int clamped = ClampColumnWidth(self->specs_[static_cast<std::size_t>(nm->iItem)], nm->pitem->cxy);
                 if (clamped != nm->pitem->cxy) {
                     nm->pitem->cxy = clamped;
                     if (clamped == self->ColumnWidth(nm->iItem)) return TRUE;  // nothing would change: refuse
                 }
             }
             if ((nm->hdr.code == HDN_TRACKW || nm->hdr.code == HDN_TRACKA) && nm->pitem && (nm->pitem->mask & HDI_WIDTH) &&
-                nm->iItem >= 0 && static_cast<std::size_t>(nm->iItem) < self->columns_.size()) {
-                nm->pitem->cxy = ClampColumnWidth(self->columns_[static_cast<std::size_t>(nm->iItem)].spec, nm->pitem->cxy);
+                nm->iItem >= 0 && static_cast<std::size_t>(nm->iItem) < self->specs_.size()) {
+                nm->pitem->cxy = ClampColumnWidth(self->specs_[static_cast<std::size_t>(nm->iItem)], nm->pitem->cxy);
             }
             LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
             if ((nm->hdr.code == HDN_ITEMCHANGEDW || nm->hdr.code == HDN_ITEMCHANGEDA || nm->hdr.code == HDN_ENDTRACKW ||
                  nm->hdr.code == HDN_ENDTRACKA) &&
-                nm->iItem >= 0 && static_cast<std::size_t>(nm->iItem) < self->columns_.size()) {
+                nm->iItem >= 0 && static_cast<std::size_t>(nm->iItem) < self->specs_.size()) {
                 const int now = self->ColumnWidth(nm->iItem);
-                const int clamped = ClampColumnWidth(self->columns_[static_cast<std::size_t>(nm->iItem)].spec, now);
+                const int clamped = ClampColumnWidth(self->specs_[static_cast<std::size_t>(nm->iItem)], now);
                 if (clamped != now) PostMessageW(hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(nm->iItem), clamped);
             }
             return r;

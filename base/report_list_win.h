@@ -28,8 +28,12 @@ public:
     // The ordering state is shared with the other lists of the window.
     ReportList(OrderingState& ordering, std::vector<ReportColumn> columns);
 
-    // Creates the control as a child of parent; id is its control ID.
+    // Creates the control as a child of parent; id is its control ID. The
+    // columns' widths and limits, given at 96 DPI, are scaled to the parent's DPI.
     void Create(HWND parent, int id, HFONT font);
+    // The window moved to another DPI: limits scaled again, fixed columns keep
+    // their (possibly dragged) width in proportion, auto-size columns refit.
+    void SetDpi(int dpi);
     HWND Handle() const { return hwnd_; }
 
     ReportRows& Rows() { return rows_; }
@@ -70,7 +74,9 @@ private:
     void SyncCount();
 
     OrderingState& ordering_;
-    std::vector<ReportColumn> columns_;
+    std::vector<ReportColumn> columns_;  // at 96 DPI
+    std::vector<ColumnSpec> specs_;      // at dpi_
+    int dpi_ = kDefaultDpi;
     ReportRows rows_;
     HWND hwnd_ = nullptr;
     std::wstring textBuffer_;

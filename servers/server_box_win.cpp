@@ -67,10 +67,8 @@ ServerBox::ServerBox(const Services& services, std::function<void()> onEnter)
 void ServerBox::Create(HWND strip, const Fonts& fonts) {
     boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(strip, GA_ROOT)));
     label_ = CreateLabel(strip, 10, 23, u"Имя сервера:", fonts.normal());
-    combo_ = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
-                             8, 43, 145, 200, strip, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdServerBox)),
-                             GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.normal()), FALSE);
+    combo_ = CreateChild(0, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, {8, 43, 145, 200},
+                         strip, kIdServerBox, fonts.normal());
     fromFileButton_ = CreateImageButton(strip, kCmdServersFromFile, 169, 31, 32, 34, IDB_TXT, 24, 30,
                                         u"Получить список серверов из текстового файла");
     fromDirectoryButton_ = CreateImageButton(strip, kCmdServersFromDirectory, 209, 31, 32, 34, IDB_LDAP, 24, 30,
