@@ -1,42 +1,14 @@
 #include "actions/logoff_commands_win.h"
 
+#include "actions/bulk_run.h"
 #include "actions/session_actions.h"
 #include "base/platform_win.h"
 #include "base/text.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
-namespace {
-
-struct LogoffOutcome {
-    std::int32_t succeeded = 0;
-    std::vector<SessionFailure> failures;
-};
-
-// Logs off the sessions named by the captions of the given rows, in that
-// order, through one handle of the server; without waiting for the logoffs.
-LogoffOutcome LogOff(TerminalServices& terminal, const std::u16string& server, const ReportRows& rows,
-                     const std::vector<int>& indices) {
-    LogoffOutcome outcome;
-    if (indices.empty()) return outcome;
-    WaitCursor wait;
-    const std::unique_ptr<TerminalServer> handle = terminal.Open(server);
-    for (int index : indices) {
-        const auto id = static_cast<std::uint32_t>(StrToIntLike(rows.Text(static_cast<std::size_t>(index), 0)));
-        const CallResult r = handle->Logoff(id);
-        if (r.ok) {
-            ++outcome.succeeded;
-        } else {
-            outcome.failures.push_back({id, r.error});
-        }
-    }
-    return outcome;
-}
-
-}  // namespace
-
-LogoffCommands::LogoffCommands(const Services& services, const SessionListView& sessions)
-    : services_(services), sessions_(sessions) {}
+LogoffCommands::LogoffCommands(const Services& services, Activity& activity, const SessionListView& sessions)
+    : services_(services), activity_(activity), sessions_(sessions) {}
 
 void LogoffCommands::CreateLogoffAllButton(HWND parent, const Fonts& fonts) {
     boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
@@ -56,12 +28,13 @@ void LogoffCommands::OnCommand(int id) {
 
 void LogoffCommands::LogOffSelected() {
     // Selected rows top to bottom, in the present display order.
-    const std::u16string server = sessions_.ListedServer();
     const std::vector<int> selected = sessions_.SelectedIndices();
-    const LogoffOutcome outcome = LogOff(*services_.terminal, server, sessions_.Rows(), selected);
     // The report says what was sent; with nothing selected it is the singular one.
-    if (outcome.succeeded > 0 || selected.empty()) boxes_.ShowMessage(LogoffSentMessage(outcome.succeeded));
-    if (!outcome.failures.empty()) boxes_.ShowMessage(LogoffFailureText(server, outcome.failures, services_.Describer()));
+    if (selected.empty()) {
+        boxes_.ShowMessage(LogoffSentMessage(0));
+        return;
+    }
+    LogOff(sessions_.ListedServer(), selected, false);
 }
 
 void LogoffCommands::LogOffAll() {
@@ -70,9 +43,42 @@ void LogoffCommands::LogOffAll() {
     if (!boxes_.Confirm(LogoffAllQuestion(server))) return;
     std::vector<int> all(sessions_.Rows().Size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
-    const LogoffOutcome outcome = LogOff(*services_.terminal, server, sessions_.Rows(), all);
-    boxes_.ShowMessage(LogoffAllReport(outcome.succeeded));
-    if (!outcome.failures.empty()) boxes_.ShowMessage(LogoffFailureText(server, outcome.failures, services_.Describer()));
+    LogOff(server, all, true);
+}
+
+void LogoffCommands::LogOff(const std::u16string& server, const std::vector<int>& rows, bool all) {
+    std::vector<std::uint32_t> ids;
+    for (int row : rows)
+        ids.push_back(static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(row), 0))));
+    if (ids.empty()) {  // "log off all" of an empty list: nothing to call
+        boxes_.ShowMessage(LogoffAllReport(0));
+        return;
+    }
+    BulkOptions options;
+    options.parallel = services_.parallelCalls;
+    options.timeout = services_.serverTimeout;
+    activity_.Begin();
+    StartBulk(*services_.terminal, *services_.executor, *services_.dispatcher, server, ids, options, runs_,
+              [](TerminalServer& s, std::uint32_t id) { return s.Logoff(id); },
+              [this, server, ids, all](std::vector<CallResult> results) {
+                  activity_.End();
+                  std::int32_t succeeded = 0;
+                  std::vector<SessionFailure> failures;
+                  for (std::size_t i = 0; i < results.size(); ++i) {
+                      if (results[i].ok) {
+                          ++succeeded;
+                      } else {
+                          failures.push_back({ids[i], results[i].error});
+                      }
+                  }
+                  if (all) {
+                      boxes_.ShowMessage(LogoffAllReport(succeeded));
+                  } else if (succeeded > 0) {
+                      boxes_.ShowMessage(LogoffSentMessage(succeeded));
+                  }
+                  if (!failures.empty())
+                      boxes_.ShowMessage(LogoffFailureText(server, failures, services_.Describer()));
+              });
 }
 
 }  // namespace tarvenix

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "base/controls_win.h"
+#include "base/engine.h"
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
@@ -21,7 +22,8 @@ enum LogoffCommandId : int {
 
 class LogoffCommands final : public CommandTarget {
 public:
-    LogoffCommands(const Services& services, const SessionListView& sessions);
+    LogoffCommands(const Services& services, Activity& activity, const SessionListView& sessions);
+    ~LogoffCommands() override { runs_.Cancel(); }
 
     void CreateLogoffAllButton(HWND parent, const Fonts& fonts);
     // "Завершить сессию (-и)" with its confirming sub-item.
@@ -33,9 +35,15 @@ public:
 
     CommandRange Commands() const override { return {kCmdLogoffSelected, kLogoffLastId}; }
     void OnCommand(int id) override;
+    void CancelWork() override { runs_.Cancel(); }
 
 private:
+    // Logs off the sessions of the given rows on the engine, then reports.
+    void LogOff(const std::u16string& server, const std::vector<int>& rows, bool all);
+
     Services services_;
+    Activity& activity_;
+    CancelToken runs_;  // cancelled when the window goes
     Boxes boxes_;
     const SessionListView& sessions_;
     HWND logoffAllButton_ = nullptr;

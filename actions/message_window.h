@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/controls_win.h"
+#include "base/engine.h"
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
@@ -41,7 +42,10 @@ inline constexpr int kMessageClientHeight = 242;
 class MessageWindow final : public Window, public CommandTarget {
 public:
     MessageWindow(const Services& services, const SessionListView& sessions);
-    ~MessageWindow() override { DestroyNow(); }
+    ~MessageWindow() override {
+        runs_.Cancel();
+        DestroyNow();
+    }
 
     // Builds the window and its controls, hidden, owned by `owner` (the main
     // window). Throws AppError when the window cannot be made.
@@ -58,6 +62,8 @@ public:
     void Open();
     void Close();
     bool IsOpen() const { return open_; }
+    // Messages are going out.
+    bool Sending() const { return sending_; }
 
     HWND Panel() const { return panel_; }
     HWND SubjectLabel() const { return subjectLabel_; }
@@ -79,6 +85,7 @@ public:
 
     CommandRange Commands() const override { return {kCmdSendMessage, kMessageLastId}; }
     void OnCommand(int id) override;
+    void CancelWork() override { runs_.Cancel(); }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -86,6 +93,7 @@ protected:
 
 private:
     void BuildControls();
+    void SetSending(bool sending);
     void CenterOverOwner();
     void OnControl(int id);
 
@@ -94,6 +102,8 @@ private:
     Fonts fonts_;
     HWND panel_ = nullptr, subjectLabel_ = nullptr, subjectBox_ = nullptr, textLabel_ = nullptr, textBox_ = nullptr,
          saveTemplateButton_ = nullptr, loadTemplateButton_ = nullptr, statusLabel_ = nullptr, sendButton_ = nullptr;
+    CancelToken runs_;  // cancelled when the window goes
+    bool sending_ = false;
     bool open_ = false;
     bool shownOnce_ = false;
     HWND lastFocus_ = nullptr;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "actions/bulk_run.h"
 #include "actions/message_status.h"
 #include "actions/template_codec.h"
 #include "base/app_error.h"
@@ -160,23 +161,41 @@ void MessageWindow::FormShow() { SetLabelText(statusLabel_, u""); }
 // --- Commands ---
 
 void MessageWindow::Send() {
+    if (sending_) return;  // one send at a time; its report comes first
     const std::u16string subject = GetText(subjectBox_);
     const std::u16string text = GetText(textBox_);
     // The selected rows came from ListedServer: that is the server they live on.
     const std::u16string server = sessions_.ListedServer();
-    const std::vector<int> selected = sessions_.SelectedIndices();
-    std::vector<MessageFailure> failures;
-    {
-        WaitCursor wait;
-        for (int index : selected) {
-            const auto id = static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(index), 0)));
-            const std::unique_ptr<TerminalServer> handle = services().terminal->Open(server);
-            const CallResult result = handle->SendSessionMessage(id, subject, text);
-            if (!result.ok) failures.push_back({id, result.error});
-        }
+    std::vector<std::uint32_t> ids;
+    for (int index : sessions_.SelectedIndices())
+        ids.push_back(static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(index), 0))));
+    if (ids.empty()) {
+        SetLabelText(statusLabel_, MessageSendStatus(0, 0));
+        return;
     }
-    SetLabelText(statusLabel_, MessageSendStatus(selected.size(), failures.size()));
-    if (!failures.empty()) OwnBoxes().ShowMessage(MessageFailureText(server, failures, services().Describer()));
+    BulkOptions options;
+    options.parallel = services().parallelCalls;
+    options.timeout = services().serverTimeout;
+    options.openPerItem = true;  // the server is opened for each session
+    SetSending(true);
+    StartBulk(*services().terminal, *services().executor, *services().dispatcher, server, ids, options, runs_,
+              [subject, text](TerminalServer& s, std::uint32_t id) { return s.SendSessionMessage(id, subject, text); },
+              [this, server, ids](std::vector<CallResult> results) {
+                  SetSending(false);
+                  std::vector<MessageFailure> failures;
+                  for (std::size_t i = 0; i < results.size(); ++i)
+                      if (!results[i].ok) failures.push_back({ids[i], results[i].error});
+                  SetLabelText(statusLabel_, MessageSendStatus(ids.size(), failures.size()));
+                  if (!failures.empty())
+                      OwnBoxes().ShowMessage(MessageFailureText(server, failures, services().Describer()));
+              });
+}
+
+void MessageWindow::SetSending(bool sending) {
+    sending_ = sending;
+    // The wait cursor over the window while the messages go out.
+    POINT pt;
+    if (GetCursorPos(&pt)) SetCursorPos(pt.x, pt.y);
 }
 
 void MessageWindow::SaveTemplate() {
@@ -290,6 +309,12 @@ LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CLOSE:
             Close();
             return 0;
+        case WM_SETCURSOR:
+            if (sending_ && LOWORD(lp) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+                return TRUE;
+            }
+            break;
         default:
             break;
     }

@@ -34,10 +34,11 @@ int OuterWidth(HWND window) {
 
 }  // namespace
 
-ProcessPanel::ProcessPanel(const Services& services, OrderingState& ordering, const SessionListView& sessions,
-                           std::function<std::u16string()> serverText, std::function<void()> relayout,
-                           int minOuterWidth)
+ProcessPanel::ProcessPanel(const Services& services, Activity& activity, OrderingState& ordering,
+                           const SessionListView& sessions, std::function<std::u16string()> serverText,
+                           std::function<void()> relayout, int minOuterWidth)
     : services_(services),
+      activity_(activity),
       sessions_(sessions),
       serverText_(std::move(serverText)),
       relayout_(std::move(relayout)),
@@ -120,27 +121,56 @@ void ProcessPanel::ListAllProcesses() {
     ListProcesses(server, std::nullopt, u"");
 }
 
-bool ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
+void ProcessPanel::StartRun() {
+    run_.Cancel();  // a listing still going never writes into the list
+    run_ = CancelToken();
+    if (!busy_) {
+        busy_ = true;
+        activity_.Begin();
+    }
+}
+
+void ProcessPanel::EndRun() {
+    if (!busy_) return;
+    busy_ = false;
+    activity_.End();
+}
+
+void ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
                                  const std::u16string& userName) {
     processServer_ = server;  // termination addresses the server listed here
     sessionCaption_ = sessionCaption;
     sessionUser_ = userName;
-    std::vector<ProcessRecord> records;
-    CallResult result;
-    {
-        WaitCursor wait;
-        result = services_.terminal->Open(server)->EnumerateProcesses(records);
-    }
-    if (!result.ok) {
-        boxes_.ShowMessage(SystemErrorReport(ProcessListFailureHeading(server), result.error, services_.Describer()));
-        return false;
-    }
-    std::vector<std::vector<std::u16string>> rows = ProcessRows(records, sessionCaption);
-    const std::size_t count = rows.size();
-    list_.AppendAll(std::move(rows));
-    if (sessionCaption) SetLabelText(userLabel_, userName);
-    SetLabelText(countLabel_, ProcessCountText(count));
-    return true;
+    struct Listed {
+        CallResult result;
+        std::vector<ProcessRecord> records;
+    };
+    TerminalServices* terminal = services_.terminal;
+    StartRun();
+    RunAsync<Listed>(
+        *services_.executor, *services_.dispatcher, run_, services_.serverTimeout,
+        [terminal, server] {
+            Listed listed;
+            listed.result = terminal->Open(server)->EnumerateProcesses(listed.records);
+            return listed;
+        },
+        [this, server, sessionCaption, userName](Listed listed) {
+            EndRun();
+            if (!listed.result.ok) {
+                boxes_.ShowMessage(
+                    SystemErrorReport(ProcessListFailureHeading(server), listed.result.error, services_.Describer()));
+                return;
+            }
+            std::vector<std::vector<std::u16string>> rows = ProcessRows(listed.records, sessionCaption);
+            const std::size_t count = rows.size();
+            list_.AppendAll(std::move(rows));
+            if (sessionCaption) SetLabelText(userLabel_, userName);
+            SetLabelText(countLabel_, ProcessCountText(count));
+        },
+        [this, server] {
+            EndRun();
+            boxes_.ShowMessage(ProcessListFailureHeading(server) + u"\r\n" + ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())));
+        });
 }
 
 void ProcessPanel::Refresh() {
@@ -157,17 +187,31 @@ void ProcessPanel::ClosePanel() {
 }
 
 void ProcessPanel::TerminateSelected() {
+    if (busy_) return;  // the list is being made: its rows are not there yet
     const int row = list_.FirstSelected();
     if (row < 0) return;
     const auto pid = static_cast<std::uint32_t>(StrToIntLike(list_.Rows().Text(static_cast<std::size_t>(row), 2)));
     const std::u16string server = processServer_;
-    CallResult result;
-    {
-        WaitCursor wait;
-        result = services_.terminal->Open(server)->TerminateProcess(pid);
-    }
-    if (!result.ok)
-        boxes_.ShowMessage(SystemErrorReport(TerminateFailureHeading(server, pid), result.error, services_.Describer()));
+    TerminalServices* terminal = services_.terminal;
+    StartRun();
+    RunAsync<CallResult>(
+        *services_.executor, *services_.dispatcher, run_, services_.serverTimeout,
+        [terminal, server, pid] { return terminal->Open(server)->TerminateProcess(pid); },
+        [this, server, pid](CallResult result) {
+            EndRun();
+            if (!result.ok)
+                boxes_.ShowMessage(
+                    SystemErrorReport(TerminateFailureHeading(server, pid), result.error, services_.Describer()));
+            Relist();
+        },
+        [this, server, pid] {
+            EndRun();
+            boxes_.ShowMessage(TerminateFailureHeading(server, pid) + u"\r\n" + ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())));
+            Relist();
+        });
+}
+
+void ProcessPanel::Relist() {
     // The list never keeps showing a terminated process (its PID may be
     // reused): the selected session's processes when a session row is
     // selected, else again what the panel showed.
@@ -179,7 +223,7 @@ void ProcessPanel::TerminateSelected() {
     const std::u16string user = sessionUser_;
     list_.Clear();
     list_.Rows().SetMode(SortType::None);
-    ListProcesses(server, caption, user);
+    ListProcesses(processServer_, caption, user);
 }
 
 }  // namespace tarvenix

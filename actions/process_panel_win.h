@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/controls_win.h"
+#include "base/engine.h"
 #include "base/handles_win.h"
 #include "base/report_list_win.h"
 #include "base/services.h"
@@ -39,8 +40,9 @@ public:
     // serverText: the server box's text; relayout: the window lays out again
     // after the panel was shown or hidden; minOuterWidth: the narrowest the
     // window may become when the panel closes.
-    ProcessPanel(const Services& services, OrderingState& ordering, const SessionListView& sessions,
+    ProcessPanel(const Services& services, Activity& activity, OrderingState& ordering, const SessionListView& sessions,
                  std::function<std::u16string()> serverText, std::function<void()> relayout, int minOuterWidth);
+    ~ProcessPanel() override { run_.Cancel(); }
 
     void CreateAllProcessesButton(HWND parent, const Fonts& fonts);
     // The panel (hidden) with its header, list and footer, as a child of window.
@@ -58,6 +60,8 @@ public:
     HMENU Menu() const { return menu_.Get(); }
     ReportList& List() { return list_; }
     bool IsShown() const;
+    // A listing or a termination is going.
+    bool Busy() const { return busy_; }
 
     void ListSessionProcesses();  // N2Click
     void ListAllProcesses();      // BtnGetAllClick
@@ -72,15 +76,24 @@ public:
 
     CommandRange Commands() const override { return {kCmdAllProcesses, kProcessPanelLastId}; }
     void OnCommand(int id) override;
+    void CancelWork() override { run_.Cancel(); }
 
 private:
     void OpenPanel();
     // Lists the processes of the server (of one session when a caption is
-    // given) into the list; false when the enumeration failed.
-    bool ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
+    // given) into the list, on the engine.
+    void ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
                        const std::u16string& userName);
+    void StartRun();
+    void EndRun();
+    // After a termination: the selected session's processes, else again what
+    // the panel showed.
+    void Relist();
 
     Services services_;
+    Activity& activity_;
+    CancelToken run_;
+    bool busy_ = false;
     Boxes boxes_;
     const SessionListView& sessions_;
     std::function<std::u16string()> serverText_;

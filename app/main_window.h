@@ -102,11 +102,13 @@ private:
     int Dpi() const;
     void OnCommand(int id);
     void OnClose();
+    void RefreshCursor();
     void LinkMouseEnter();
     void LinkMouseLeave();
 
     Fonts fonts_;
     OrderingState ordering_;
+    Activity activity_;  // remote work going: the wait cursor
     SessionList sessions_;
     ServerBox serverBox_;
     LogoffCommands logoff_;

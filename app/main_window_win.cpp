@@ -27,14 +27,15 @@ COLORREF LinkColour() {
 
 MainWindow::MainWindow(const Services& services)
     : Window(services),
-      sessions_(services, ordering_, [this] { return serverBox_.Text(); }),
-      serverBox_(services, [this] { sessions_.GetData(); }),
-      logoff_(services, sessions_),
+      sessions_(services, activity_, ordering_, [this] { return serverBox_.Text(); }),
+      serverBox_(services, activity_, [this] { sessions_.GetData(); }),
+      logoff_(services, activity_, sessions_),
       shadow_(services, sessions_),
-      processPanel_(services, ordering_, sessions_, [this] { return serverBox_.Text(); }, [this] { Layout(); },
+      processPanel_(services, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); }, [this] { Layout(); },
                     kMinOuterWidth),
       messageWindow_(services, sessions_) {
     features_ = {&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_};
+    activity_.changed = [this] { RefreshCursor(); };
 }
 
 void MainWindow::Create() {
@@ -150,6 +151,7 @@ void MainWindow::FormCreate() {
 }
 
 void MainWindow::FormDestroy() {
+    for (CommandTarget* feature : features_) feature->CancelWork();
     if (registeredSessionNotification_) {
         services().terminal->UnregisterSessionNotification(reinterpret_cast<std::uintptr_t>(Handle()));
         registeredSessionNotification_ = false;
@@ -181,6 +183,12 @@ void MainWindow::Show(int showCommand) {
 
 bool MainWindow::PreTranslateMessage(MSG& msg) {
     if (!Handle()) return false;
+    // Esc cancels a Get data that is going.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && sessions_.Busy() &&
+        (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        sessions_.Cancel();
+        return true;
+    }
     HWND combo = serverBox_.Combo();
     if ((msg.message == WM_KEYDOWN || msg.message == WM_CHAR) && msg.wParam == VK_RETURN &&
         (msg.hwnd == combo || GetParent(msg.hwnd) == combo))
@@ -189,6 +197,12 @@ bool MainWindow::PreTranslateMessage(MSG& msg) {
 }
 
 void MainWindow::OpenMakerSite() { services().shell->Execute(ToRef(Handle()), kMakerAddress, u"", SW_SHOWNOACTIVATE); }
+
+void MainWindow::RefreshCursor() {
+    // A mouse move makes the window under the mouse set its cursor again.
+    POINT pt;
+    if (GetCursorPos(&pt)) SetCursorPos(pt.x, pt.y);
+}
 
 void MainWindow::LinkMouseEnter() {
     handCursor_ = true;
@@ -208,6 +222,13 @@ void MainWindow::OnCommand(int id) {
     RunHandler([&] {
         if (id == kIdMakerLink) {
             OpenMakerSite();
+            return;
+        }
+        // While Get data runs the list has no rows yet: the commands on its
+        // rows wait for it (a beep says so); Get data itself supersedes it.
+        if (sessions_.Busy() && id != kCmdGetData && !serverBox_.Commands().Contains(id) &&
+            id != kCmdCloseProcessPanel) {
+            MessageBeep(MB_OK);
             return;
         }
         for (CommandTarget* feature : features_) {
@@ -264,6 +285,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_SETCURSOR:
+            if (activity_.Busy() && LOWORD(lp) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+                return TRUE;
+            }
             if (handCursor_) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;

@@ -5,10 +5,12 @@
 
 #include "base/ansi_code_page_win.h"
 #include "base/app_error.h"
+#include "base/engine_win.h"
 #include "app/main_window.h"
 #include "base/platform_win.h"
 #include "base/win_text.h"
 #include "servers/directory_win.h"
+#include "servers/settings_file_win.h"
 #include "sessions/wts_terminal_services_win.h"
 
 namespace {
@@ -23,20 +25,32 @@ struct OleSession {
 
 int Run(int showCommand) {
     using namespace tarvenix;
-    WtsTerminalServices terminal;
+    // What the workers use lives as long as the process: a call stuck on a
+    // dead server may return after the window has closed, and closing never
+    // waits for it (its thread ends with the process).
+    auto* terminal = new WtsTerminalServices;
+    auto* ansi = new SystemAnsiCodePage;
+    auto* directory = new AdsiDirectoryService;
+    auto* dispatcher = new WindowDispatcher;
+    Services services;
+    services.appDirectory = ApplicationDirectory();
+    const EngineSettings settings = ReadEngineSettings(services.appDirectory + u"settings.ini");
+    // Get data's sessions, plus room for a command and a directory search.
+    auto* executor = new ThreadPoolExecutor(settings.parallelSessions + settings.parallelCalls + 2);
     WinDialogs dialogs;
     WinShell shell;
     WinErrorTexts errors;
-    SystemAnsiCodePage ansi;
-    AdsiDirectoryService directory;
-    Services services;
-    services.terminal = &terminal;
+    services.terminal = terminal;
     services.dialogs = &dialogs;
     services.shell = &shell;
     services.errors = &errors;
-    services.ansi = &ansi;
-    services.directory = &directory;
-    services.appDirectory = ApplicationDirectory();
+    services.ansi = ansi;
+    services.directory = directory;
+    services.executor = executor;
+    services.dispatcher = dispatcher;
+    services.parallelSessions = static_cast<std::size_t>(settings.parallelSessions);
+    services.parallelCalls = static_cast<std::size_t>(settings.parallelCalls);
+    services.serverTimeout = std::chrono::seconds(settings.timeoutSeconds);
 
     MainWindow main(services);
     main.Create();

@@ -19,4 +19,8 @@ std::u16string SystemErrorReport(const std::u16string& heading, std::uint32_t co
     return heading + u"\r\n" + SystemErrorLine(code, describe);
 }
 
+std::u16string ServerTimeoutText(const std::u16string& server, std::uint32_t timeoutMs) {
+    return u"Сервер " + server + u" не ответил за " + DecimalU32((timeoutMs + 999) / 1000) + u" с.";
+}
+
 }  // namespace tarvenix

@@ -21,4 +21,7 @@ std::u16string SystemErrorLine(std::uint32_t code, const DescribeError& describe
 // A report of one failure: the heading, a line break, the system error line.
 std::u16string SystemErrorReport(const std::u16string& heading, std::uint32_t code, const DescribeError& describe);
 
+// "Сервер NAME не ответил за N с." (the time-out in whole seconds).
+std::u16string ServerTimeoutText(const std::u16string& server, std::uint32_t timeoutMs);
+
 }  // namespace tarvenix

@@ -3,6 +3,8 @@
 // directory or modal box. The Windows implementations live in *_win.cpp files.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +17,8 @@ namespace tarvenix {
 class TerminalServices;
 class AnsiCodePage;
 class DirectoryService;
+class Executor;
+class Dispatcher;
 
 inline constexpr char16_t kApplicationTitle[] = u"Tarvenix";
 
@@ -88,6 +92,14 @@ struct Services {
     ErrorTexts* errors = nullptr;
     AnsiCodePage* ansi = nullptr;
     DirectoryService* directory = nullptr;
+    // Where remote work runs, and how its results reach the window thread.
+    Executor* executor = nullptr;
+    Dispatcher* dispatcher = nullptr;
+    // Sessions queried at once by Get data, and calls in flight for a command
+    // on many sessions; how long a server may take to answer.
+    std::size_t parallelSessions = 16;
+    std::size_t parallelCalls = 8;
+    std::chrono::milliseconds serverTimeout{15000};
     // The application directory with its trailing separator: settings.ini,
     // serverslist.txt and message.txt live here.
     std::u16string appDirectory;

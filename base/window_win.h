@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "base/app_error.h"
@@ -44,6 +45,23 @@ private:
     HWND attached_ = nullptr;
 };
 
+// The remote work a window's features have going: while any is, the window
+// shows the wait cursor (and stays live).
+class Activity {
+public:
+    bool Busy() const { return count_ > 0; }
+    void Begin() {
+        if (count_++ == 0 && changed) changed();
+    }
+    void End() {
+        if (count_ > 0 && --count_ == 0 && changed) changed();
+    }
+    std::function<void()> changed;
+
+private:
+    int count_ = 0;
+};
+
 // A range of command IDs owned by one feature of a window.
 struct CommandRange {
     int first = 0;
@@ -57,6 +75,8 @@ public:
     virtual ~CommandTarget() = default;
     virtual CommandRange Commands() const = 0;
     virtual void OnCommand(int id) = 0;
+    // The window is going: remote work still running delivers nothing.
+    virtual void CancelWork() {}
 };
 
 class Window {

@@ -1,8 +1,10 @@
 #include "servers/server_box_win.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "base/app_error.h"
+#include "base/engine.h"
 #include "base/files_win.h"
 #include "base/platform_win.h"
 #include "base/resource_ids.h"
@@ -61,8 +63,8 @@ void CompleteServerBox(HWND combo, HWND edit) {
 
 }  // namespace
 
-ServerBox::ServerBox(const Services& services, std::function<void()> onEnter)
-    : services_(services), onEnter_(std::move(onEnter)) {}
+ServerBox::ServerBox(const Services& services, Activity& activity, std::function<void()> onEnter)
+    : services_(services), activity_(activity), onEnter_(std::move(onEnter)) {}
 
 void ServerBox::Create(HWND strip, const Fonts& fonts) {
     boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(strip, GA_ROOT)));
@@ -187,23 +189,36 @@ void ServerBox::LoadFromFile() {
 }
 
 void ServerBox::LoadFromDirectory() {
+    if (busy_) return;  // the search going fills the box
     // Every press starts from an empty box, also when the query then fails.
     Clear();
-    DirectoryFill fill;
-    {
-        WaitCursor wait;
-        fill = ReadDirectoryServers(*services_.directory, *services_.ansi);
-    }
-    if (!fill.ok) {
-        // The names read before the failure stay in the history, unsorted;
-        // the box's text stays empty.
-        SetHistory(fill.sorted);
-        boxes_.ShowMessage(kDirectoryFailedMessage);
-        return;
-    }
-    SetHistory(fill.sorted);
-    SetText(FirstHistoryEntry());
-    boxes_.ShowMessage(DirectoryDoneMessage(History().size()));
+    busy_ = true;
+    activity_.Begin();
+    DirectoryService* directory = services_.directory;
+    AnsiCodePage* ansi = services_.ansi;
+    RunAsync<DirectoryFill>(
+        *services_.executor, *services_.dispatcher, run_, std::nullopt,
+        [directory, ansi] {
+            // The directory is reached through COM on this worker.
+            const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            DirectoryFill fill = ReadDirectoryServers(*directory, *ansi);
+            if (SUCCEEDED(com)) CoUninitialize();
+            return fill;
+        },
+        [this](DirectoryFill fill) {
+            busy_ = false;
+            activity_.End();
+            if (!fill.ok) {
+                // The names read before the failure stay in the history,
+                // unsorted; the box's text stays empty.
+                SetHistory(fill.sorted);
+                boxes_.ShowMessage(kDirectoryFailedMessage);
+                return;
+            }
+            SetHistory(fill.sorted);
+            SetText(FirstHistoryEntry());
+            boxes_.ShowMessage(DirectoryDoneMessage(History().size()));
+        });
 }
 
 }  // namespace tarvenix

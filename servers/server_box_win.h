@@ -13,6 +13,7 @@
 
 #include "base/byte_order_mark.h"
 #include "base/controls_win.h"
+#include "base/engine.h"
 #include "base/services.h"
 #include "base/window_win.h"
 
@@ -28,7 +29,8 @@ enum ServerBoxId : int {
 class ServerBox final : public CommandTarget {
 public:
     // onEnter: what Enter in the box runs (Get data).
-    ServerBox(const Services& services, std::function<void()> onEnter);
+    ServerBox(const Services& services, Activity& activity, std::function<void()> onEnter);
+    ~ServerBox() override { run_.Cancel(); }
 
     // The label, the box and the two buttons, in the server strip.
     void Create(HWND strip, const Fonts& fonts);
@@ -60,11 +62,15 @@ public:
 
     CommandRange Commands() const override { return {kIdServerBox, kServerBoxLastId}; }
     void OnCommand(int id) override;
+    void CancelWork() override { run_.Cancel(); }
 
 private:
     static LRESULT CALLBACK EditSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     Services services_;
+    Activity& activity_;
+    CancelToken run_;  // cancelled when the window goes
+    bool busy_ = false;
     Boxes boxes_;
     std::function<void()> onEnter_;
     HWND label_ = nullptr, combo_ = nullptr, fromFileButton_ = nullptr, fromDirectoryButton_ = nullptr;

@@ -62,6 +62,19 @@ bool WriteServerName(const std::u16string& settingsPath, const std::u16string& n
     return true;
 }
 
+EngineSettings ReadEngineSettings(const std::u16string& settingsPath) {
+    EngineSettings settings;
+    const auto read = [&](const wchar_t* key, int fallback, int low, int high) {
+        const UINT value = GetPrivateProfileIntW(L"options", key, fallback, Wz(settingsPath));
+        const int v = static_cast<int>(value);
+        return v < low || v > high ? fallback : v;
+    };
+    settings.parallelSessions = read(L"parallel sessions", settings.parallelSessions, 1, 64);
+    settings.parallelCalls = read(L"parallel calls", settings.parallelCalls, 1, 64);
+    settings.timeoutSeconds = read(L"timeout seconds", settings.timeoutSeconds, 1, 600);
+    return settings;
+}
+
 void FlushSettings(const std::u16string& settingsPath) {
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, Wz(settingsPath));
 }

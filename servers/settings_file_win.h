@@ -22,6 +22,18 @@ std::u16string ReadServerName(const std::u16string& settingsPath);
 // could not be written.
 bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi);
 
+// The [options] section: how many sessions Get data queries at once
+// ("parallel sessions", 1 to 64, default 16), how many calls a command on many
+// sessions makes at once ("parallel calls", 1 to 64, default 8), and how long
+// a server may take to answer ("timeout seconds", 1 to 600, default 15).
+// Missing or unreadable values take their default; the file is not written.
+struct EngineSettings {
+    int parallelSessions = 16;
+    int parallelCalls = 8;
+    int timeoutSeconds = 15;
+};
+EngineSettings ReadEngineSettings(const std::u16string& settingsPath);
+
 // Asks the private-profile services to flush their cache for the file.
 void FlushSettings(const std::u16string& settingsPath);
 

@@ -31,29 +31,42 @@ std::u16string ClientIPv4Text(const ClientAddress& address) {
            DecimalU32(address.bytes[4]) + u"." + DecimalU32(address.bytes[5]);
 }
 
-SessionInventory ReadSessionInventory(TerminalServices& services, const std::u16string& serverName) {
+std::optional<SessionRow> QuerySessionRow(TerminalServer& server, const SessionRecord& session) {
+    SessionRow row;
+    row.clientName = server.QueryString(session.sessionId, SessionInfoClass::ClientName).value_or(u"");
+    row.user = server.QueryString(session.sessionId, SessionInfoClass::UserName).value_or(u"");
+    row.winStation = server.QueryString(session.sessionId, SessionInfoClass::WinStationName).value_or(u"");
+    if (auto address = server.QueryClientAddress(session.sessionId)) row.address = ClientIPv4Text(*address);
+    if (row.user.empty()) return std::nullopt;
+    row.id = DecimalU32(session.sessionId);
+    row.state = ConnectStateName(session.state);
+    return row;
+}
+
+SessionInventory AssembleInventory(std::vector<std::optional<SessionRow>> rows) {
     SessionInventory result;
+    for (std::optional<SessionRow>& row : rows) {
+        if (!row) continue;
+        if (row->state == u"Active") ++result.activeCount;
+        result.rows.push_back(std::move(*row));
+    }
+    return result;
+}
+
+SessionInventory ReadSessionInventory(TerminalServices& services, const std::u16string& serverName) {
     std::unique_ptr<TerminalServer> server = services.Open(serverName);
     std::vector<SessionRecord> sessions;
     const CallResult enumerated = server->EnumerateSessions(sessions);
     if (!enumerated.ok) {
+        SessionInventory result;
         result.enumerationFailed = true;
         result.error = enumerated.error;
         return result;
     }
-    for (const SessionRecord& session : sessions) {
-        SessionRow row;
-        row.clientName = server->QueryString(session.sessionId, SessionInfoClass::ClientName).value_or(u"");
-        row.user = server->QueryString(session.sessionId, SessionInfoClass::UserName).value_or(u"");
-        row.winStation = server->QueryString(session.sessionId, SessionInfoClass::WinStationName).value_or(u"");
-        if (auto address = server->QueryClientAddress(session.sessionId)) row.address = ClientIPv4Text(*address);
-        if (row.user.empty()) continue;
-        row.id = DecimalU32(session.sessionId);
-        row.state = ConnectStateName(session.state);
-        if (session.state == 0) ++result.activeCount;
-        result.rows.push_back(std::move(row));
-    }
-    return result;
+    std::vector<std::optional<SessionRow>> rows;
+    rows.reserve(sessions.size());
+    for (const SessionRecord& session : sessions) rows.push_back(QuerySessionRow(*server, session));
+    return AssembleInventory(std::move(rows));
 }
 
 }  // namespace tarvenix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,17 @@ std::u16string ConnectStateName(std::uint32_t state);
 // "a.b.c.d" from address bytes 2..5 for family 2 (AF_INET); empty otherwise.
 std::u16string ClientIPv4Text(const ClientAddress& address);
 
+// The row of one enumerated session: client name, user name, WinStation name
+// and client address are queried in that order; a session without a user name
+// gives no row.
+std::optional<SessionRow> QuerySessionRow(TerminalServer& server, const SessionRecord& session);
+
+// The inventory of rows in enumeration order (rows of sessions without a
+// user left out), with ActiveCount.
+SessionInventory AssembleInventory(std::vector<std::optional<SessionRow>> rows);
+
 // Opens the server, enumerates its sessions and builds one row per session
-// that has a user name, querying client name, user name, WinStation name and
-// client address in that order.
+// that has a user name (QuerySessionRow), one session after another.
 SessionInventory ReadSessionInventory(TerminalServices& services, const std::u16string& serverName);
 
 }  // namespace tarvenix

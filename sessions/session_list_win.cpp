@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "base/app_error.h"
 #include "base/platform_win.h"
 #include "base/win_text.h"
 #include "sessions/session_inventory.h"
@@ -23,8 +24,9 @@ std::vector<ReportColumn> SessionColumns() {
 
 }  // namespace
 
-SessionList::SessionList(const Services& services, OrderingState& ordering, std::function<std::u16string()> serverText)
-    : services_(services), serverText_(std::move(serverText)), list_(ordering, SessionColumns()) {
+SessionList::SessionList(const Services& services, Activity& activity, OrderingState& ordering,
+                         std::function<std::u16string()> serverText)
+    : services_(services), activity_(activity), serverText_(std::move(serverText)), list_(ordering, SessionColumns()) {
     list_.rowBackground = [this](int index) { return RowBackground(index); };
 }
 
@@ -42,6 +44,8 @@ void SessionList::CreateCounters(HWND strip, const Fonts& fonts) {
     sessionCountLabel_ = CreateLabel(strip, 554, 24, u"", fonts.bold());
     activeCountCaption_ = CreateLabel(strip, 424, 43, u"Из них активных сессий:", fonts.normal());
     activeCountLabel_ = CreateLabel(strip, 554, 43, u"", fonts.bold());
+    // Under the counters: how far a Get data has come.
+    progressLabel_ = CreateLabel(strip, 424, 61, u"", fonts.normal());
 }
 
 void SessionList::OnCommand(int id) {
@@ -54,13 +58,46 @@ void SessionList::GetData() {
         boxes_.ShowMessage(u"Вы не указали сервер!");
         return;
     }
+    run_.Cancel();  // a run still going never writes into the list
+    run_ = CancelToken();
     list_.Clear();
     listedServer_ = server;
     activeCount_ = 0;
+    rowCount_ = 0;
     list_.Ordering().sortedColumn = -1;
-    ListSessions();
-    ShowCounters();
-    SetFocus(list_.Handle());
+    SetBusy(true);
+    SetLabelText(progressLabel_, u"Получение данных...");
+    InventoryOptions options;
+    options.parallel = services_.parallelSessions;
+    options.timeout = services_.serverTimeout;
+    InventoryCallbacks callbacks;
+    callbacks.progress = [this](std::size_t done, std::size_t total) {
+        if (busy_)
+            SetLabelText(progressLabel_, u"Получено " + DecimalU32(static_cast<std::uint32_t>(done)) + u" из " +
+                                             DecimalU32(static_cast<std::uint32_t>(total)));
+    };
+    callbacks.finished = [this, server](InventoryOutcome outcome) {
+        RunReportingErrors(boxes_, [&] { Finish(server, std::move(outcome)); });
+    };
+    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
+                   std::move(callbacks));
+}
+
+void SessionList::Cancel() {
+    if (!busy_) return;
+    run_.Cancel();
+    SetBusy(false);
+    SetLabelText(progressLabel_, u"Отменено.");
+}
+
+void SessionList::SetBusy(bool busy) {
+    if (busy_ == busy) return;
+    busy_ = busy;
+    if (busy) {
+        activity_.Begin();
+    } else {
+        activity_.End();
+    }
 }
 
 void SessionList::ShowCounters() {
@@ -68,13 +105,10 @@ void SessionList::ShowCounters() {
     SetLabelText(activeCountLabel_, DecimalI32(activeCount_));
 }
 
-void SessionList::ListSessions() {
-    const std::u16string server = serverText_();
-    SessionInventory inventory;
-    {
-        WaitCursor wait;
-        inventory = ReadSessionInventory(*services_.terminal, server);
-    }
+void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome) {
+    SetBusy(false);
+    SetLabelText(progressLabel_, u"");
+    SessionInventory& inventory = outcome.inventory;
     std::vector<ReportRows::Row> rows;
     rows.reserve(inventory.rows.size());
     for (SessionRow& row : inventory.rows) {
@@ -84,13 +118,18 @@ void SessionList::ListSessions() {
     list_.AppendAll(std::move(rows));
     activeCount_ += inventory.activeCount;
     rowCount_ = static_cast<std::int32_t>(list_.Rows().Size());
-    if (inventory.enumerationFailed) {
+    ShowCounters();
+    if (outcome.timedOut) {
+        // As after a failed enumeration: an empty list, and why.
+        boxes_.ShowMessage(ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())) +
+                           u" Список сессий не получен.");
+    } else if (inventory.enumerationFailed) {
         // The list stays empty, but an unreachable or refusing server must not
         // look like a server without sessions.
-        ShowCounters();
         boxes_.ShowMessage(SystemErrorReport(u"Не удалось получить список сессий сервера " + server + u".",
                                              inventory.error, services_.Describer()));
     }
+    SetFocus(list_.Handle());
 }
 
 COLORREF SessionList::RowBackground(int index) const {

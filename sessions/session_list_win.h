@@ -11,7 +11,9 @@
 #include "base/controls_win.h"
 #include "base/report_list_win.h"
 #include "base/services.h"
+#include "base/engine.h"
 #include "base/window_win.h"
+#include "sessions/inventory_run.h"
 #include "sessions/session_list.h"
 
 namespace tarvenix {
@@ -25,7 +27,9 @@ enum SessionListId : int {
 class SessionList final : public SessionListView, public CommandTarget {
 public:
     // serverText: the server box's text at the moment of a Get data.
-    SessionList(const Services& services, OrderingState& ordering, std::function<std::u16string()> serverText);
+    SessionList(const Services& services, Activity& activity, OrderingState& ordering,
+                std::function<std::u16string()> serverText);
+    ~SessionList() override { run_.Cancel(); }
 
     // The list, inside its frame.
     void CreateList(HWND parent, const Fonts& fonts);
@@ -40,10 +44,15 @@ public:
     HWND SessionCountLabel() const { return sessionCountLabel_; }
     HWND ActiveCountCaption() const { return activeCountCaption_; }
     HWND ActiveCountLabel() const { return activeCountLabel_; }
+    HWND ProgressLabel() const { return progressLabel_; }
 
-    // Get data: checks the box, empties the list, records ListedServer, lists
-    // the server's sessions and shows the counters.
+    // Get data: checks the box, empties the list, records ListedServer, and
+    // starts listing the server's sessions on the engine; the rows and the
+    // counters come when the run ends. A run still going is superseded.
     void GetData();
+    // Esc: the run going is cancelled; it writes nothing into the list.
+    void Cancel();
+    bool Busy() const { return busy_; }
     // The background of a painted row: the highlight colour for selected or
     // focused rows.
     COLORREF RowBackground(int index) const;
@@ -60,18 +69,24 @@ public:
     // CommandTarget
     CommandRange Commands() const override { return {kCmdGetData, kSessionListLastId}; }
     void OnCommand(int id) override;
+    void CancelWork() override { run_.Cancel(); }
 
 private:
-    void ListSessions();
+    void Finish(const std::u16string& server, InventoryOutcome outcome);
     void ShowCounters();
+    void SetBusy(bool busy);
 
     Services services_;
+    Activity& activity_;
     Boxes boxes_;
     std::function<std::u16string()> serverText_;
     ReportList list_;
     HWND getDataButton_ = nullptr;
     HWND sessionCountCaption_ = nullptr, sessionCountLabel_ = nullptr;
     HWND activeCountCaption_ = nullptr, activeCountLabel_ = nullptr;
+    HWND progressLabel_ = nullptr;
+    CancelToken run_;
+    bool busy_ = false;
     std::u16string listedServer_;  // ListedServer
     std::int32_t activeCount_ = 0;  // ActiveCount
     std::int32_t rowCount_ = 0;

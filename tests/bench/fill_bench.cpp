@@ -13,10 +13,13 @@
 
 #include "app/main_window.h"
 #include "base/text.h"
+#include "base/engine_win.h"
 #include "base/win_text.h"
+#include "tests/common/test_executors.h"
 #include "tests/common/fake_terminal_services.h"
 
 using namespace tarvenix;
+using tarvenix::testing::InlineExecutor;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -101,6 +104,10 @@ int main(int argc, char** argv) {
     Services services;
     services.terminal = &wts;
     services.dialogs = &dialogs;
+    InlineExecutor executor;
+    WindowDispatcher dispatcher;
+    services.executor = &executor;
+    services.dispatcher = &dispatcher;
     MainWindow window(services);
     window.Create();
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
@@ -111,6 +118,7 @@ int main(int argc, char** argv) {
         window.Servers().SetText(u"TS01");
         auto start = Clock::now();
         window.Sessions().GetData();
+        Pump();
         UpdateWindow(window.Sessions().List().Handle());
         Pump();
         getData = std::min(getData, Milliseconds(start));

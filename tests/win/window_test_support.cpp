@@ -37,6 +37,9 @@ void MainWindowTest::SetUpTestSuite() {
 }
 
 void MainWindowTest::SetUp() {
+    dispatcher = std::make_unique<WindowDispatcher>();
+    services.executor = &executor;
+    services.dispatcher = dispatcher.get();
     services.terminal = &wts;
     services.dialogs = &dialogs;
     services.shell = &shell;
@@ -49,6 +52,7 @@ void MainWindowTest::TearDown() {
     if (window && window->Handle()) DestroyWindow(window->Handle());
     window.reset();
     PumpMessages();
+    dispatcher.reset();
 }
 
 void MainWindowTest::Open() {

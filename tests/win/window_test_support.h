@@ -16,7 +16,9 @@
 #include "base/ansi_tables.h"
 #include "app/main_window.h"
 #include "base/services.h"
+#include "base/engine_win.h"
 #include "tests/common/fake_terminal_services.h"
+#include "tests/common/test_executors.h"
 
 namespace tarvenix::testing {
 
@@ -113,6 +115,8 @@ protected:
     FakeErrorTexts errorTexts;
     std::unique_ptr<AnsiCodePage> ansi = MakeTableCodePage(1251);
     TempDirectory appDir;
+    InlineExecutor executor;
+    std::unique_ptr<WindowDispatcher> dispatcher;
     Services services;
     std::unique_ptr<MainWindow> window;
 };

@@ -1,0 +1,52 @@
+#include "base/engine.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace tarvenix {
+
+namespace {
+
+struct BoundedRun {
+    std::size_t count = 0;
+    CancelToken token;
+    std::function<void(std::size_t)> work;
+    std::function<void()> whenDone;
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> lanesLeft{0};
+
+    // One lane takes items until none is left or the run is cancelled.
+    void RunLane() {
+        for (;;) {
+            if (token.Cancelled()) break;
+            const std::size_t i = next.fetch_add(1);
+            if (i >= count) break;
+            work(i);
+        }
+        if (lanesLeft.fetch_sub(1) == 1) {
+            std::function<void()> done = std::move(whenDone);
+            work = nullptr;  // what the work holds goes now, before the run ends
+            if (done) done();
+        }
+    }
+};
+
+}  // namespace
+
+void ForEachBounded(Executor& executor, std::size_t count, std::size_t limit, const CancelToken& token,
+                    std::function<void(std::size_t)> work, std::function<void()> whenDone) {
+    if (count == 0) {
+        if (whenDone) whenDone();
+        return;
+    }
+    auto run = std::make_shared<BoundedRun>();
+    run->count = count;
+    run->token = token;
+    run->work = std::move(work);
+    run->whenDone = std::move(whenDone);
+    const std::size_t lanes = std::max<std::size_t>(1, std::min(limit, count));
+    run->lanesLeft.store(lanes);
+    for (std::size_t lane = 0; lane < lanes; ++lane) executor.Submit([run] { run->RunLane(); });
+}
+
+}  // namespace tarvenix

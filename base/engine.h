@@ -1,0 +1,83 @@
+// The engine that keeps remote work off the window thread. Portable: the work
+// runs on an Executor (the system thread pool on Windows, std::threads in the
+// tests), and its results come back to the window thread through a
+// Dispatcher. Every run has a CancelToken; a cancelled (or superseded) run
+// never delivers a result.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tarvenix {
+
+// Shared by a run and whoever may cancel it. Copies share one flag.
+class CancelToken {
+public:
+    CancelToken() : cancelled_(std::make_shared<std::atomic<bool>>(false)) {}
+    void Cancel() const { cancelled_->store(true); }
+    bool Cancelled() const { return cancelled_->load(); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> cancelled_;
+};
+
+// Runs work on worker threads.
+class Executor {
+public:
+    virtual ~Executor() = default;
+    virtual void Submit(std::function<void()> work) = 0;
+};
+
+// Runs callbacks on the window thread, in the order they were posted.
+class Dispatcher {
+public:
+    virtual ~Dispatcher() = default;
+    virtual void Post(std::function<void()> callback) = 0;
+    // Runs the callback on the window thread once the delay has passed.
+    virtual void PostAfter(std::chrono::milliseconds delay, std::function<void()> callback) = 0;
+};
+
+// Runs work(0) .. work(count - 1) on the executor with at most `limit` of them
+// in flight; each item runs once, on one worker. Once the token is cancelled no
+// further item starts. whenDone runs exactly once, on the worker that finished
+// last (or at once when count is 0), after every started item has returned.
+void ForEachBounded(Executor& executor, std::size_t count, std::size_t limit, const CancelToken& token,
+                    std::function<void(std::size_t)> work, std::function<void()> whenDone);
+
+// Runs work on the executor and hands its result to done on the window thread,
+// unless the token was cancelled by then. With a time-out, when the work has
+// not returned in time, timedOut runs instead (on the window thread) and the
+// work's result, whenever it comes, is dropped on the worker (so whatever it
+// owns, a server handle, is released there, without anyone waiting for it).
+template <typename T>
+void RunAsync(Executor& executor, Dispatcher& dispatcher, const CancelToken& token,
+              std::optional<std::chrono::milliseconds> timeout, std::function<T()> work,
+              std::function<void(T)> done, std::function<void()> timedOut = {}) {
+    // 0: running, 1: the work returned first, 2: the time-out came first.
+    auto phase = std::make_shared<std::atomic<int>>(0);
+    if (timeout) {
+        dispatcher.PostAfter(*timeout, [phase, token, timedOut] {
+            int running = 0;
+            if (!phase->compare_exchange_strong(running, 2)) return;
+            if (!token.Cancelled() && timedOut) timedOut();
+        });
+    }
+    executor.Submit([&dispatcher, phase, token, work = std::move(work), done = std::move(done)]() mutable {
+        if (token.Cancelled()) {
+            phase->store(1);
+            return;
+        }
+        auto result = std::make_shared<T>(work());
+        int running = 0;
+        if (!phase->compare_exchange_strong(running, 1)) return;  // too late: dropped here
+        dispatcher.Post([token, done = std::move(done), result]() mutable {
+            if (!token.Cancelled()) done(std::move(*result));
+        });
+    });
+}
+
+}  // namespace tarvenix
