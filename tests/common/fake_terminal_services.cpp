@@ -7,10 +7,13 @@ namespace tarvenix::testing {
 class FakeTerminalServices::Server final : public TerminalServer {
 public:
     Server(FakeTerminalServices& owner, std::u16string name) : owner_(owner), name_(std::move(name)) {}
-    ~Server() override { ++owner_.closed; }
+    ~Server() override {
+        std::lock_guard<std::recursive_mutex> lock(owner_.mutex);
+        ++owner_.closed;
+    }
 
     CallResult EnumerateSessions(std::vector<SessionRecord>& out) override {
-        Log("enumerate");
+        const auto lock = Begin("enumerate");
         FakeServer* s = Find();
         if (!s) return CallResult::Failure(1722);
         if (s->enumerateError) return CallResult::Failure(s->enumerateError);
@@ -19,7 +22,7 @@ public:
         return CallResult::Success();
     }
     std::optional<std::u16string> QueryString(std::uint32_t id, SessionInfoClass c) override {
-        Log("query " + std::to_string(id) + " " + std::to_string(static_cast<unsigned>(c)));
+        const auto lock = Begin("query " + std::to_string(id) + " " + std::to_string(static_cast<unsigned>(c)));
         const FakeSession* f = Session(id);
         if (!f) return std::nullopt;
         switch (c) {
@@ -30,12 +33,12 @@ public:
         }
     }
     std::optional<ClientAddress> QueryClientAddress(std::uint32_t id) override {
-        Log("query " + std::to_string(id) + " 14");
+        const auto lock = Begin("query " + std::to_string(id) + " 14");
         const FakeSession* f = Session(id);
         return f ? f->address : std::nullopt;
     }
     CallResult EnumerateProcesses(std::vector<ProcessRecord>& out) override {
-        Log("processes");
+        const auto lock = Begin("processes");
         FakeServer* s = Find();
         if (!s) return CallResult::Failure(1722);
         if (s->processEnumerateError) return CallResult::Failure(s->processEnumerateError);
@@ -43,7 +46,7 @@ public:
         return CallResult::Success();
     }
     CallResult Logoff(std::uint32_t id) override {
-        Log("logoff " + std::to_string(id));
+        const auto lock = Begin("logoff " + std::to_string(id));
         FakeServer* s = Find();
         if (!s) return CallResult::Failure(1722);
         const FakeSession* f = Session(id);
@@ -52,7 +55,7 @@ public:
         return CallResult::Success();
     }
     CallResult SendSessionMessage(std::uint32_t id, const std::u16string& title, const std::u16string& message) override {
-        Log("message " + std::to_string(id));
+        const auto lock = Begin("message " + std::to_string(id));
         owner_.messages.push_back({name_, id, title, message});
         FakeServer* s = Find();
         if (!s) return CallResult::Failure(1722);
@@ -62,7 +65,7 @@ public:
         return CallResult::Success();
     }
     CallResult TerminateProcess(std::uint32_t pid) override {
-        Log("terminate " + std::to_string(pid));
+        const auto lock = Begin("terminate " + std::to_string(pid));
         FakeServer* s = Find();
         if (!s) return CallResult::Failure(1722);
         if (s->terminateError) return CallResult::Failure(s->terminateError);
@@ -76,7 +79,14 @@ public:
     }
 
 private:
-    void Log(const std::string& what) { owner_.calls.push_back(what + " " + Utf16ToUtf8(name_)); }
+    // The hook first (unlocked), then the call is logged and served under the lock.
+    std::unique_lock<std::recursive_mutex> Begin(const std::string& what) {
+        const std::string call = what + " " + Utf16ToUtf8(name_);
+        if (owner_.beforeCall) owner_.beforeCall(call);
+        std::unique_lock<std::recursive_mutex> lock(owner_.mutex);
+        owner_.calls.push_back(call);
+        return lock;
+    }
     FakeServer* Find() {
         auto it = owner_.servers.find(name_);
         return it == owner_.servers.end() ? nullptr : &it->second;
@@ -94,8 +104,11 @@ private:
 };
 
 std::unique_ptr<TerminalServer> FakeTerminalServices::Open(const std::u16string& name) {
+    const std::string call = "open " + Utf16ToUtf8(name);
+    if (beforeCall) beforeCall(call);
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     ++opened;
-    calls.push_back("open " + Utf16ToUtf8(name));
+    calls.push_back(call);
     return std::make_unique<Server>(*this, name);
 }
 

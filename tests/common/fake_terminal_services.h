@@ -2,7 +2,9 @@
 // query answers, processes, failures, and a record of every call made.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +43,16 @@ inline ClientAddress IPv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::u
     return address;
 }
 
+// Safe to call from many threads at once (the engine's tests do); the fields
+// are read by the test once the calls are over.
 class FakeTerminalServices final : public TerminalServices {
 public:
+    // Called on the calling thread before each call is served, outside any
+    // lock, with the call's text ("query 3 5 TS01"): a test blocks a call here
+    // (a latch) or counts the calls in flight.
+    std::function<void(const std::string& call)> beforeCall;
+    std::recursive_mutex mutex;
+
     std::map<std::u16string, FakeServer> servers;  // unknown names fail with 1722
     std::vector<std::string> calls;                // "open TS01", "enumerate TS01", "logoff 5 TS01", ...
     int opened = 0;
