@@ -134,13 +134,16 @@ TEST(ForEachBounded, CancelStopsItemsNotYetStartedAndStillEndsOnce) {
     CancelToken token;
     Gate release;
     std::atomic<int> started{0}, ends{0};
+    Barrier bothHeld(3);  // the two lanes and this thread
     ForEachBounded(
         executor, 100, 2, token,
         [&](std::size_t) {
-            if (++started == 2) token.Cancel();
+            if (++started <= 2) bothHeld.Arrive();
             release.Wait();
         },
         [&] { ++ends; });
+    bothHeld.Arrive();  // both lanes are in an item
+    token.Cancel();
     release.Open();
     executor.Join();
     EXPECT_EQ(started.load(), 2) << "no item starts after the cancel";
