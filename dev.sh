@@ -4,18 +4,25 @@
 #                   against the demo farm
 #   ./dev.sh test   install what is needed, build natively and for Windows, run every test
 #   ./dev.sh build  build both ways without running anything
+#   ./dev.sh test-asan  the native tests built with AddressSanitizer and
+#                   UndefinedBehaviorSanitizer (part of test)
+#   ./dev.sh test-tsan  the tests labelled `engine` built with ThreadSanitizer,
+#                   each run TSAN_REPEAT times (part of test)
+#   ./dev.sh fuzz [SECONDS]  every fuzz target for SECONDS (default 20) each
 # BUILD_DIR (default: ./build) holds both builds and the Wine prefixes.
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
 NATIVE=$BUILD_DIR/native
+ASAN=$BUILD_DIR/asan
+TSAN=$BUILD_DIR/tsan
 WINB=$BUILD_DIR/win
 JOBS=${JOBS:-$(nproc)}
 
 PACKAGES=(cmake ninja-build g++ googletest nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xdotool imagemagick
-  slapd ldap-utils locales)
+  slapd ldap-utils locales clang llvm libclang-rt-14-dev)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -44,6 +51,29 @@ build_native() {
   cmake -S "$ROOT" -B "$NATIVE" -G Ninja >/dev/null
   cmake --build "$NATIVE" -j "$JOBS"
 }
+
+# The native tests with AddressSanitizer, UndefinedBehaviorSanitizer and the
+# standard library's assertions, as a Debug build (assert() on, quickest to
+# compile); the first report ends the test program and fails its test.
+test_asan() {
+  cmake -S "$ROOT" -B "$ASAN" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_SANITIZE=address,undefined >/dev/null
+  cmake --build "$ASAN" -j "$JOBS"
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+    UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir "$ASAN" --output-on-failure
+}
+
+# The engine's tests (CTest label `engine`, built by the target engine_tests)
+# with ThreadSanitizer, each repeated until it fails or has passed TSAN_REPEAT
+# times. No such test is no failure.
+test_tsan() {
+  cmake -S "$ROOT" -B "$TSAN" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVENIX_SANITIZE=thread >/dev/null
+  cmake --build "$TSAN" -j "$JOBS" --target engine_tests
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir "$TSAN" -L engine --no-tests=ignore --repeat "until-fail:${TSAN_REPEAT:-50}" --output-on-failure
+}
+
+# Every fuzz target for a short while (FUZZ_SECONDS each, two at a time).
+fuzz_briefly() { JOBS=$JOBS "$ROOT/fuzz/run.sh" "${FUZZ_SECONDS:-12}"; }
 
 build_windows() {
   cmake -S "$ROOT" -B "$WINB" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
@@ -119,6 +149,18 @@ cmd_test() {
   make_prefix "$WINB/wine-x11" x11
   log "native core tests"
   ctest --test-dir "$NATIVE" --output-on-failure
+  local t1=$SECONDS
+  log "native tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+  test_asan
+  log "sanitized native tests: $((SECONDS - t1)) s"
+  t1=$SECONDS
+  log "engine tests with ThreadSanitizer"
+  test_tsan
+  log "thread-sanitized engine tests: $((SECONDS - t1)) s"
+  t1=$SECONDS
+  log "fuzz targets"
+  fuzz_briefly
+  log "fuzzing: $((SECONDS - t1)) s"
   log "Windows tests under Wine"
   start_xvfb
   start_wineserver "$WINB/wine-null"
@@ -147,6 +189,9 @@ case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
   build) cmd_build ;;
+  test-asan) install_packages; test_asan ;;
+  test-tsan) install_packages; test_tsan ;;
+  fuzz) install_packages; JOBS=$JOBS "$ROOT/fuzz/run.sh" "${2:-20}" ;;
   prefixes) make_prefix "$WINB/wine-null" null; make_prefix "$WINB/wine-x11" x11 ;;
-  *) echo "usage: $0 run|test|build" >&2; exit 2 ;;
+  *) echo "usage: $0 run|test|build|test-asan|test-tsan|fuzz [seconds]" >&2; exit 2 ;;
 esac

@@ -81,6 +81,18 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     return out;
 }
 
+bool HasUnpairedSurrogate(std::u16string_view s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::u16string Ascii(std::string_view ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }

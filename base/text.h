@@ -15,6 +15,10 @@ namespace tarvenix {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// True when the text holds a surrogate code unit that is not part of a
+// high-low pair (UTF-8 and the ANSI code pages cannot carry it).
+bool HasUnpairedSurrogate(std::u16string_view utf16);
+
 // Appends one code point (at most U+10FFFF, not a surrogate) as UTF-8.
 void AppendUtf8(std::string& out, std::uint32_t codePoint);
 

@@ -60,6 +60,9 @@ std::string EncodeHistory(const std::vector<std::u16string>& entries, std::optio
                           const AnsiCodePage& ansi, TextEncoding* written) {
     const std::u16string text = JoinLines(entries);
     TextEncoding encoding = historyEncoding.value_or(TextEncoding::Ansi);
+    // Only UTF-16 carries a surrogate without its partner.
+    if ((encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8) && HasUnpairedSurrogate(text))
+        encoding = TextEncoding::Utf16LE;
     std::string bytes;
     if (encoding == TextEncoding::Ansi) {
         bool lossless = true;

@@ -14,8 +14,13 @@
 // from an ANSI file, or from no file at all) never loses text: when an entry
 // holds a character the code page cannot represent, or when the ANSI bytes
 // would begin like a byte-order mark and so read back as another encoding,
-// the file is written as UTF-8 with its mark instead. Entries never hold line
-// breaks or NUL characters (they come from lines, or from names).
+// the file is written as UTF-8 with its mark instead. Neither ANSI nor UTF-8
+// can carry a surrogate code unit without its partner (a name typed or read
+// from a UTF-16 file may hold one): when the history would be written in
+// either of them and an entry holds an unpaired surrogate, the file is
+// written as UTF-16 little-endian with its mark, which keeps every code unit.
+// Entries never hold line breaks or NUL characters (they come from lines, or
+// from names), so decoding the written bytes gives back exactly the entries.
 #pragma once
 
 #include "base/ansi_code_page.h"

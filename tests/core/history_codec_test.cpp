@@ -126,5 +126,39 @@ TEST_F(HistoryCodec, AnsiFallsBackToUtf8WhenTextWouldBeLost) {
     EXPECT_EQ(EncodeHistory({u"中"}, TextEncoding::Utf16LE, *cp1251), "\xFF\xFE\x2D\x4E\r\0\n\0"s);
 }
 
+TEST_F(HistoryCodec, UnpairedSurrogatesSwitchAnsiAndUtf8ToUtf16LE) {
+    const std::u16string loneHigh = u"a" + std::u16string(1, char16_t(0xD83D)) + u"b";
+    const std::u16string loneLow = std::u16string(1, char16_t(0xDE00)) + u"b";
+    const std::u16string reversed = u"x" + std::u16string{char16_t(0xDE00), char16_t(0xD83D)};
+    const std::u16string endsHigh = u"srv" + std::u16string(1, char16_t(0xD83D));
+    const std::u16string startsLow = std::u16string(1, char16_t(0xDE00)) + u"srv";
+    const struct {
+        const char* name;
+        std::optional<TextEncoding> encoding;
+        Entries entries;
+        std::string bytes;
+        TextEncoding written;
+    } cases[] = {
+        {"lone high in UTF-8", TextEncoding::Utf8, {loneHigh}, "\xFF\xFE" "a\0\x3D\xD8" "b\0\r\0\n\0"s, TextEncoding::Utf16LE},
+        {"lone low in ANSI", TextEncoding::Ansi, {loneLow}, "\xFF\xFE" "\x00\xDE" "b\0\r\0\n\0"s, TextEncoding::Utf16LE},
+        {"reversed pair, never loaded", std::nullopt, {reversed}, "\xFF\xFE" "x\0\x00\xDE\x3D\xD8\r\0\n\0"s, TextEncoding::Utf16LE},
+        // The line break between them keeps the halves apart: no pair forms.
+        {"halves in two entries", TextEncoding::Utf8, {endsHigh, startsLow},
+         "\xFF\xFE" "s\0r\0v\0\x3D\xD8\r\0\n\0\x00\xDEs\0r\0v\0\r\0\n\0"s, TextEncoding::Utf16LE},
+        {"lone high stays UTF-16 BE", TextEncoding::Utf16BE, {loneHigh}, "\xFE\xFF" "\0a\xD8\x3D\0b\0\r\0\n"s, TextEncoding::Utf16BE},
+        {"valid pair stays UTF-8", TextEncoding::Utf8, {u"a\U0001F600"}, "\xEF\xBB\xBF" "a\xF0\x9F\x98\x80\r\n", TextEncoding::Utf8},
+        {"valid pair from ANSI goes to UTF-8", TextEncoding::Ansi, {u"\U0001F600"}, "\xEF\xBB\xBF" "\xF0\x9F\x98\x80\r\n", TextEncoding::Utf8},
+    };
+    for (const auto& c : cases) {
+        TextEncoding written = TextEncoding::Ansi;
+        const std::string bytes = EncodeHistory(c.entries, c.encoding, *cp1251, &written);
+        EXPECT_EQ(bytes, c.bytes) << c.name;
+        EXPECT_EQ(written, c.written) << c.name << ": " << Name(written);
+        const LoadedHistory back = DecodeHistory(bytes, *cp1251);
+        EXPECT_EQ(back.entries, c.entries) << c.name;
+        EXPECT_EQ(back.encoding, c.written) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace tarvenix

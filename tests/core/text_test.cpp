@@ -31,5 +31,22 @@ TEST(Text, Utf8RoundTripAndInvalidInput) {
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
 }
 
+TEST(Text, FindsUnpairedSurrogates) {
+    const auto units = [](std::initializer_list<char16_t> u) { return std::u16string(u); };
+    const struct { const char* name; std::u16string text; bool unpaired; } cases[] = {
+        {"empty", u"", false},
+        {"plain", u"Сервер", false},
+        {"pair", u"a\U0001F600b", false},
+        {"two pairs back to back", u"\U0001F600\U00010000", false},
+        {"lone high", units({u'a', 0xD83D, u'b'}), true},
+        {"lone high at the end", units({u'a', 0xD83D}), true},
+        {"lone low", units({0xDE00}), true},
+        {"reversed pair", units({0xDE00, 0xD83D}), true},
+        {"two highs then a low", units({0xD83D, 0xD83D, 0xDE00}), true},
+        {"pair then lone low", units({0xD83D, 0xDE00, 0xDE00}), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(HasUnpairedSurrogate(c.text), c.unpaired) << c.name;
+}
+
 }  // namespace
 }  // namespace tarvenix
