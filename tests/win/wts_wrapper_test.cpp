@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -638,6 +642,11 @@ TEST_F(FarmTest, MalformedFarmIsRejectedWithItsPlace) {
         {R"({"servers":[{"name":"A","sessions":[{"id":1,"fail":["users"]}]}]})", "sessions[0].fail[0]"},
         {R"({"servers":[{"name":"A","processes":[{"session":1}]}]})", "processes[0].pid: required"},
         {R"({"servers":[{"name":"A"},])", "not valid JSON"},
+        {R"({"servers":[{"name":"A","generate":{"sesions":5}}]})", "farm.servers[0].generate.sesions: unknown key"},
+        {R"({"servers":[{"name":"A","generate":{"failing_every":5}}]})", "farm.servers[0].generate.sessions: required"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":3}],"generate":{"sessions":5}}]})",
+         "farm.servers[0].generate.sessions: session ID 3 is also listed"},
+        {R"({"servers":[{"name":"A","generate":{"sessions":100001}}]})", "farm.servers[0].generate.sessions: at most"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
@@ -681,6 +690,142 @@ TEST_F(FarmTest, PathsComeFromTheEnvironmentInDosOrUnixForm) {
         EXPECT_EQ(inv.rows[0].user, u"env");
         EXPECT_EQ(CallsOf("WTSOpenServerW").size(), 1u) << "the log named by the environment";
     }
+}
+
+// ---- generated farms ---------------------------------------------------------------------------------
+
+// Everything a server serves, one line per session (enumeration, then the five
+// queries) and one per process.
+struct ServerPicture {
+    bool opened = false;
+    std::vector<std::string> lines;
+    std::vector<DWORD> sessionIds;
+    std::vector<DWORD> states;
+    std::map<DWORD, std::vector<DWORD>> failures;  // session: the error of each failing query
+    std::vector<std::string> users, clients;
+    std::vector<WTS_PROCESS_INFOW> processes;
+};
+
+ServerPicture Picture(const wchar_t* name) {
+    ServerPicture p;
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(name));
+    PWTS_SESSION_INFOW sessions = nullptr;
+    DWORD count = 0;
+    if (!WTSEnumerateSessionsW(h, 0, 1, &sessions, &count)) {
+        WTSCloseServer(h);
+        return p;
+    }
+    p.opened = true;
+    const auto utf8 = [](const wchar_t* w) { return Utf16ToUtf8(std::u16string(w, w + wcslen(w))); };
+    for (DWORD i = 0; i < count; ++i) {
+        const DWORD id = sessions[i].SessionId;
+        p.sessionIds.push_back(id);
+        p.states.push_back(static_cast<DWORD>(sessions[i].State));
+        std::string line = std::to_string(id) + " state=" + std::to_string(sessions[i].State) +
+                           " ws=" + utf8(sessions[i].pWinStationName);
+        for (WTS_INFO_CLASS c : {WTSUserName, WTSWinStationName, WTSDomainName, WTSClientName, WTSClientAddress}) {
+            LPWSTR buffer = nullptr;
+            DWORD bytes = 0;
+            line += " " + std::to_string(c) + ":";
+            if (!WTSQuerySessionInformationW(h, id, c, &buffer, &bytes)) {
+                const DWORD error = GetLastError();
+                p.failures[id].push_back(error);
+                line += "error " + std::to_string(error);
+                continue;
+            }
+            if (c == WTSClientAddress) {
+                const auto* a = reinterpret_cast<const WTS_CLIENT_ADDRESS*>(buffer);
+                line += std::to_string(a->AddressFamily) + "/" + std::to_string(a->Address[2]) + "." +
+                        std::to_string(a->Address[3]) + "." + std::to_string(a->Address[4]) + "." +
+                        std::to_string(a->Address[5]);
+            } else {
+                line += utf8(buffer);
+                if (c == WTSUserName) p.users.push_back(utf8(buffer));
+                if (c == WTSClientName) p.clients.push_back(utf8(buffer));
+            }
+            WTSFreeMemory(buffer);
+        }
+        p.lines.push_back(line);
+    }
+    WTSFreeMemory(sessions);
+    PWTS_PROCESS_INFOW processes = nullptr;
+    if (WTSEnumerateProcessesW(h, 0, 1, &processes, &count)) {
+        for (DWORD i = 0; i < count; ++i) {
+            p.processes.push_back(processes[i]);
+            p.lines.push_back("process " + std::to_string(processes[i].ProcessId) + " session=" +
+                              std::to_string(processes[i].SessionId) + " " +
+                              (processes[i].pProcessName ? utf8(processes[i].pProcessName) : "(null)"));
+            p.processes.back().pProcessName = nullptr;  // the buffer goes below
+        }
+        WTSFreeMemory(processes);
+    }
+    WTSCloseServer(h);
+    return p;
+}
+
+std::string GeneratedFarm(unsigned seed) {
+    return FarmWith(R"({"name":"GEN","generate":{"sessions":250,"failing_every":10,"query_error":1722,"seed":)" +
+                    std::to_string(seed) + R"(,"processes_per_session":2}},
+        {"name":"LISTED","sessions":[{"id":5,"user":"listed","fail":["all"],"query_error":59},{"id":6,"user":"ok"}],
+         "generate":{"sessions":3,"processes_per_session":0}})");
+}
+
+TEST_F(FarmTest, GeneratedServerHasItsSessionsFailuresAndProcesses) {
+    LoadFarm(GeneratedFarm(7));
+    const ServerPicture first = Picture(L"GEN");
+    ASSERT_TRUE(first.opened);
+    ASSERT_EQ(first.sessionIds.size(), 250u);
+    std::set<DWORD> failing;
+    for (DWORD n = 1; n <= 250; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(first.sessionIds[n - 1], n) << "IDs 1..N in order";
+        char user[24];
+        std::snprintf(user, sizeof user, " 5:user%04u ", static_cast<unsigned>(n));
+        if (n % 10 == 0)
+            failing.insert(n);
+        else
+            EXPECT_NE(first.lines[n - 1].find(user), std::string::npos) << first.lines[n - 1];
+    }
+    // Exactly every tenth session fails, and then every one of its queries.
+    std::set<DWORD> failed;
+    for (const auto& [id, errors] : first.failures) {
+        failed.insert(id);
+        EXPECT_EQ(errors, std::vector<DWORD>(5, 1722)) << "session " << id;
+    }
+    EXPECT_EQ(failed.size(), 25u);
+    EXPECT_EQ(failed, failing);
+    EXPECT_EQ(first.users.size(), 225u);
+    EXPECT_EQ(first.users.front(), "user0001");
+    EXPECT_EQ(first.users.back(), "user0249");
+    // States take turns; every answered session has an IPv4 address in 10.x.x.x.
+    EXPECT_EQ(std::vector<DWORD>(first.states.begin(), first.states.begin() + 7),
+              (std::vector<DWORD>{0, 4, 5, 1, 3, 2, 0}));
+    EXPECT_NE(first.lines[0].find(" 14:2/10."), std::string::npos) << first.lines[0];
+    EXPECT_GT(std::set<std::string>(first.clients.begin(), first.clients.end()).size(), 200u) << "client names vary";
+    // Two processes per session, PIDs unique.
+    ASSERT_EQ(first.processes.size(), 500u);
+    std::set<DWORD> pids;
+    for (const WTS_PROCESS_INFOW& p : first.processes) {
+        pids.insert(p.ProcessId);
+        EXPECT_TRUE(p.SessionId >= 1 && p.SessionId <= 250) << p.SessionId;
+    }
+    EXPECT_EQ(pids.size(), 500u);
+
+    // The same seed gives the same farm on every load; another seed another one.
+    LoadFarm(GeneratedFarm(7));
+    EXPECT_EQ(Picture(L"GEN").lines, first.lines);
+    LoadFarm(GeneratedFarm(8));
+    const ServerPicture other = Picture(L"GEN");
+    EXPECT_NE(other.lines, first.lines);
+    EXPECT_EQ(other.users, first.users);
+    EXPECT_EQ(other.failures, first.failures);
+
+    // Generated sessions follow the listed ones; "all" fails every query.
+    const ServerPicture listed = Picture(L"LISTED");
+    EXPECT_EQ(listed.sessionIds, (std::vector<DWORD>{5, 6, 1, 2, 3}));
+    EXPECT_EQ(listed.failures, (std::map<DWORD, std::vector<DWORD>>{{5, std::vector<DWORD>(5, 59)}}));
+    EXPECT_TRUE(listed.processes.empty());
+    ExpectNothingLeftOpen();
 }
 
 // The demo farm (bin/farm.json, copied from tests/farm/demo-farm.json) loads
