@@ -1,6 +1,9 @@
 #include "farm_model.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <set>
 #include <cstdio>
 #include <initializer_list>
 #include <stdexcept>
@@ -98,16 +101,26 @@ void ReadAddress(const json& address, const std::string& where, Session& s) {
     }
 }
 
-DWORD FailingClass(const json& entry, const std::string& where) {
+// The classes the double answers; "all" in a session's fail list stands for them.
+constexpr DWORD kServedClasses[] = {5, 6, 7, 10, 14};
+
+void AddFailingClasses(const json& entry, const std::string& where, std::vector<DWORD>& classes) {
+    if (entry.is_string() && entry.get<std::string>() == "all") {
+        classes.insert(classes.end(), std::begin(kServedClasses), std::end(kServedClasses));
+        return;
+    }
     if (entry.is_string()) {
         static const std::pair<const char*, DWORD> kNames[] = {
             {"user", 5}, {"domain", 7}, {"winstation", 6}, {"client", 10}, {"address", 14},
         };
         for (const auto& [name, infoClass] : kNames)
-            if (entry.get<std::string>() == name) return infoClass;
-        Fail(where, "expected user, domain, winstation, client, address or a class number");
+            if (entry.get<std::string>() == name) {
+                classes.push_back(infoClass);
+                return;
+            }
+        Fail(where, "expected user, domain, winstation, client, address, all or a class number");
     }
-    return ToU32(entry, where);
+    classes.push_back(ToU32(entry, where));
 }
 
 Session ReadSession(const json& j, const std::string& where) {
@@ -128,7 +141,7 @@ Session ReadSession(const json& j, const std::string& where) {
         ReadAddress(j["address"], where + ".address", s);
     }
     const json& fail = Array(j, "fail", where);
-    for (std::size_t i = 0; i < fail.size(); ++i) s.failingClasses.push_back(FailingClass(fail[i], Index(where, "fail", i)));
+    for (std::size_t i = 0; i < fail.size(); ++i) AddFailingClasses(fail[i], Index(where, "fail", i), s.failingClasses);
     s.queryError = U32(j, "query_error", where, ERROR_ACCESS_DENIED);
     s.logoffError = U32(j, "logoff_error", where, 0);
     s.messageError = U32(j, "message_error", where, 0);
@@ -150,10 +163,92 @@ Process ReadProcess(const json& j, const std::string& where) {
     return p;
 }
 
+// A small random source of our own (splitmix64): a seed gives the same farm
+// with any compiler and library.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t Next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    DWORD Below(DWORD n) { return static_cast<DWORD>(Next() % n); }
+
+private:
+    std::uint64_t state_;
+};
+
+std::wstring Ascii(const char* format, unsigned value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, format, value);
+    return std::wstring(buf, buf + std::strlen(buf));
+}
+
+constexpr DWORD kMaxGeneratedSessions = 100000;
+constexpr DWORD kMaxGeneratedProcesses = 64;  // per session
+
+// "generate" on a server: sessions 1..N (after the listed ones) with their
+// processes, made up from the seed. Every K-th session fails all its queries.
+void Generate(const json& g, const std::string& where, Server& server) {
+    CheckKeys(g, where, {"sessions", "failing_every", "query_error", "processes_per_session", "seed"});
+    const DWORD count = RequiredU32(g, "sessions", where);
+    if (count > kMaxGeneratedSessions) Fail(where + ".sessions", "at most 100000");
+    const DWORD failingEvery = U32(g, "failing_every", where, 0);
+    const DWORD queryError = U32(g, "query_error", where, ERROR_ACCESS_DENIED);
+    const DWORD perSession = U32(g, "processes_per_session", where, 2);
+    if (perSession > kMaxGeneratedProcesses) Fail(where + ".processes_per_session", "at most 64");
+    Random random(U32(g, "seed", where, 1));
+
+    // Active, disconnected, idle, connected, shadowing, at the logon prompt, in turn.
+    static const DWORD kStates[] = {0, 4, 5, 1, 3, 2};
+    static const char* const kPrograms[] = {"explorer.exe", "rdpclip.exe", "winword.exe", "excel.exe",
+                                            "outlook.exe",  "chrome.exe",  "notepad.exe", "taskmgr.exe"};
+    std::set<DWORD> listedIds;
+    for (const Session& s : server.sessions) listedIds.insert(s.id);
+    std::set<DWORD> listedPids;
+    for (const Process& p : server.processes) listedPids.insert(p.pid);
+    DWORD nextPid = 1000;
+
+    server.sessions.reserve(server.sessions.size() + count);
+    server.processes.reserve(server.processes.size() + std::size_t{count} * perSession);
+    for (DWORD id = 1; id <= count; ++id) {
+        if (listedIds.count(id)) Fail(where + ".sessions", "session ID " + std::to_string(id) + " is also listed");
+        Session s;
+        s.id = id;
+        s.state = kStates[(id - 1) % std::size(kStates)];
+        s.user = Ascii("user%04u", id);
+        s.domain = L"FARM";
+        s.winStation = s.state == 4 ? std::wstring() : Ascii("RDP-Tcp#%u", id);  // disconnected: no WinStation
+        s.client = Ascii("PC-%04X", random.Below(0x10000));
+        s.family = 2;
+        s.address[2] = 10;
+        s.address[3] = static_cast<BYTE>(random.Below(256));
+        s.address[4] = static_cast<BYTE>(random.Below(256));
+        s.address[5] = static_cast<BYTE>(1 + random.Below(254));
+        if (failingEvery != 0 && id % failingEvery == 0) {
+            s.failingClasses.assign(std::begin(kServedClasses), std::end(kServedClasses));
+            s.queryError = queryError;
+        }
+        server.sessions.push_back(std::move(s));
+        for (DWORD k = 0; k < perSession; ++k) {
+            while (listedPids.count(nextPid)) nextPid += 4;
+            Process p;
+            p.session = id;
+            p.pid = nextPid;
+            nextPid += 4;
+            const char* program = kPrograms[random.Below(static_cast<DWORD>(std::size(kPrograms)))];
+            p.name = std::wstring(program, program + std::strlen(program));
+            server.processes.push_back(std::move(p));
+        }
+    }
+}
+
 Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreachableDelay) {
     CheckKeys(j, where, {"name", "latency_ms", "unreachable", "unreachable_delay_ms", "enumerate_error",
                          "process_enumerate_error", "logoff_error", "message_error", "terminate_error", "sessions",
-                         "processes"});
+                         "processes", "generate"});
     Server s;
     if (!j.contains("name") || !j["name"].is_string()) Fail(where + ".name", "required string");
     s.name = Text(j, "name", where);
@@ -177,6 +272,7 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
         if (s.FindProcess(process.pid)) Fail(Index(where, "processes", i) + ".pid", "duplicate process ID");
         s.processes.push_back(std::move(process));
     }
+    if (j.contains("generate")) Generate(j["generate"], where + ".generate", s);
     return s;
 }
 

@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -638,6 +642,11 @@ TEST_F(FarmTest, MalformedFarmIsRejectedWithItsPlace) {
         {R"({"servers":[{"name":"A","sessions":[{"id":1,"fail":["users"]}]}]})", "sessions[0].fail[0]"},
         {R"({"servers":[{"name":"A","processes":[{"session":1}]}]})", "processes[0].pid: required"},
         {R"({"servers":[{"name":"A"},])", "not valid JSON"},
+        {R"({"servers":[{"name":"A","generate":{"sesions":5}}]})", "farm.servers[0].generate.sesions: unknown key"},
+        {R"({"servers":[{"name":"A","generate":{"failing_every":5}}]})", "farm.servers[0].generate.sessions: required"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":3}],"generate":{"sessions":5}}]})",
+         "farm.servers[0].generate.sessions: session ID 3 is also listed"},
+        {R"({"servers":[{"name":"A","generate":{"sessions":100001}}]})", "farm.servers[0].generate.sessions: at most"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
@@ -681,6 +690,389 @@ TEST_F(FarmTest, PathsComeFromTheEnvironmentInDosOrUnixForm) {
         EXPECT_EQ(inv.rows[0].user, u"env");
         EXPECT_EQ(CallsOf("WTSOpenServerW").size(), 1u) << "the log named by the environment";
     }
+}
+
+// ---- many threads at once ------------------------------------------------------------------------
+
+// Runs body(i) on n threads released together; returns the milliseconds from
+// the release until the last one finished.
+template <typename Body>
+long long RunTogether(int n, Body body) {
+    std::atomic<int> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < n; ++i) {
+        threads.emplace_back([&, i] {
+            ready.fetch_add(1);
+            while (!go.load()) std::this_thread::yield();
+            body(i);
+        });
+    }
+    while (ready.load() < n) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    go.store(true);
+    for (std::thread& t : threads) t.join();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The fields of each kind of line, in their order, on success.
+const std::map<std::string, std::vector<std::string>>& SuccessFields() {
+    static const std::map<std::string, std::vector<std::string>> fields = {
+        {"WTSOpenServerW", {"server", "handle", "result", "known"}},
+        {"WTSEnumerateSessionsW", {"server", "handle", "result", "count", "buffer"}},
+        {"WTSQuerySessionInformationW", {"server", "handle", "session", "class", "result", "bytes", "buffer"}},
+        {"WTSFreeMemory", {"buffer", "kind", "result"}},
+        {"WTSCloseServer", {"server", "handle", "result"}},
+    };
+    return fields;
+}
+
+std::vector<std::string> KeysOf(const LogEntry& e) {
+    std::vector<std::string> keys;
+    for (const auto& field : e.fields) keys.push_back(field.first);
+    return keys;
+}
+
+// 16 readers on one farm at once, each open, enumerate, four queries, close:
+// the counters and the log come out exactly as for 16 readers one after another.
+// Without latency and over many rounds the calls collide inside the double.
+TEST_F(FarmTest, ConcurrentReadersLeaveExactCountersAndWholeLogLines) {
+    const struct {
+        int latencyMs;
+        int rounds;
+    } cases[] = {{20, 1}, {0, 60}};
+    constexpr int kThreads = 16;
+    const WTS_INFO_CLASS kClasses[] = {WTSClientName, WTSUserName, WTSWinStationName, WTSClientAddress};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("latency " + std::to_string(c.latencyMs) + " ms, " + std::to_string(c.rounds) + " rounds");
+        LoadFarm(FarmWith(R"({"name":"TS01","latency_ms":)" + std::to_string(c.latencyMs) + R"(,"sessions":[
+            {"id":2,"user":"ivanov","client":"PC-01","winstation":"RDP-Tcp#1","ipv4":"10.0.0.5"},
+            {"id":3,"user":"Петрова","client":"ПК-07","winstation":"RDP-Tcp#2","ipv4":"10.0.0.6"}]})"));
+        std::vector<std::string> problems(kThreads);
+        RunTogether(kThreads, [&](int i) {
+            std::string& problem = problems[i];
+            for (int round = 0; round < c.rounds; ++round) {
+                HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+                PWTS_SESSION_INFOW sessions = nullptr;
+                DWORD count = 0;
+                if (!WTSEnumerateSessionsW(h, 0, 1, &sessions, &count) || count != 2) {
+                    problem += " enumeration failed";
+                } else {
+                    const DWORD id = sessions[(i + round) % 2].SessionId;
+                    const std::wstring expected[] = {id == 2 ? L"PC-01" : L"ПК-07", id == 2 ? L"ivanov" : L"Петрова",
+                                                     id == 2 ? L"RDP-Tcp#1" : L"RDP-Tcp#2"};
+                    for (int q = 0; q < 4; ++q) {
+                        LPWSTR buffer = nullptr;
+                        DWORD bytes = 0;
+                        if (!WTSQuerySessionInformationW(h, id, kClasses[q], &buffer, &bytes)) {
+                            problem += " query " + std::to_string(q) + " failed";
+                            continue;
+                        }
+                        if (q < 3 && buffer != expected[q]) problem += " wrong answer to query " + std::to_string(q);
+                        if (q == 3 && reinterpret_cast<WTS_CLIENT_ADDRESS*>(buffer)->Address[5] != (id == 2 ? 5 : 6))
+                            problem += " wrong address";
+                        WTSFreeMemory(buffer);
+                    }
+                    WTSFreeMemory(sessions);
+                }
+                WTSCloseServer(h);
+            }
+        });
+        for (int i = 0; i < kThreads; ++i) EXPECT_EQ(problems[i], "") << "thread " << i;
+        ExpectNothingLeftOpen();
+        const int readers = kThreads * c.rounds;
+        EXPECT_EQ(FarmDouble::Get().handlesOpened(), readers);
+
+        const std::string text = ReadFileBytes(logPath_);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.back(), '\n');
+        const std::vector<LogEntry> calls = Calls();
+        std::map<std::string, int> perFunction;
+        std::map<std::string, std::vector<std::string>> perHandle;  // each handle's calls, in log order
+        std::map<std::string, int> buffersGiven, buffersFreed;
+        int badLines = 0;
+        for (const LogEntry& e : calls) {
+            ++perFunction[e.function];
+            auto fields = SuccessFields().find(e.function);
+            const bool wellFormed = fields != SuccessFields().end() && KeysOf(e) == fields->second &&
+                                    e["result"] == "1" && (!e.Has("server") || e["server"] == "TS01") &&
+                                    (e.function != "WTSQuerySessionInformationW" || e["class"] != "5" ||
+                                     e["bytes"] == (e["session"] == "2" ? "14" : "16"));
+            if (!wellFormed && ++badLines <= 5) ADD_FAILURE() << "malformed line: " << e.Summary();
+            if (e.Has("handle")) perHandle[e["handle"]].push_back(e.function);
+            if (e.function == "WTSFreeMemory")
+                ++buffersFreed[e["buffer"]];
+            else if (e.Has("buffer"))
+                ++buffersGiven[e["buffer"]];
+        }
+        EXPECT_EQ(badLines, 0);
+        EXPECT_EQ(perFunction, (std::map<std::string, int>{{"WTSOpenServerW", readers},
+                                                           {"WTSEnumerateSessionsW", readers},
+                                                           {"WTSQuerySessionInformationW", 4 * readers},
+                                                           {"WTSFreeMemory", 5 * readers},
+                                                           {"WTSCloseServer", readers}}));
+        // Handles 1..readers, each with its own reader's calls in the order made.
+        const std::vector<std::string> oneReader = {"WTSOpenServerW",
+                                                    "WTSEnumerateSessionsW",
+                                                    "WTSQuerySessionInformationW",
+                                                    "WTSQuerySessionInformationW",
+                                                    "WTSQuerySessionInformationW",
+                                                    "WTSQuerySessionInformationW",
+                                                    "WTSCloseServer"};
+        EXPECT_EQ(perHandle.size(), static_cast<std::size_t>(readers));
+        int handlesOutOfOrder = 0;
+        for (int n = 1; n <= readers; ++n) handlesOutOfOrder += perHandle[std::to_string(n)] != oneReader;
+        EXPECT_EQ(handlesOutOfOrder, 0);
+        // Buffers 1..5 x readers, each handed out once and freed once.
+        EXPECT_EQ(buffersFreed, buffersGiven);
+        EXPECT_EQ(buffersGiven.size(), static_cast<std::size_t>(5 * readers));
+        int buffersNotOnce = 0;
+        for (int n = 1; n <= 5 * readers; ++n) buffersNotOnce += buffersGiven[std::to_string(n)] != 1;
+        EXPECT_EQ(buffersNotOnce, 0);
+    }
+}
+
+// Latency is slept outside the double's lock: calls to one server overlap, and
+// a slow server holds up no one else.
+TEST_F(FarmTest, LatencyOfOneCallDelaysNoOtherCall) {
+    LoadFarm(FarmWith(R"({"name":"FAST","latency_ms":50,"sessions":[{"id":2,"user":"ivanov"}]},
+        {"name":"SLOW","unreachable":true,"unreachable_delay_ms":2000})"));
+    constexpr int kCalls = 16;
+
+    // 16 queries on one handle at once take about one latency, not sixteen.
+    HANDLE fast = WTSOpenServerW(const_cast<wchar_t*>(L"FAST"));
+    std::atomic<int> answered{0};
+    const auto queryFast = [&](int) {
+        LPWSTR buffer = nullptr;
+        DWORD bytes = 0;
+        if (WTSQuerySessionInformationW(fast, 2, WTSUserName, &buffer, &bytes) && buffer == std::wstring(L"ivanov"))
+            ++answered;
+        WTSFreeMemory(buffer);
+    };
+    const long long together = RunTogether(kCalls, queryFast);
+    EXPECT_EQ(answered.load(), kCalls);
+    EXPECT_GE(together + 20, 50) << "each call still waits the latency";
+    EXPECT_LT(together, 8 * 50) << "the calls were served one after another";
+
+    // Calls to the slow server are under way while the fast ones are made.
+    HANDLE slow = WTSOpenServerW(const_cast<wchar_t*>(L"SLOW"));
+    std::atomic<int> slowStarted{0}, slowFinished{0}, slowRefused{0};
+    std::vector<std::thread> slowCalls;
+    for (int i = 0; i < 4; ++i) {
+        slowCalls.emplace_back([&] {
+            PWTS_SESSION_INFOW sessions = nullptr;
+            DWORD count = 0;
+            ++slowStarted;
+            if (!WTSEnumerateSessionsW(slow, 0, 1, &sessions, &count) && GetLastError() == RPC_S_SERVER_UNAVAILABLE)
+                ++slowRefused;
+            ++slowFinished;
+        });
+    }
+    while (slowStarted.load() < 4) std::this_thread::yield();
+    Sleep(100);  // into their delay
+    const auto slowStart = std::chrono::steady_clock::now();
+    answered = 0;
+    const long long fastWhileSlow = RunTogether(kCalls, queryFast);
+    EXPECT_EQ(slowFinished.load(), 0) << "the slow calls were not under way";
+    EXPECT_EQ(answered.load(), kCalls);
+    EXPECT_LT(fastWhileSlow, 1000) << "the fast server waited for the slow one";
+    for (std::thread& t : slowCalls) t.join();
+    const auto slowTook = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - slowStart);
+    EXPECT_EQ(slowRefused.load(), 4);
+    EXPECT_GE(slowTook.count() + 100 + 20, 2000) << "the slow server's delay was cut short";
+    EXPECT_LT(slowTook.count(), 2 * 2000) << "the slow calls were served one after another";
+
+    WTSCloseServer(fast);
+    WTSCloseServer(slow);
+    ExpectNothingLeftOpen();
+    EXPECT_EQ(CallsOf("WTSQuerySessionInformationW").size(), 2u * kCalls);
+    EXPECT_EQ(CallsOf("WTSEnumerateSessionsW").size(), 4u);
+}
+
+// Reloading while calls are under way: the calls of the earlier load fail with
+// 6 (stale handle) and nothing of this load is left open once they are done.
+TEST_F(FarmTest, ReloadWhileCallsAreUnderWayFailsThemAsStale) {
+    LoadFarm(FarmWith(R"({"name":"TS01","latency_ms":3,"sessions":[{"id":2,"user":"ivanov"}]})"));
+    constexpr int kThreads = 8;
+    std::atomic<bool> stop{false};
+    std::vector<std::set<DWORD>> errors(kThreads);
+    std::vector<int> completed(kThreads, 0);
+    std::vector<std::thread> readers;
+    for (int i = 0; i < kThreads; ++i) {
+        readers.emplace_back([&, i] {
+            while (!stop.load()) {
+                HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+                LPWSTR buffer = nullptr;
+                DWORD bytes = 0;
+                PWTS_SESSION_INFOW sessions = nullptr;
+                DWORD count = 0;
+                if (WTSEnumerateSessionsW(h, 0, 1, &sessions, &count))
+                    WTSFreeMemory(sessions);
+                else
+                    errors[i].insert(GetLastError());
+                if (WTSQuerySessionInformationW(h, 2, WTSUserName, &buffer, &bytes)) {
+                    if (buffer != std::wstring(L"ivanov")) errors[i].insert(0xBAD);
+                    WTSFreeMemory(buffer);
+                } else {
+                    errors[i].insert(GetLastError());
+                }
+                WTSCloseServer(h);
+                ++completed[i];
+            }
+        });
+    }
+    for (int reload = 0; reload < 10; ++reload) {
+        Sleep(15);
+        EXPECT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+    }
+    Sleep(15);
+    stop = true;
+    for (std::thread& t : readers) t.join();
+    bool sawStale = false;
+    for (int i = 0; i < kThreads; ++i) {
+        EXPECT_GT(completed[i], 0) << "thread " << i;
+        for (DWORD e : errors[i]) EXPECT_EQ(e, static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "thread " << i;
+        sawStale = sawStale || errors[i].count(ERROR_INVALID_HANDLE);
+    }
+    EXPECT_TRUE(sawStale) << "no call was under way during a reload";
+    ExpectNothingLeftOpen();
+    EXPECT_GT(FarmDouble::Get().handlesOpened(), 0);
+}
+
+// ---- generated farms ---------------------------------------------------------------------------------
+
+// Everything a server serves, one line per session (enumeration, then the five
+// queries) and one per process.
+struct ServerPicture {
+    bool opened = false;
+    std::vector<std::string> lines;
+    std::vector<DWORD> sessionIds;
+    std::vector<DWORD> states;
+    std::map<DWORD, std::vector<DWORD>> failures;  // session: the error of each failing query
+    std::vector<std::string> users, clients;
+    std::vector<WTS_PROCESS_INFOW> processes;
+};
+
+ServerPicture Picture(const wchar_t* name) {
+    ServerPicture p;
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(name));
+    PWTS_SESSION_INFOW sessions = nullptr;
+    DWORD count = 0;
+    if (!WTSEnumerateSessionsW(h, 0, 1, &sessions, &count)) {
+        WTSCloseServer(h);
+        return p;
+    }
+    p.opened = true;
+    const auto utf8 = [](const wchar_t* w) { return Utf16ToUtf8(std::u16string(w, w + wcslen(w))); };
+    for (DWORD i = 0; i < count; ++i) {
+        const DWORD id = sessions[i].SessionId;
+        p.sessionIds.push_back(id);
+        p.states.push_back(static_cast<DWORD>(sessions[i].State));
+        std::string line = std::to_string(id) + " state=" + std::to_string(sessions[i].State) +
+                           " ws=" + utf8(sessions[i].pWinStationName);
+        for (WTS_INFO_CLASS c : {WTSUserName, WTSWinStationName, WTSDomainName, WTSClientName, WTSClientAddress}) {
+            LPWSTR buffer = nullptr;
+            DWORD bytes = 0;
+            line += " " + std::to_string(c) + ":";
+            if (!WTSQuerySessionInformationW(h, id, c, &buffer, &bytes)) {
+                const DWORD error = GetLastError();
+                p.failures[id].push_back(error);
+                line += "error " + std::to_string(error);
+                continue;
+            }
+            if (c == WTSClientAddress) {
+                const auto* a = reinterpret_cast<const WTS_CLIENT_ADDRESS*>(buffer);
+                line += std::to_string(a->AddressFamily) + "/" + std::to_string(a->Address[2]) + "." +
+                        std::to_string(a->Address[3]) + "." + std::to_string(a->Address[4]) + "." +
+                        std::to_string(a->Address[5]);
+            } else {
+                line += utf8(buffer);
+                if (c == WTSUserName) p.users.push_back(utf8(buffer));
+                if (c == WTSClientName) p.clients.push_back(utf8(buffer));
+            }
+            WTSFreeMemory(buffer);
+        }
+        p.lines.push_back(line);
+    }
+    WTSFreeMemory(sessions);
+    PWTS_PROCESS_INFOW processes = nullptr;
+    if (WTSEnumerateProcessesW(h, 0, 1, &processes, &count)) {
+        for (DWORD i = 0; i < count; ++i) {
+            p.processes.push_back(processes[i]);
+            p.lines.push_back("process " + std::to_string(processes[i].ProcessId) + " session=" +
+                              std::to_string(processes[i].SessionId) + " " +
+                              (processes[i].pProcessName ? utf8(processes[i].pProcessName) : "(null)"));
+            p.processes.back().pProcessName = nullptr;  // the buffer goes below
+        }
+        WTSFreeMemory(processes);
+    }
+    WTSCloseServer(h);
+    return p;
+}
+
+std::string GeneratedFarm(unsigned seed) {
+    return FarmWith(R"({"name":"GEN","generate":{"sessions":250,"failing_every":10,"query_error":1722,"seed":)" +
+                    std::to_string(seed) + R"(,"processes_per_session":2}},
+        {"name":"LISTED","sessions":[{"id":5,"user":"listed","fail":["all"],"query_error":59},{"id":6,"user":"ok"}],
+         "generate":{"sessions":3,"processes_per_session":0}})");
+}
+
+TEST_F(FarmTest, GeneratedServerHasItsSessionsFailuresAndProcesses) {
+    LoadFarm(GeneratedFarm(7));
+    const ServerPicture first = Picture(L"GEN");
+    ASSERT_TRUE(first.opened);
+    ASSERT_EQ(first.sessionIds.size(), 250u);
+    std::set<DWORD> failing;
+    for (DWORD n = 1; n <= 250; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(first.sessionIds[n - 1], n) << "IDs 1..N in order";
+        char user[24];
+        std::snprintf(user, sizeof user, " 5:user%04u ", static_cast<unsigned>(n));
+        if (n % 10 == 0)
+            failing.insert(n);
+        else
+            EXPECT_NE(first.lines[n - 1].find(user), std::string::npos) << first.lines[n - 1];
+    }
+    // Exactly every tenth session fails, and then every one of its queries.
+    std::set<DWORD> failed;
+    for (const auto& [id, errors] : first.failures) {
+        failed.insert(id);
+        EXPECT_EQ(errors, std::vector<DWORD>(5, 1722)) << "session " << id;
+    }
+    EXPECT_EQ(failed.size(), 25u);
+    EXPECT_EQ(failed, failing);
+    EXPECT_EQ(first.users.size(), 225u);
+    EXPECT_EQ(first.users.front(), "user0001");
+    EXPECT_EQ(first.users.back(), "user0249");
+    // States take turns; every answered session has an IPv4 address in 10.x.x.x.
+    EXPECT_EQ(std::vector<DWORD>(first.states.begin(), first.states.begin() + 7),
+              (std::vector<DWORD>{0, 4, 5, 1, 3, 2, 0}));
+    EXPECT_NE(first.lines[0].find(" 14:2/10."), std::string::npos) << first.lines[0];
+    EXPECT_GT(std::set<std::string>(first.clients.begin(), first.clients.end()).size(), 200u) << "client names vary";
+    // Two processes per session, PIDs unique.
+    ASSERT_EQ(first.processes.size(), 500u);
+    std::set<DWORD> pids;
+    for (const WTS_PROCESS_INFOW& p : first.processes) {
+        pids.insert(p.ProcessId);
+        EXPECT_TRUE(p.SessionId >= 1 && p.SessionId <= 250) << p.SessionId;
+    }
+    EXPECT_EQ(pids.size(), 500u);
+
+    // The same seed gives the same farm on every load; another seed another one.
+    LoadFarm(GeneratedFarm(7));
+    EXPECT_EQ(Picture(L"GEN").lines, first.lines);
+    LoadFarm(GeneratedFarm(8));
+    const ServerPicture other = Picture(L"GEN");
+    EXPECT_NE(other.lines, first.lines);
+    EXPECT_EQ(other.users, first.users);
+    EXPECT_EQ(other.failures, first.failures);
+
+    // Generated sessions follow the listed ones; "all" fails every query.
+    const ServerPicture listed = Picture(L"LISTED");
+    EXPECT_EQ(listed.sessionIds, (std::vector<DWORD>{5, 6, 1, 2, 3}));
+    EXPECT_EQ(listed.failures, (std::map<DWORD, std::vector<DWORD>>{{5, std::vector<DWORD>(5, 59)}}));
+    EXPECT_TRUE(listed.processes.empty());
+    ExpectNothingLeftOpen();
 }
 
 // The demo farm (bin/farm.json, copied from tests/farm/demo-farm.json) loads
