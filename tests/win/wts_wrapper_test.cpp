@@ -12,13 +12,16 @@
 #include <cstdio>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "base/engine_win.h"
 #include "base/text.h"
+#include "sessions/inventory_run.h"
 #include "sessions/session_inventory.h"
 #include "sessions/wts_terminal_services_win.h"
 
@@ -1120,3 +1123,65 @@ TEST_F(FarmTest, DemoFarmCoversEveryCase) {
 
 }  // namespace
 }  // namespace tarvenix
+
+namespace tarvenix::testing {
+namespace {
+
+std::vector<std::vector<std::u16string>> RowTexts(const SessionInventory& inventory) {
+    std::vector<std::vector<std::u16string>> out;
+    for (const SessionRow& r : inventory.rows) out.push_back({r.id, r.user, r.clientName, r.address, r.state, r.winStation});
+    return out;
+}
+
+// The engine on the system thread pool gives the same rows, counters and
+// errors as the one-after-another inventory, on the demo farm and on a
+// generated farm where every tenth session's queries fail; nothing is left
+// open however the calls interleave.
+TEST_F(FarmTest, EngineGivesTheSequentialInventoryOnTheDemoAndAGeneratedFarm) {
+    const std::wstring demo = FolderOf(FarmDouble::Get().module) + L"farm.json";
+    const std::string generated =
+        FarmWith(R"({"name":"GEN","latency_ms":2,"generate":{"sessions":250,"failing_every":10,"query_error":1722}})");
+    const struct {
+        const char* name;
+        bool useDemo;
+        std::vector<std::u16string> servers;
+    } cases[] = {
+        {"demo farm", true, {u"TS01", u"TS02.corp.example", u"СЕРВЕР-БУХ"}},
+        {"generated farm", false, {u"GEN"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.useDemo) {
+            ASSERT_TRUE(FarmDouble::Get().load(demo.c_str(), logPath_.c_str()));
+        } else {
+            LoadFarm(generated);
+        }
+        for (const std::u16string& server : c.servers) {
+            SCOPED_TRACE(Utf16ToUtf8(server));
+            const SessionInventory sequential = ReadSessionInventory(wts, server);
+            ThreadPoolExecutor executor(16);
+            WindowDispatcher dispatcher;
+            std::optional<InventoryOutcome> outcome;
+            InventoryCallbacks callbacks;
+            callbacks.finished = [&](InventoryOutcome o) { outcome = std::move(o); };
+            StartInventory(wts, executor, dispatcher, server, InventoryOptions{}, CancelToken(), std::move(callbacks));
+            const DWORD end = GetTickCount() + 20000;
+            while (!outcome && GetTickCount() < end) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            }
+            ASSERT_TRUE(outcome.has_value()) << "the run did not end";
+            EXPECT_FALSE(outcome->timedOut);
+            EXPECT_EQ(outcome->inventory.enumerationFailed, sequential.enumerationFailed);
+            EXPECT_EQ(outcome->inventory.error, sequential.error);
+            EXPECT_EQ(outcome->inventory.activeCount, sequential.activeCount);
+            EXPECT_EQ(RowTexts(outcome->inventory), RowTexts(sequential));
+            executor.Shutdown(true);
+            ExpectNothingLeftOpen();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvenix::testing
