@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "base/win_text.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/win/window_test_support.h"
@@ -30,7 +32,9 @@ protected:
         }
         wts.servers[u"TS02"].sessions = {wts.servers[u"TS01"].sessions[0]};
         wts.beforeCall = [this](const std::string& call) {
-            if (call == "enumerate STUCK") stuck.Wait();
+            if (call != "enumerate STUCK") return;
+            stuckReached = true;
+            stuck.Wait();
         };
     }
     void TearDown() override {
@@ -59,6 +63,7 @@ protected:
 
     ThreadExecutor threads;
     Gate stuck;
+    std::atomic<bool> stuckReached{false};  // a worker waits in "enumerate STUCK"
 };
 
 TEST_F(EngineWindowTest, GetDataRunsOffTheWindowThreadWithProgressAndTheWaitCursor) {
@@ -71,7 +76,9 @@ TEST_F(EngineWindowTest, GetDataRunsOffTheWindowThreadWithProgressAndTheWaitCurs
                            MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
               TRUE);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
-    // A command on the rows waits for them: nothing is called.
+    // A command on the rows waits for them: nothing is called (counted once
+    // the worker sits in the enumeration, so its own calls are all logged).
+    ASSERT_TRUE(PumpUntil([&] { return stuckReached.load(); }));
     const std::size_t calls = [&] {
         std::lock_guard<std::recursive_mutex> lock(wts.mutex);
         return wts.calls.size();
