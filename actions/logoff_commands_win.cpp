@@ -21,9 +21,16 @@ void LogoffCommands::AddMenuItems(HMENU sessionMenu) {
     AppendMenuW(sessionMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(confirm), L"Завершить сессию (-и)");
 }
 
+void LogoffCommands::AddDisconnectMenuItems(HMENU sessionMenu) {
+    HMENU confirm = CreatePopupMenu();
+    AppendMenuW(confirm, MF_STRING, kCmdDisconnectSelected, L"Вы уверены?");
+    AppendMenuW(sessionMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(confirm), L"Отключить сессию (-и)");
+}
+
 void LogoffCommands::OnCommand(int id) {
     if (id == kCmdLogoffSelected) LogOffSelected();
     if (id == kCmdLogoffAll) LogOffAll();
+    if (id == kCmdDisconnectSelected) DisconnectSelected();
 }
 
 void LogoffCommands::LogOffSelected() {
@@ -34,7 +41,16 @@ void LogoffCommands::LogOffSelected() {
         boxes_.ShowMessage(LogoffSentMessage(0));
         return;
     }
-    LogOff(sessions_.ListedServer(), selected, false);
+    Run(Kind::LogoffSelected, sessions_.ListedServer(), selected);
+}
+
+void LogoffCommands::DisconnectSelected() {
+    const std::vector<int> selected = sessions_.SelectedIndices();
+    if (selected.empty()) {
+        boxes_.ShowMessage(DisconnectSentMessage(0));
+        return;
+    }
+    Run(Kind::Disconnect, sessions_.ListedServer(), selected);
 }
 
 void LogoffCommands::LogOffAll() {
@@ -43,10 +59,10 @@ void LogoffCommands::LogOffAll() {
     if (!boxes_.Confirm(LogoffAllQuestion(server))) return;
     std::vector<int> all(sessions_.Rows().Size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
-    LogOff(server, all, true);
+    Run(Kind::LogoffAll, server, all);
 }
 
-void LogoffCommands::LogOff(const std::u16string& server, const std::vector<int>& rows, bool all) {
+void LogoffCommands::Run(Kind kind, const std::u16string& server, const std::vector<int>& rows) {
     std::vector<std::uint32_t> ids;
     for (int row : rows)
         ids.push_back(static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(row), 0))));
@@ -59,8 +75,10 @@ void LogoffCommands::LogOff(const std::u16string& server, const std::vector<int>
     options.timeout = services_.serverTimeout;
     activity_.Begin();
     StartBulk(*services_.terminal, *services_.executor, *services_.dispatcher, server, ids, options, runs_,
-              [](TerminalServer& s, std::uint32_t id) { return s.Logoff(id); },
-              [this, server, ids, all](std::vector<CallResult> results) {
+              [kind](TerminalServer& s, std::uint32_t id) {
+                  return kind == Kind::Disconnect ? s.Disconnect(id) : s.Logoff(id);
+              },
+              [this, kind, server, ids](std::vector<CallResult> results) {
                   activity_.End();
                   std::int32_t succeeded = 0;
                   std::vector<SessionFailure> failures;
@@ -71,13 +89,16 @@ void LogoffCommands::LogOff(const std::u16string& server, const std::vector<int>
                           failures.push_back({ids[i], results[i].error});
                       }
                   }
-                  if (all) {
+                  if (kind == Kind::LogoffAll) {
                       boxes_.ShowMessage(LogoffAllReport(succeeded));
                   } else if (succeeded > 0) {
-                      boxes_.ShowMessage(LogoffSentMessage(succeeded));
+                      boxes_.ShowMessage(kind == Kind::Disconnect ? DisconnectSentMessage(succeeded)
+                                                                  : LogoffSentMessage(succeeded));
                   }
-                  if (!failures.empty())
-                      boxes_.ShowMessage(LogoffFailureText(server, failures, services_.Describer()));
+                  if (failures.empty()) return;
+                  boxes_.ShowMessage(kind == Kind::Disconnect
+                                         ? DisconnectFailureText(server, failures, services_.Describer())
+                                         : LogoffFailureText(server, failures, services_.Describer()));
               });
 }
 

@@ -1,7 +1,8 @@
 // Logging off listed sessions: the selected ones (session menu, "Вы уверены?")
-// and every listed one (the "Завершить все сессии" button). Both act on the
-// rows of the session list, which came from ListedServer: that is the server
-// they address.
+// and every listed one (the "Завершить все сессии" button); and disconnecting
+// the selected ones (the session keeps running, the user's work is kept). All
+// act on the rows of the session list, which came from ListedServer: that is
+// the server they address.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +18,7 @@ namespace tarvenix {
 enum LogoffCommandId : int {
     kCmdLogoffSelected = 160,  // N3 (under N1)
     kCmdLogoffAll,             // BtnCloseAll
+    kCmdDisconnectSelected,    // "Отключить сессию (-и)" / "Вы уверены?"
     kLogoffLastId = 169,
 };
 
@@ -28,18 +30,24 @@ public:
     void CreateLogoffAllButton(HWND parent, const Fonts& fonts);
     // "Завершить сессию (-и)" with its confirming sub-item.
     void AddMenuItems(HMENU sessionMenu);
+    // "Отключить сессию (-и)" with its confirming sub-item (after the
+    // specified items).
+    void AddDisconnectMenuItems(HMENU sessionMenu);
     HWND LogoffAllButton() const { return logoffAllButton_; }
 
     void LogOffSelected();  // N3Click
     void LogOffAll();       // BtnCloseAllClick
+    void DisconnectSelected();
 
     CommandRange Commands() const override { return {kCmdLogoffSelected, kLogoffLastId}; }
     void OnCommand(int id) override;
     void CancelWork() override { runs_.Cancel(); }
 
 private:
-    // Logs off the sessions of the given rows on the engine, then reports.
-    void LogOff(const std::u16string& server, const std::vector<int>& rows, bool all);
+    enum class Kind { LogoffSelected, LogoffAll, Disconnect };
+    // Logs off or disconnects the sessions of the given rows on the engine,
+    // then reports.
+    void Run(Kind kind, const std::u16string& server, const std::vector<int>& rows);
 
     Services services_;
     Activity& activity_;

@@ -55,8 +55,12 @@ std::u16string JoinIds(const std::vector<std::uint32_t>& ids) {
 
 }  // namespace
 
-std::u16string LogoffFailureText(const std::u16string& server, const std::vector<SessionFailure>& failures,
-                                 const DescribeError& describe) {
+namespace {
+
+// "Не удалось <verb> сессию 5 на сервере X." (or "сессии 5, 6"), then the
+// system's text of each distinct error.
+std::u16string SessionFailureText(const std::u16string& verb, const std::u16string& server,
+                                  const std::vector<SessionFailure>& failures, const DescribeError& describe) {
     if (failures.empty()) return {};
     std::vector<std::uint32_t> ids;
     // Distinct error codes in the order they first occurred, with their sessions.
@@ -71,7 +75,7 @@ std::u16string LogoffFailureText(const std::u16string& server, const std::vector
             it->second.push_back(f.sessionId);
         }
     }
-    std::u16string text = ids.size() == 1 ? u"Не удалось завершить сессию " : u"Не удалось завершить сессии ";
+    std::u16string text = u"Не удалось " + verb + (ids.size() == 1 ? u" сессию " : u" сессии ");
     text += JoinIds(ids) + u" на сервере " + server + u".";
     for (const auto& [code, sessions] : byCode) {
         text += u"\r\n";
@@ -79,6 +83,22 @@ std::u16string LogoffFailureText(const std::u16string& server, const std::vector
         text += SystemErrorLine(code, describe);
     }
     return text;
+}
+
+}  // namespace
+
+std::u16string LogoffFailureText(const std::u16string& server, const std::vector<SessionFailure>& failures,
+                                 const DescribeError& describe) {
+    return SessionFailureText(u"завершить", server, failures, describe);
+}
+
+std::u16string DisconnectSentMessage(std::int32_t sent) {
+    return sent < 2 ? kDisconnectSentOne : kDisconnectSentMany;
+}
+
+std::u16string DisconnectFailureText(const std::u16string& server, const std::vector<SessionFailure>& failures,
+                                     const DescribeError& describe) {
+    return SessionFailureText(u"отключить", server, failures, describe);
 }
 
 std::u16string TerminateFailureHeading(const std::u16string& server, std::uint32_t processId) {

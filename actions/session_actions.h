@@ -15,6 +15,8 @@ namespace tarvenix {
 
 inline constexpr char16_t kLogoffSentOne[] = u"Команда на завершение сессии отправлена";
 inline constexpr char16_t kLogoffSentMany[] = u"Команды на завершение сессий отправлены";
+inline constexpr char16_t kDisconnectSentOne[] = u"Команда на отключение сессии отправлена";
+inline constexpr char16_t kDisconnectSentMany[] = u"Команды на отключение сессий отправлены";
 inline constexpr char16_t kUnknownProcessName[] = u"<неизвестно>";
 inline constexpr char16_t kProcessListModeUser[] = u"user";
 inline constexpr char16_t kProcessListModeServer[] = u"server";
@@ -57,6 +59,12 @@ struct SessionFailure {
 // Empty when nothing failed.
 std::u16string LogoffFailureText(const std::u16string& server, const std::vector<SessionFailure>& failures,
                                  const DescribeError& describe);
+
+// The report of "disconnect selected": singular below 2, plural from 2 on.
+std::u16string DisconnectSentMessage(std::int32_t sent);
+// As LogoffFailureText, for the sessions that could not be disconnected.
+std::u16string DisconnectFailureText(const std::u16string& server, const std::vector<SessionFailure>& failures,
+                                     const DescribeError& describe);
 
 // First lines of the single-failure reports (the system's text follows).
 std::u16string TerminateFailureHeading(const std::u16string& server, std::uint32_t processId);

@@ -100,6 +100,9 @@ void MainWindow::BuildSessionMenu() {
     shadow_.AddMenuItems(sessionMenu_.Get(), Handle());
     messageWindow_.AddMenuItems(sessionMenu_.Get());
     processPanel_.AddMenuItems(sessionMenu_.Get());
+    // Added after the specified items.
+    logoff_.AddDisconnectMenuItems(sessionMenu_.Get());
+    sessions_.AddMenuItems(sessionMenu_.Get());
     sessions_.List().onContextMenu = [this](POINT at) {
         TrackPopupMenu(sessionMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
     };
@@ -183,6 +186,18 @@ void MainWindow::Show(int showCommand) {
 
 bool MainWindow::PreTranslateMessage(MSG& msg) {
     if (!Handle()) return false;
+    // Ctrl+C in the session list copies its rows; Ctrl+S saves the list.
+    if (msg.message == WM_KEYDOWN && (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000) &&
+        (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        if (msg.wParam == 'C' && msg.hwnd == sessions_.List().Handle()) {
+            OnCommand(kCmdCopyRows);
+            return true;
+        }
+        if (msg.wParam == 'S') {
+            OnCommand(kCmdExportRows);
+            return true;
+        }
+    }
     // Esc cancels a Get data that is going.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && sessions_.Busy() &&
         (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
@@ -226,7 +241,7 @@ void MainWindow::OnCommand(int id) {
         }
         // While Get data runs the list has no rows yet: the commands on its
         // rows wait for it (a beep says so); Get data itself supersedes it.
-        if (sessions_.Busy() && id != kCmdGetData && !serverBox_.Commands().Contains(id) &&
+        if (sessions_.Busy() && id != kCmdGetData && id != kCmdCopyRows && !serverBox_.Commands().Contains(id) &&
             id != kCmdCloseProcessPanel) {
             MessageBeep(MB_OK);
             return;

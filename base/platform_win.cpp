@@ -3,6 +3,8 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "base/handles_win.h"
 #include "base/win_text.h"
 
@@ -60,7 +62,10 @@ void WinDialogs::ShowError(WindowRef owner, const std::u16string& text) {
     ShowBox(owner, text, MB_OK | MB_ICONERROR, false);
 }
 
-std::optional<std::u16string> WinDialogs::OpenFile(WindowRef owner, const OpenFileRequest& request) {
+namespace {
+
+// The open and save dialogs share their set-up.
+std::optional<std::u16string> FileDialog(WindowRef owner, const Dialogs::OpenFileRequest& request, bool save) {
     // "Name|pattern|..." becomes the double-NUL-terminated filter list.
     std::wstring filter = W(request.filter);
     for (wchar_t& ch : filter)
@@ -81,9 +86,46 @@ std::optional<std::u16string> WinDialogs::OpenFile(WindowRef owner, const OpenFi
     ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
     ofn.lpstrTitle = title.c_str();
     ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST : 0);
+    if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return std::nullopt;
     return U16(file.c_str());
+}
+
+}  // namespace
+
+std::optional<std::u16string> WinDialogs::OpenFile(WindowRef owner, const OpenFileRequest& request) {
+    return FileDialog(owner, request, false);
+}
+
+std::optional<std::u16string> WinDialogs::SaveFile(WindowRef owner, const OpenFileRequest& request) {
+    return FileDialog(owner, request, true);
+}
+
+char16_t ListSeparator() {
+    wchar_t buffer[8] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SLIST, buffer, 8) > 1 && buffer[0] != L'"' &&
+        buffer[0] != L'\r' && buffer[0] != L'\n')
+        return static_cast<char16_t>(buffer[0]);
+    return u';';
+}
+
+bool PutTextOnClipboard(HWND owner, const std::u16string& text) {
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) return false;
+    if (void* target = GlobalLock(memory)) {
+        std::memcpy(target, text.c_str(), bytes);
+        GlobalUnlock(memory);
+    }
+    if (!OpenClipboard(owner)) {
+        GlobalFree(memory);
+        return false;
+    }
+    EmptyClipboard();
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!placed) GlobalFree(memory);  // the clipboard owns it only once placed
+    return placed;
 }
 
 std::uint32_t WinShell::Execute(WindowRef owner, const std::u16string& file, const std::u16string& parameters, int showCommand) {

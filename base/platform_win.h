@@ -16,6 +16,7 @@ public:
     bool Confirm(WindowRef owner, const std::u16string& text) override;
     void ShowError(WindowRef owner, const std::u16string& text) override;
     std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) override;
+    std::optional<std::u16string> SaveFile(WindowRef owner, const OpenFileRequest& request) override;
 };
 
 class WinShell final : public Shell {
@@ -28,6 +29,12 @@ class WinErrorTexts final : public ErrorTexts {
 public:
     std::u16string Describe(std::uint32_t code) override;
 };
+
+// The user's list separator (";" on Russian systems, "," on English ones).
+char16_t ListSeparator();
+
+// Puts Unicode text on the clipboard; false when the clipboard is not to be had.
+bool PutTextOnClipboard(HWND owner, const std::u16string& text);
 
 // The directory of the running executable, with its trailing separator.
 std::u16string ApplicationDirectory();

@@ -81,6 +81,36 @@ std::vector<int> ReportList::SelectedIndices() const {
     return out;
 }
 
+std::vector<int> ReportList::ColumnOrder() const {
+    std::vector<int> order(columns_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    if (hwnd_ && !order.empty())
+        SendMessageW(hwnd_, LVM_GETCOLUMNORDERARRAY, order.size(), reinterpret_cast<LPARAM>(order.data()));
+    return order;
+}
+
+std::vector<std::u16string> ReportList::HeaderInScreenOrder() const {
+    std::vector<std::u16string> header;
+    for (int column : ColumnOrder()) header.push_back(columns_[static_cast<std::size_t>(column)].caption);
+    return header;
+}
+
+std::vector<std::vector<std::u16string>> ReportList::RowsInScreenOrder(const std::vector<int>& rows) const {
+    const std::vector<int> order = ColumnOrder();
+    std::vector<std::vector<std::u16string>> out;
+    const auto add = [&](std::size_t row) {
+        std::vector<std::u16string> cells;
+        for (int column : order) cells.push_back(rows_.Text(row, column));
+        out.push_back(std::move(cells));
+    };
+    if (rows.empty()) {
+        for (std::size_t row = 0; row < rows_.Size(); ++row) add(row);
+    } else {
+        for (int row : rows) add(static_cast<std::size_t>(row));
+    }
+    return out;
+}
+
 int ReportList::FirstSelected() const {
     return static_cast<int>(SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }

@@ -47,6 +47,13 @@ public:
 
     // Indices of the selected rows, top to bottom; -1 when none is selected.
     std::vector<int> SelectedIndices() const;
+
+    // The columns in their on-screen order (after header drags).
+    std::vector<int> ColumnOrder() const;
+    // The captions and the given rows' cells in that order; with no rows
+    // given, every row in display order.
+    std::vector<std::u16string> HeaderInScreenOrder() const;
+    std::vector<std::vector<std::u16string>> RowsInScreenOrder(const std::vector<int>& rows) const;
     int FirstSelected() const;
 
     // Column click: the list's mode to None, the shared state updated, the mode

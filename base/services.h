@@ -48,6 +48,9 @@ public:
     };
     // The file-open dialog: the chosen file's full path, or nothing on Cancel.
     virtual std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) = 0;
+    // The file-save dialog (asks before replacing a file): the chosen path,
+    // or nothing on Cancel.
+    virtual std::optional<std::u16string> SaveFile(WindowRef owner, const OpenFileRequest& request) = 0;
 };
 
 // The boxes of one window: Dialogs with the owner filled in.
@@ -60,6 +63,9 @@ public:
     void ShowError(const std::u16string& text) const { dialogs_->ShowError(owner_, text); }
     std::optional<std::u16string> OpenFile(const Dialogs::OpenFileRequest& request) const {
         return dialogs_->OpenFile(owner_, request);
+    }
+    std::optional<std::u16string> SaveFile(const Dialogs::OpenFileRequest& request) const {
+        return dialogs_->SaveFile(owner_, request);
     }
     WindowRef Owner() const { return owner_; }
 

@@ -3,6 +3,9 @@
 #include <commctrl.h>
 
 #include "base/app_error.h"
+#include "base/csv.h"
+#include "base/files_win.h"
+#include "base/table_text.h"
 #include "base/platform_win.h"
 #include "base/win_text.h"
 #include "sessions/session_inventory.h"
@@ -50,6 +53,36 @@ void SessionList::CreateCounters(HWND strip, const Fonts& fonts) {
 
 void SessionList::OnCommand(int id) {
     if (id == kCmdGetData) GetData();
+    if (id == kCmdCopyRows) CopyRows();
+    if (id == kCmdExportRows) ExportRows();
+}
+
+void SessionList::AddMenuItems(HMENU sessionMenu) {
+    AppendMenuW(sessionMenu, MF_STRING, kCmdCopyRows, L"Копировать\tCtrl+C");
+    AppendMenuW(sessionMenu, MF_STRING, kCmdExportRows, L"Сохранить список...\tCtrl+S");
+}
+
+void SessionList::CopyRows() {
+    const std::u16string text =
+        TabSeparatedText(list_.HeaderInScreenOrder(), list_.RowsInScreenOrder(list_.SelectedIndices()));
+    if (!PutTextOnClipboard(ToHwnd(boxes_.Owner()), text)) boxes_.ShowMessage(u"Не удалось поместить список в буфер обмена.");
+}
+
+void SessionList::ExportRows() {
+    Dialogs::OpenFileRequest request;
+    request.title = u"Сохранить список";
+    request.filter = u"CSV (разделители - точка с запятой) (*.csv)|*.csv";
+    request.defaultExtension = u"csv";
+    const std::optional<std::u16string> path = boxes_.SaveFile(request);
+    if (!path) return;
+    std::vector<std::vector<std::u16string>> rows = list_.RowsInScreenOrder({});
+    rows.insert(rows.begin(), list_.HeaderInScreenOrder());
+    const std::string bytes = CsvFile(rows, ListSeparator());
+    DWORD error = 0;
+    WriteStep step = WriteStep::Create;
+    if (!WriteFileAtomically(*path, bytes, &error, &step))
+        throw AppError(step == WriteStep::Write ? UnableToWriteText(*path) : CannotCreateFileText(*path, error, services_.errors));
+    SetLabelText(progressLabel_, u"Сохранено строк: " + DecimalU32(static_cast<std::uint32_t>(rows.size() - 1)));
 }
 
 void SessionList::GetData() {

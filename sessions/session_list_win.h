@@ -21,6 +21,8 @@ namespace tarvenix {
 enum SessionListId : int {
     kCmdGetData = 120,    // Button1
     kIdSessionList,       // ListView1
+    kCmdCopyRows,         // "Копировать", Ctrl+C in the list
+    kCmdExportRows,       // "Сохранить список...", Ctrl+S
     kSessionListLastId = 139,
 };
 
@@ -52,6 +54,15 @@ public:
     void GetData();
     // Esc: the run going is cancelled; it writes nothing into the list.
     void Cancel();
+    // "Копировать" and "Сохранить список..." in the session menu.
+    void AddMenuItems(HMENU sessionMenu);
+    // The selected rows (every row when none is) on the clipboard: the
+    // columns in their on-screen order, TAB between cells, a header line first.
+    void CopyRows();
+    // Every listed row to a CSV file the user picks: UTF-8 with its mark, the
+    // user's list separator, written atomically. Throws AppError when the
+    // file cannot be written.
+    void ExportRows();
     bool Busy() const { return busy_; }
     // The background of a painted row: the highlight colour for selected or
     // focused rows.

@@ -60,6 +60,7 @@ public:
     virtual std::optional<ClientAddress> QueryClientAddress(std::uint32_t sessionId) = 0;
     virtual CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) = 0;
     virtual CallResult Logoff(std::uint32_t sessionId) = 0;  // does not wait
+    virtual CallResult Disconnect(std::uint32_t sessionId) = 0;  // does not wait; the session keeps running
     // Title and message go with their lengths in bytes; style 0, time-out 0, no wait.
     virtual CallResult SendSessionMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) = 0;
     virtual CallResult TerminateProcess(std::uint32_t processId) = 0;  // exit code 0

@@ -105,6 +105,11 @@ public:
         if (!WTSLogoffSession(handle_, sessionId, FALSE)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
         return CallResult::Success();
     }
+    CallResult Disconnect(std::uint32_t sessionId) override {
+        if (!handle_) return CallResult::Failure(openError_);
+        if (!WTSDisconnectSession(handle_, sessionId, FALSE)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        return CallResult::Success();
+    }
 
     CallResult SendSessionMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) override {
         if (!handle_) return CallResult::Failure(openError_);

@@ -30,6 +30,7 @@ public:
     bool Confirm(WindowRef, const std::u16string&) override { return true; }
     void ShowError(WindowRef, const std::u16string&) override {}
     std::optional<std::u16string> OpenFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
+    std::optional<std::u16string> SaveFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
 };
 
 void Pump() {

@@ -54,6 +54,15 @@ public:
         if (f->logoffError) return CallResult::Failure(f->logoffError);
         return CallResult::Success();
     }
+    CallResult Disconnect(std::uint32_t id) override {
+        const auto lock = Begin("disconnect " + std::to_string(id));
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        const FakeSession* f = Session(id);
+        if (!f) return CallResult::Failure(7022);
+        if (f->disconnectError) return CallResult::Failure(f->disconnectError);
+        return CallResult::Success();
+    }
     CallResult SendSessionMessage(std::uint32_t id, const std::u16string& title, const std::u16string& message) override {
         const auto lock = Begin("message " + std::to_string(id));
         owner_.messages.push_back({name_, id, title, message});

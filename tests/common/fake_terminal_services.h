@@ -22,6 +22,7 @@ struct FakeSession {
     std::optional<std::u16string> winStation;
     std::optional<ClientAddress> address;
     std::uint32_t logoffError = 0;
+    std::uint32_t disconnectError = 0;
     std::uint32_t messageError = 0;
 };
 

@@ -347,7 +347,8 @@ std::u16string MenuText(HMENU menu, int position) {
 TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     Open();
     HMENU m1 = window->SessionMenu();
-    ASSERT_EQ(GetMenuItemCount(m1), 4);
+    // The four specified items first, in their order; the additions after them.
+    ASSERT_EQ(GetMenuItemCount(m1), 7);
     EXPECT_EQ(MenuText(m1, 0), u"Завершить сессию (-и)");
     EXPECT_EQ(MenuText(m1, 1), u"Подключиться к сессии (только Win 2012, 8, 10)");
     EXPECT_EQ(MenuText(m1, 2), u"Отправить сообщение");
@@ -360,6 +361,15 @@ TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     ASSERT_EQ(GetMenuItemCount(n1), 1);
     EXPECT_EQ(MenuText(n1, 0), u"Вы уверены?");
     EXPECT_EQ(GetMenuItemID(n1, 0), static_cast<UINT>(kCmdLogoffSelected));
+    EXPECT_EQ(MenuText(m1, 4), u"Отключить сессию (-и)");
+    HMENU disconnect = GetSubMenu(m1, 4);
+    ASSERT_NE(disconnect, nullptr) << "disconnecting sits behind a sub-item too";
+    EXPECT_EQ(MenuText(disconnect, 0), u"Вы уверены?");
+    EXPECT_EQ(GetMenuItemID(disconnect, 0), static_cast<UINT>(kCmdDisconnectSelected));
+    EXPECT_EQ(MenuText(m1, 5), u"Копировать\tCtrl+C");
+    EXPECT_EQ(GetMenuItemID(m1, 5), static_cast<UINT>(kCmdCopyRows));
+    EXPECT_EQ(MenuText(m1, 6), u"Сохранить список...\tCtrl+S");
+    EXPECT_EQ(GetMenuItemID(m1, 6), static_cast<UINT>(kCmdExportRows));
 
     HMENU m3 = window->Processes().Menu();
     ASSERT_EQ(GetMenuItemCount(m3), 1);

@@ -48,6 +48,16 @@ public:
         owners.push_back(owner);
         errors.push_back(text);
     }
+    std::vector<OpenFileRequest> saveRequests;
+    std::deque<std::optional<std::u16string>> saveAnswers;  // Cancel when empty
+    std::optional<std::u16string> SaveFile(WindowRef owner, const OpenFileRequest& request) override {
+        owners.push_back(owner);
+        saveRequests.push_back(request);
+        if (saveAnswers.empty()) return std::nullopt;
+        auto a = saveAnswers.front();
+        saveAnswers.pop_front();
+        return a;
+    }
     std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) override {
         owners.push_back(owner);
         openRequests.push_back(request);
