@@ -1468,6 +1468,50 @@ TEST_F(FarmTest, DemoFarmCoversEveryCase) {
     ExpectNothingLeftOpen();
 }
 
+// The demo farm's TS01 gives the idle and logon columns something to show:
+// a session disconnected for days, one idle for seconds, one without a logon
+// time, and a spread in between.
+TEST_F(FarmTest, DemoFarmHasSessionTimesForTheIdleAndLogonColumns) {
+    const std::wstring demo = FolderOf(FarmDouble::Get().module) + L"farm.json";
+    ASSERT_TRUE(FarmDouble::Get().load(demo.c_str(), logPath_.c_str())) << ReadFileBytes(logPath_);
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    PWTS_SESSION_INFOW sessions = nullptr;
+    DWORD count = 0;
+    ASSERT_TRUE(WTSEnumerateSessionsW(h, 0, 1, &sessions, &count));
+    bool disconnectedForDays = false;
+    bool idleForSeconds = false;
+    bool userWithoutLogon = false;
+    bool withoutLogon = false;
+    std::set<std::int64_t> idleMinutes;
+    for (DWORD i = 0; i < count; ++i) {
+        const std::optional<WTSINFOW> info = QuerySessionInfo(h, sessions[i].SessionId);
+        ASSERT_TRUE(info) << sessions[i].SessionId;
+        const std::int64_t now = info->CurrentTime.QuadPart;
+        if (info->LogonTime.QuadPart == 0) {
+            withoutLogon = true;
+            userWithoutLogon = userWithoutLogon || info->UserName[0] != L'\0';
+            continue;
+        }
+        EXPECT_LT(info->LogonTime.QuadPart, now) << sessions[i].SessionId;
+        if (info->State == WTSDisconnected) {
+            ASSERT_NE(info->DisconnectTime.QuadPart, 0) << sessions[i].SessionId;
+            disconnectedForDays = disconnectedForDays || now - info->DisconnectTime.QuadPart >= 2 * 86400 * kSecond;
+        } else if (info->LastInputTime.QuadPart != 0) {
+            const std::int64_t idle = now - info->LastInputTime.QuadPart;
+            idleForSeconds = idleForSeconds || (idle > 0 && idle < 60 * kSecond);
+            idleMinutes.insert(idle / (60 * kSecond));
+        }
+    }
+    WTSFreeMemory(sessions);
+    WTSCloseServer(h);
+    EXPECT_TRUE(disconnectedForDays);
+    EXPECT_TRUE(idleForSeconds);
+    EXPECT_TRUE(withoutLogon);
+    EXPECT_FALSE(userWithoutLogon) << "only sessions without a user lack a logon time";
+    EXPECT_GE(idleMinutes.size(), 5u) << "a spread of idle times";
+    ExpectNothingLeftOpen();
+}
+
 }  // namespace
 }  // namespace tarvenix
 
