@@ -79,6 +79,34 @@ std::string Index(const std::string& where, const char* key, std::size_t i) {
     return where + "." + key + "[" + std::to_string(i) + "]";
 }
 
+// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+// A time given as a UTC text (atKey) or as seconds before the server's current
+// time (beforeKey); both at once is an error, neither (or null) leaves it unreported.
+SessionTime ReadTime(const json& object, const char* atKey, const char* beforeKey, const std::string& where) {
+    auto at = object.find(atKey);
+    const bool hasAt = at != object.end() && !at->is_null();
+    if (hasAt && object.contains(beforeKey))
+        Fail(where, std::string("give either ") + atKey + " or " + beforeKey + ", not both");
+    if (hasAt) {
+        const std::optional<std::int64_t> ticks = at->is_string() ? ParseUtcTime(at->get<std::string>()) : std::nullopt;
+        if (!ticks) Fail(where + "." + atKey, "expected a UTC time like 2026-12-10T08:15:00Z, or null");
+        return SessionTime::At(*ticks);
+    }
+    if (object.contains(beforeKey)) return SessionTime::SecondsBefore(U32(object, beforeKey, where, 0));
+    return {};
+}
+
 void ReadIPv4(const std::string& text, const std::string& where, Session& s) {
     unsigned parts[4];
     char tail = 0;
@@ -102,7 +130,7 @@ void ReadAddress(const json& address, const std::string& where, Session& s) {
 }
 
 // The classes the double answers; "all" in a session's fail list stands for them.
-constexpr DWORD kServedClasses[] = {5, 6, 7, 10, 14};
+constexpr DWORD kServedClasses[] = {5, 6, 7, 10, 14, 24};
 
 void AddFailingClasses(const json& entry, const std::string& where, std::vector<DWORD>& classes) {
     if (entry.is_string() && entry.get<std::string>() == "all") {
@@ -111,21 +139,23 @@ void AddFailingClasses(const json& entry, const std::string& where, std::vector<
     }
     if (entry.is_string()) {
         static const std::pair<const char*, DWORD> kNames[] = {
-            {"user", 5}, {"domain", 7}, {"winstation", 6}, {"client", 10}, {"address", 14},
+            {"user", 5}, {"domain", 7}, {"winstation", 6}, {"client", 10}, {"address", 14}, {"sessioninfo", 24},
         };
         for (const auto& [name, infoClass] : kNames)
             if (entry.get<std::string>() == name) {
                 classes.push_back(infoClass);
                 return;
             }
-        Fail(where, "expected user, domain, winstation, client, address, all or a class number");
+        Fail(where, "expected user, domain, winstation, client, address, sessioninfo, all or a class number");
     }
     classes.push_back(ToU32(entry, where));
 }
 
 Session ReadSession(const json& j, const std::string& where) {
     CheckKeys(j, where, {"id", "state", "user", "client", "winstation", "domain", "ipv4", "address", "fail",
-                         "query_error", "logoff_error", "message_error", "message_response"});
+                         "query_error", "logoff_error", "disconnect_error", "message_error", "message_response",
+                         "logon_time", "logon_seconds_ago", "last_input_time", "idle_seconds", "disconnect_time",
+                         "disconnected_seconds"});
     Session s;
     s.id = RequiredU32(j, "id", where);
     s.state = U32(j, "state", where, 0);
@@ -144,8 +174,12 @@ Session ReadSession(const json& j, const std::string& where) {
     for (std::size_t i = 0; i < fail.size(); ++i) AddFailingClasses(fail[i], Index(where, "fail", i), s.failingClasses);
     s.queryError = U32(j, "query_error", where, ERROR_ACCESS_DENIED);
     s.logoffError = U32(j, "logoff_error", where, 0);
+    s.disconnectError = U32(j, "disconnect_error", where, 0);
     s.messageError = U32(j, "message_error", where, 0);
     s.messageResponse = U32(j, "message_response", where, IDOK);
+    s.logonTime = ReadTime(j, "logon_time", "logon_seconds_ago", where);
+    s.lastInputTime = ReadTime(j, "last_input_time", "idle_seconds", where);
+    s.disconnectTime = ReadTime(j, "disconnect_time", "disconnected_seconds", where);
     return s;
 }
 
@@ -199,7 +233,11 @@ void Generate(const json& g, const std::string& where, Server& server) {
     const DWORD queryError = U32(g, "query_error", where, ERROR_ACCESS_DENIED);
     const DWORD perSession = U32(g, "processes_per_session", where, 2);
     if (perSession > kMaxGeneratedProcesses) Fail(where + ".processes_per_session", "at most 64");
-    Random random(U32(g, "seed", where, 1));
+    const DWORD seed = U32(g, "seed", where, 1);
+    Random random(seed);
+    // The times come from a stream of their own, so that adding them left the
+    // names, addresses and processes of every seed as they were.
+    Random clock(seed ^ 0x5EED7133ull);
 
     // Active, disconnected, idle, connected, shadowing, at the logon prompt, in turn.
     static const DWORD kStates[] = {0, 4, 5, 1, 3, 2};
@@ -227,6 +265,17 @@ void Generate(const json& g, const std::string& where, Server& server) {
         s.address[3] = static_cast<BYTE>(random.Below(256));
         s.address[4] = static_cast<BYTE>(random.Below(256));
         s.address[5] = static_cast<BYTE>(1 + random.Below(254));
+        // Logged on 1 to 10 hours ago; idle up to 10 minutes, or disconnected
+        // for a minute up to half the time since logon.
+        const DWORD logonAgo = 3600 + clock.Below(9 * 3600);
+        s.logonTime = SessionTime::SecondsBefore(logonAgo);
+        if (s.state == 4) {
+            const DWORD disconnectedFor = 60 + clock.Below(logonAgo / 2);
+            s.disconnectTime = SessionTime::SecondsBefore(disconnectedFor);
+            s.lastInputTime = SessionTime::SecondsBefore(disconnectedFor + clock.Below(300));
+        } else {
+            s.lastInputTime = SessionTime::SecondsBefore(clock.Below(600));
+        }
         if (failingEvery != 0 && id % failingEvery == 0) {
             s.failingClasses.assign(std::begin(kServedClasses), std::end(kServedClasses));
             s.queryError = queryError;
@@ -247,8 +296,8 @@ void Generate(const json& g, const std::string& where, Server& server) {
 
 Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreachableDelay) {
     CheckKeys(j, where, {"name", "latency_ms", "unreachable", "unreachable_delay_ms", "enumerate_error",
-                         "process_enumerate_error", "logoff_error", "message_error", "terminate_error", "sessions",
-                         "processes", "generate"});
+                         "process_enumerate_error", "logoff_error", "disconnect_error", "message_error",
+                         "terminate_error", "current_time", "sessions", "processes", "generate"});
     Server s;
     if (!j.contains("name") || !j["name"].is_string()) Fail(where + ".name", "required string");
     s.name = Text(j, "name", where);
@@ -258,8 +307,13 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
     s.enumerateError = U32(j, "enumerate_error", where, 0);
     s.processEnumerateError = U32(j, "process_enumerate_error", where, 0);
     s.logoffError = U32(j, "logoff_error", where, 0);
+    s.disconnectError = U32(j, "disconnect_error", where, 0);
     s.messageError = U32(j, "message_error", where, 0);
     s.terminateError = U32(j, "terminate_error", where, 0);
+    if (auto now = j.find("current_time"); now != j.end() && !now->is_null()) {
+        s.currentTime = now->is_string() ? ParseUtcTime(now->get<std::string>()) : std::nullopt;
+        if (!s.currentTime) Fail(where + ".current_time", "expected a UTC time like 2026-12-10T08:15:00Z, or null");
+    }
     const json& sessions = Array(j, "sessions", where);
     for (std::size_t i = 0; i < sessions.size(); ++i) {
         Session session = ReadSession(sessions[i], Index(where, "sessions", i));
@@ -277,6 +331,61 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
 }
 
 }  // namespace
+
+std::int64_t SessionTime::Resolve(std::int64_t current) const {
+    switch (kind) {
+        case Kind::At: return value;
+        case Kind::SecondsBefore: return std::max<std::int64_t>(0, current - value * kTicksPerSecond);
+        case Kind::None: break;
+    }
+    return 0;
+}
+
+std::int64_t Server::Now() const {
+    if (currentTime) return *currentTime;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+std::optional<std::int64_t> ParseUtcTime(const std::string& text) {
+    // YYYY-MM-DDTHH:MM:SS[.fffffff]Z
+    auto digits = [&](std::size_t at, std::size_t count, unsigned& out) {
+        if (at + count > text.size()) return false;
+        out = 0;
+        for (std::size_t i = at; i < at + count; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            out = out * 10 + static_cast<unsigned>(text[i] - '0');
+        }
+        return true;
+    };
+    unsigned year, month, day, hour, minute, second;
+    if (text.size() < 20 || !digits(0, 4, year) || text[4] != '-' || !digits(5, 2, month) || text[7] != '-' ||
+        !digits(8, 2, day) || text[10] != 'T' || !digits(11, 2, hour) || text[13] != ':' ||
+        !digits(14, 2, minute) || text[16] != ':' || !digits(17, 2, second))
+        return std::nullopt;
+    std::size_t at = 19;
+    std::int64_t fraction = 0;  // ticks
+    if (text[at] == '.') {
+        const std::size_t start = ++at;
+        std::int64_t scale = kTicksPerSecond;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 7) {
+            scale /= 10;
+            fraction += (text[at] - '0') * scale;
+            ++at;
+        }
+        if (at == start) return std::nullopt;
+    }
+    if (at + 1 != text.size() || text[at] != 'Z') return std::nullopt;
+    static const unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (year < 1601 || month < 1 || month > 12 || day < 1 ||
+        day > kDays[month - 1] + (month == 2 && leap ? 1u : 0u) || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    const std::int64_t seconds =
+        DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second + kSecondsFrom1601To1970;
+    return seconds * kTicksPerSecond + fraction;
+}
 
 Session* Server::FindSession(DWORD id) {
     for (Session& s : sessions)

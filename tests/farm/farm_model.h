@@ -12,6 +12,22 @@
 
 namespace farm {
 
+// FILETIME ticks: 100 ns since 1601-01-01 UTC.
+constexpr std::int64_t kTicksPerSecond = 10'000'000;
+
+// One time of the session information: not reported (0), a fixed UTC time, or
+// a number of seconds before the server's current time at the call.
+struct SessionTime {
+    enum class Kind { None, At, SecondsBefore };
+    Kind kind = Kind::None;
+    std::int64_t value = 0;  // ticks (At) or seconds (SecondsBefore)
+
+    static SessionTime At(std::int64_t ticks) { return {Kind::At, ticks}; }
+    static SessionTime SecondsBefore(std::int64_t seconds) { return {Kind::SecondsBefore, seconds}; }
+    // The ticks to report when the server's clock reads `current`; never negative.
+    std::int64_t Resolve(std::int64_t current) const;
+};
+
 struct Session {
     DWORD id = 0;
     DWORD state = 0;  // WTS_CONNECTSTATE_CLASS, any value
@@ -24,8 +40,12 @@ struct Session {
     std::vector<DWORD> failingClasses;  // info classes whose query fails
     DWORD queryError = ERROR_ACCESS_DENIED;
     DWORD logoffError = 0;
+    DWORD disconnectError = 0;
     DWORD messageError = 0;
     DWORD messageResponse = IDOK;  // answer when the caller waits
+    SessionTime logonTime;
+    SessionTime lastInputTime;
+    SessionTime disconnectTime;
 };
 
 struct Process {
@@ -43,12 +63,16 @@ struct Server {
     DWORD enumerateError = 0;
     DWORD processEnumerateError = 0;
     DWORD logoffError = 0;
+    DWORD disconnectError = 0;
     DWORD messageError = 0;
     DWORD terminateError = 0;
+    std::optional<std::int64_t> currentTime;  // ticks; none: the real clock at each call
     std::vector<Session> sessions;
     std::vector<Process> processes;
 
     Session* FindSession(DWORD id);
+    // The server's clock: its fixed current time, else the real UTC time now.
+    std::int64_t Now() const;
     Process* FindProcess(DWORD pid);
 };
 
@@ -64,6 +88,10 @@ struct Farm {
 // Reads a farm description. Throws std::runtime_error naming the offending
 // place ("servers[1].sessions[0].state: ...") on malformed input.
 Farm ParseFarm(const std::string& utf8Json);
+
+// "2026-12-10T08:15:00Z", optionally with a fraction of a second (up to 7
+// digits): the FILETIME ticks of that UTC time. Nothing for any other text.
+std::optional<std::int64_t> ParseUtcTime(const std::string& text);
 
 std::wstring Utf8ToWide(const std::string& utf8);
 bool SameHostName(const std::wstring& a, const std::wstring& b);

@@ -353,6 +353,35 @@ void DescribeMessageText(LogLine& line, const char* key, const wchar_t* text, DW
         line.Field((std::string(key) + "_chars").c_str(), "unterminated");
 }
 
+// Copies text into a fixed array, cut to leave room for the NUL.
+template <std::size_t N>
+void CopyCut(WCHAR (&to)[N], const std::wstring& from) {
+    const std::size_t n = from.size() < N ? from.size() : N - 1;
+    std::memcpy(to, from.c_str(), n * sizeof(WCHAR));
+    to[n] = L'\0';
+}
+
+LARGE_INTEGER Ticks(std::int64_t ticks) {
+    LARGE_INTEGER value;
+    value.QuadPart = ticks;
+    return value;
+}
+
+// The WTSSessionInfo answer: the session as the enumeration and the text
+// queries give it, its times on the server's clock, no traffic counters and
+// no connect time. The buffer comes zeroed.
+void FillSessionInfo(WTSINFOW& info, const farm::Session& session, std::int64_t now) {
+    std::memcpy(&info.State, &session.state, sizeof(DWORD));  // any value, 42 included
+    info.SessionId = session.id;
+    CopyCut(info.WinStationName, session.winStation);
+    CopyCut(info.Domain, session.domain);
+    CopyCut(info.UserName, session.user);
+    info.DisconnectTime = Ticks(session.disconnectTime.Resolve(now));
+    info.LastInputTime = Ticks(session.lastInputTime.Resolve(now));
+    info.LogonTime = Ticks(session.logonTime.Resolve(now));
+    info.CurrentTime = Ticks(now);
+}
+
 }  // namespace
 
 // ---- the wtsapi32 functions ---------------------------------------------------
@@ -450,6 +479,7 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
             case WTSDomainName: text = &session->domain; break;
             case WTSClientName: text = &session->client; break;
             case WTSClientAddress: break;
+            case WTSSessionInfo: break;
             default: return call.Fail(ERROR_INVALID_PARAMETER);
         }
         for (DWORD failing : session->failingClasses)
@@ -462,6 +492,10 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
             bytes = (text->size() + 1) * sizeof(wchar_t);
             buffer = NewBuffer(bytes, "string", number);
             if (buffer) std::memcpy(buffer, text->c_str(), bytes);
+        } else if (infoClass == WTSSessionInfo) {
+            bytes = sizeof(WTSINFOW);
+            buffer = NewBuffer(bytes, "sessioninfo", number);
+            if (buffer) FillSessionInfo(*static_cast<WTSINFOW*>(buffer), *session, t.farmServer->Now());
         } else {
             bytes = sizeof(WTS_CLIENT_ADDRESS);
             buffer = NewBuffer(bytes, "address", number);
@@ -558,6 +592,31 @@ BOOL WINAPI WTSLogoffSession(HANDLE hServer, DWORD SessionId, BOOL bWait) {
         // The session ends, and its processes with it.
         std::erase_if(server.sessions, [&](const farm::Session& x) { return x.id == SessionId; });
         std::erase_if(server.processes, [&](const farm::Process& x) { return x.session == SessionId; });
+        call.Succeed();
+        return call.Done();
+    });
+}
+
+BOOL WINAPI WTSDisconnectSession(HANDLE hServer, DWORD SessionId, BOOL bWait) {
+    Call call("WTSDisconnectSession");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        call.Line().Number("session", SessionId).Number("wait", static_cast<DWORD>(bWait));
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        farm::Server& server = *t.farmServer;
+        if (server.disconnectError) return call.Fail(server.disconnectError);
+        farm::Session* session = server.FindSession(SessionId);
+        if (!session) return call.Fail(kSessionNotFound);
+        if (session->disconnectError) return call.Fail(session->disconnectError);
+        // The session stays with its processes, now without a WinStation,
+        // disconnected since this moment. One that was disconnected already
+        // keeps its disconnect time.
+        constexpr DWORD kDisconnected = WTSDisconnected;
+        if (session->state != kDisconnected) {
+            session->state = kDisconnected;
+            session->winStation.clear();
+            session->disconnectTime = farm::SessionTime::At(server.Now());
+        }
         call.Succeed();
         return call.Done();
     });

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -634,6 +636,273 @@ TEST_F(FarmTest, DoubleLogsMessageTextsByTheirByteCounts) {
     EXPECT_EQ(sent["wait"], "1");
 }
 
+// ---- disconnecting and the session information (times) --------------------------------------
+
+// FILETIME ticks of a UTC time, as Windows computes them.
+std::int64_t UtcTicks(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME st{};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = hour;
+    st.wMinute = minute;
+    st.wSecond = second;
+    FILETIME ft{};
+    EXPECT_TRUE(SystemTimeToFileTime(&st, &ft));
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+std::int64_t SystemTicksNow() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+constexpr std::int64_t kSecond = 10'000'000;
+
+// Class WTSSessionInfo straight from the double, its buffer given back at
+// once; nothing when the query fails (its error in *error).
+std::optional<WTSINFOW> QuerySessionInfo(HANDLE h, DWORD sessionId, DWORD* error = nullptr) {
+    LPWSTR buffer = nullptr;
+    DWORD bytes = 0;
+    if (!WTSQuerySessionInformationW(h, sessionId, WTSSessionInfo, &buffer, &bytes)) {
+        if (error) *error = GetLastError();
+        EXPECT_EQ(buffer, nullptr);
+        EXPECT_EQ(bytes, 0u);
+        return std::nullopt;
+    }
+    EXPECT_EQ(bytes, sizeof(WTSINFOW));
+    WTSINFOW info;
+    std::memcpy(&info, buffer, sizeof info);
+    WTSFreeMemory(buffer);
+    return info;
+}
+
+TEST_F(FarmTest, DisconnectIsAnsweredAndLoggedLikeLogoff) {
+    LoadFarm(FarmWith(R"(
+        {"name":"OK","sessions":[{"id":2,"user":"a","winstation":"RDP-Tcp#2"},{"id":3,"user":"b","disconnect_error":5}]},
+        {"name":"LOCKED","disconnect_error":50,"sessions":[{"id":2,"user":"a"}]},
+        {"name":"DOWN","unreachable":true,"sessions":[{"id":2,"user":"a"}]})"));
+    const struct {
+        const wchar_t* server;
+        DWORD session;
+        BOOL wait;
+        DWORD error;  // 0: succeeds
+    } cases[] = {
+        {L"OK", 2, FALSE, 0},         {L"OK", 2, TRUE, 0},
+        {L"OK", 9, FALSE, 7022},      // no such session, as for logoff
+        {L"OK", 3, TRUE, 5},          // the session's own error
+        {L"LOCKED", 2, FALSE, 50},    {L"LOCKED", 9, FALSE, 50},  // the server's error comes first
+        {L"DOWN", 2, FALSE, 1722},    {L"NOWHERE", 2, TRUE, 1722},
+    };
+    for (const auto& c : cases) {
+        const std::string server = Utf16ToUtf8(std::u16string(c.server, c.server + wcslen(c.server)));
+        SCOPED_TRACE(server + " session " + std::to_string(c.session) + " wait " + std::to_string(c.wait));
+        ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+        HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(c.server));
+        SetLastError(12345);
+        const BOOL ok = WTSDisconnectSession(h, c.session, c.wait);
+        const DWORD error = GetLastError();
+        WTSCloseServer(h);
+        EXPECT_EQ(ok != FALSE, c.error == 0);
+        EXPECT_EQ(error, c.error == 0 ? 12345u : c.error) << "success leaves the last error alone";
+
+        const std::vector<LogEntry> logged = CallsOf("WTSDisconnectSession");
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0]["server"], server);
+        EXPECT_EQ(logged[0]["handle"], "1");
+        EXPECT_EQ(logged[0]["session"], std::to_string(c.session));
+        EXPECT_EQ(logged[0]["wait"], std::to_string(c.wait));
+        EXPECT_EQ(logged[0]["result"], c.error == 0 ? "1" : "0");
+        EXPECT_EQ(logged[0]["error"], c.error == 0 ? "(absent)" : std::to_string(c.error));
+        ExpectNothingLeftOpen();
+    }
+}
+
+// A disconnected session stays, with its processes, as state 4 without a
+// WinStation, disconnected since the server's current time.
+TEST_F(FarmTest, DisconnectedSessionShowsAsDisconnectedInTheNextEnumeration) {
+    LoadFarm(FarmWith(R"({"name":"TS01","current_time":"2026-12-10T09:00:00Z","sessions":[
+        {"id":2,"state":0,"user":"ivanov","winstation":"RDP-Tcp#2","idle_seconds":30},
+        {"id":3,"state":4,"user":"petrov","disconnect_time":"2026-12-09T18:00:00Z"},
+        {"id":4,"state":0,"user":"sidorov","winstation":"RDP-Tcp#4"}],
+        "processes":[{"session":2,"pid":100,"name":"a.exe"},{"session":3,"pid":104,"name":"b.exe"}]})"));
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    ASSERT_TRUE(WTSDisconnectSession(h, 2, FALSE));
+    ASSERT_TRUE(WTSDisconnectSession(h, 3, FALSE)) << "disconnecting a disconnected session succeeds";
+
+    PWTS_SESSION_INFOW sessions = nullptr;
+    DWORD count = 0;
+    ASSERT_TRUE(WTSEnumerateSessionsW(h, 0, 1, &sessions, &count));
+    ASSERT_EQ(count, 3u);
+    const struct {
+        DWORD id;
+        DWORD state;
+        const wchar_t* winStation;
+        std::int64_t disconnectTime;
+    } expected[] = {
+        {2, 4, L"", UtcTicks(2026, 12, 10, 9, 0, 0)},
+        {3, 4, L"", UtcTicks(2026, 12, 9, 18, 0, 0)},  // keeps the time it was disconnected at
+        {4, 0, L"RDP-Tcp#4", 0},                       // untouched
+    };
+    for (DWORD i = 0; i < count; ++i) {
+        SCOPED_TRACE(expected[i].id);
+        EXPECT_EQ(sessions[i].SessionId, expected[i].id);
+        EXPECT_EQ(static_cast<DWORD>(sessions[i].State), expected[i].state);
+        EXPECT_STREQ(sessions[i].pWinStationName, expected[i].winStation);
+        const std::optional<WTSINFOW> info = QuerySessionInfo(h, expected[i].id);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(static_cast<DWORD>(info->State), expected[i].state);
+        EXPECT_EQ(info->DisconnectTime.QuadPart, expected[i].disconnectTime);
+    }
+    WTSFreeMemory(sessions);
+    // Unlike a logoff, the processes stay.
+    PWTS_PROCESS_INFOW processes = nullptr;
+    ASSERT_TRUE(WTSEnumerateProcessesW(h, 0, 1, &processes, &count));
+    EXPECT_EQ(count, 2u);
+    WTSFreeMemory(processes);
+    WTSCloseServer(h);
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(FarmTest, SessionInfoGivesTheFarmsTimesAsFileTimes) {
+    LoadFarm(FarmWith(R"({"name":"TS01","current_time":"2026-12-10T09:00:00Z","sessions":[
+        {"id":2,"state":0,"user":"ivanov","domain":"CORP","winstation":"RDP-Tcp#3",
+         "logon_time":"2026-12-10T08:15:00Z","last_input_time":"2026-12-10T08:59:30.25Z","disconnect_time":null},
+        {"id":3,"state":4,"user":"Петрова","domain":"БУХ",
+         "logon_seconds_ago":360000,"idle_seconds":187200,"disconnected_seconds":183600},
+        {"id":4,"state":2,"disconnect_time":"2024-02-29T23:59:59.1234567Z"},
+        {"id":5,"state":42,"user":"abcdefghijklmnopqrstuvwxy","domain":"ABCDEFGHIJKLMNOPQRSTU",
+         "winstation":"0123456789012345678901234567890123456789","last_input_time":"1601-01-01T00:00:01Z"}]})"));
+    const std::int64_t now = UtcTicks(2026, 12, 10, 9, 0, 0);
+    const struct {
+        DWORD id;
+        DWORD state;
+        const wchar_t* user;
+        const wchar_t* domain;
+        const wchar_t* winStation;
+        std::int64_t logon, lastInput, disconnect;
+    } cases[] = {
+        {2, 0, L"ivanov", L"CORP", L"RDP-Tcp#3", UtcTicks(2026, 12, 10, 8, 15, 0),
+         UtcTicks(2026, 12, 10, 8, 59, 30) + 2'500'000, 0},
+        {3, 4, L"Петрова", L"БУХ", L"", now - 360000 * kSecond, now - 187200 * kSecond, now - 183600 * kSecond},
+        {4, 2, L"", L"", L"", 0, 0, UtcTicks(2024, 2, 29, 23, 59, 59) + 1'234'567},
+        // Texts are cut to the fixed arrays, room left for the NUL.
+        {5, 42, L"abcdefghijklmnopqrst", L"ABCDEFGHIJKLMNOP", L"0123456789012345678901234567890", 0, kSecond, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+        HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+        LPWSTR buffer = nullptr;
+        DWORD bytes = 0;
+        ASSERT_TRUE(WTSQuerySessionInformationW(h, c.id, WTSSessionInfo, &buffer, &bytes));
+        ASSERT_EQ(bytes, sizeof(WTSINFOW));
+        EXPECT_EQ(FarmDouble::Get().outstandingBuffers(), 1);
+        const auto* info = reinterpret_cast<const WTSINFOW*>(buffer);
+        EXPECT_EQ(static_cast<DWORD>(info->State), c.state);
+        EXPECT_EQ(info->SessionId, c.id);
+        EXPECT_STREQ(info->UserName, c.user);
+        EXPECT_STREQ(info->Domain, c.domain);
+        EXPECT_STREQ(info->WinStationName, c.winStation);
+        EXPECT_EQ(info->LogonTime.QuadPart, c.logon);
+        EXPECT_EQ(info->LastInputTime.QuadPart, c.lastInput);
+        EXPECT_EQ(info->DisconnectTime.QuadPart, c.disconnect);
+        EXPECT_EQ(info->CurrentTime.QuadPart, now);
+        EXPECT_EQ(info->ConnectTime.QuadPart, 0);
+        EXPECT_EQ(info->IncomingBytes + info->OutgoingBytes + info->IncomingFrames + info->OutgoingFrames +
+                      info->IncomingCompressedBytes + info->OutgoingCompressedBytes,
+                  0u);
+        WTSFreeMemory(buffer);
+        WTSCloseServer(h);
+        ExpectNothingLeftOpen();
+
+        const std::vector<LogEntry> calls = Calls();
+        ASSERT_EQ(calls.size(), 4u);
+        EXPECT_EQ(calls[1].Summary(), "WTSQuerySessionInformationW server=TS01 session=" + std::to_string(c.id) +
+                                          " class=24 result=1");
+        EXPECT_EQ(calls[1]["bytes"], std::to_string(sizeof(WTSINFOW)));
+        EXPECT_EQ(calls[2].Summary(), "WTSFreeMemory kind=sessioninfo result=1");
+        EXPECT_EQ(calls[2]["buffer"], calls[1]["buffer"]);
+    }
+}
+
+// Without a current_time the server's clock is the real one: relative times
+// count back from the CurrentTime of the same answer.
+TEST_F(FarmTest, RelativeTimesCountBackFromTheRealClock) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[
+        {"id":2,"logon_seconds_ago":3600,"idle_seconds":90,"disconnected_seconds":7200},
+        {"id":3,"logon_time":"2026-01-02T03:04:05Z"}]})"));
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    const std::int64_t before = SystemTicksNow();
+    const std::optional<WTSINFOW> first = QuerySessionInfo(h, 2);
+    const std::int64_t after = SystemTicksNow();
+    ASSERT_TRUE(first);
+    const std::int64_t now = first->CurrentTime.QuadPart;
+    EXPECT_GE(now, before - kSecond / 10);
+    EXPECT_LE(now, after + kSecond / 10);
+    EXPECT_EQ(first->LogonTime.QuadPart, now - 3600 * kSecond);
+    EXPECT_EQ(first->LastInputTime.QuadPart, now - 90 * kSecond);
+    EXPECT_EQ(first->DisconnectTime.QuadPart, now - 7200 * kSecond);
+
+    // The clock moves between calls; absolute times stay where they are.
+    Sleep(50);
+    const std::optional<WTSINFOW> later = QuerySessionInfo(h, 2);
+    ASSERT_TRUE(later);
+    EXPECT_GT(later->CurrentTime.QuadPart, now);
+    EXPECT_EQ(later->LastInputTime.QuadPart, later->CurrentTime.QuadPart - 90 * kSecond);
+    const std::optional<WTSINFOW> fixed = QuerySessionInfo(h, 3);
+    ASSERT_TRUE(fixed);
+    EXPECT_EQ(fixed->LogonTime.QuadPart, UtcTicks(2026, 1, 2, 3, 4, 5));
+    EXPECT_EQ(fixed->LastInputTime.QuadPart, 0);
+    WTSCloseServer(h);
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(FarmTest, SessionInfoQueryFailsAsTheFarmSays) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[
+        {"id":2,"user":"a","fail":["sessioninfo"],"query_error":59},
+        {"id":3,"user":"b","fail":[24]},
+        {"id":4,"user":"c","fail":["all"],"query_error":1722},
+        {"id":5,"user":"d","fail":["user","client"],"idle_seconds":5}]},
+        {"name":"DOWN","unreachable":true,"sessions":[{"id":2,"user":"a"}]})"));
+    const struct {
+        const wchar_t* server;
+        DWORD session;
+        DWORD error;  // 0: answered
+    } cases[] = {
+        {L"TS01", 2, 59}, {L"TS01", 3, 5}, {L"TS01", 4, 1722}, {L"TS01", 5, 0},
+        {L"TS01", 9, 7022}, {L"DOWN", 2, 1722}, {L"NOWHERE", 2, 1722},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.session) + " error " + std::to_string(c.error));
+        ASSERT_TRUE(FarmDouble::Get().load(farmPath_.c_str(), logPath_.c_str()));
+        HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(c.server));
+        DWORD error = 0;
+        const std::optional<WTSINFOW> info = QuerySessionInfo(h, c.session, &error);
+        EXPECT_EQ(info.has_value(), c.error == 0);
+        EXPECT_EQ(error, c.error);
+        if (info) {
+            EXPECT_EQ(info->CurrentTime.QuadPart - info->LastInputTime.QuadPart, 5 * kSecond);
+        }
+        WTSCloseServer(h);
+        const LogEntry query = CallsOf("WTSQuerySessionInformationW").at(0);
+        EXPECT_EQ(query["class"], "24");
+        EXPECT_EQ(query["result"], c.error == 0 ? "1" : "0");
+        EXPECT_EQ(query["error"], c.error == 0 ? "(absent)" : std::to_string(c.error));
+        ExpectNothingLeftOpen();
+    }
+    // The other classes of a session whose class 24 fails are still answered.
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    LPWSTR text = nullptr;
+    DWORD bytes = 0;
+    ASSERT_TRUE(WTSQuerySessionInformationW(h, 2, WTSUserName, &text, &bytes));
+    EXPECT_STREQ(text, L"a");
+    WTSFreeMemory(text);
+    WTSCloseServer(h);
+    ExpectNothingLeftOpen();
+}
+
 TEST_F(FarmTest, MalformedFarmIsRejectedWithItsPlace) {
     const struct {
         const char* json;
@@ -652,6 +921,18 @@ TEST_F(FarmTest, MalformedFarmIsRejectedWithItsPlace) {
         {R"({"servers":[{"name":"A","sessions":[{"id":3}],"generate":{"sessions":5}}]})",
          "farm.servers[0].generate.sessions: session ID 3 is also listed"},
         {R"({"servers":[{"name":"A","generate":{"sessions":100001}}]})", "farm.servers[0].generate.sessions: at most"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"logon_time":"2026-12-10 08:15:00"}]}]})",
+         "farm.servers[0].sessions[0].logon_time: expected a UTC time"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"last_input_time":"2026-02-29T00:00:00Z"}]}]})",
+         "farm.servers[0].sessions[0].last_input_time: expected a UTC time"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"disconnect_time":"2026-12-10T08:15:00.12345678Z"}]}]})",
+         "farm.servers[0].sessions[0].disconnect_time: expected a UTC time"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"idle_seconds":20,"last_input_time":"2026-12-10T08:15:00Z"}]}]})",
+         "farm.servers[0].sessions[0]: give either last_input_time or idle_seconds, not both"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"disconnected_seconds":-1}]}]})",
+         "farm.servers[0].sessions[0].disconnected_seconds"},
+        {R"({"servers":[{"name":"A","current_time":"2026-12-10T08:15:00+01:00"}]})",
+         "farm.servers[0].current_time: expected a UTC time"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
@@ -1080,6 +1361,70 @@ TEST_F(FarmTest, GeneratedServerHasItsSessionsFailuresAndProcesses) {
     ExpectNothingLeftOpen();
 }
 
+// Generated sessions have times of their own, counted back from the server's
+// clock: logged on 1 to 10 hours ago, idle up to 10 minutes, or disconnected
+// (state 4) since some time after the logon, the last input before that.
+TEST_F(FarmTest, GeneratedSessionsHavePlausibleTimes) {
+    const std::string farm = FarmWith(R"({"name":"GEN","current_time":"2026-12-10T09:00:00Z",
+        "generate":{"sessions":60,"failing_every":10,"query_error":1722,"seed":3}},
+        {"name":"CLOCK","generate":{"sessions":4}})");
+    LoadFarm(farm);
+    const std::int64_t now = UtcTicks(2026, 12, 10, 9, 0, 0);
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"GEN"));
+    std::vector<std::int64_t> logons;
+    int disconnected = 0;
+    for (DWORD id = 1; id <= 60; ++id) {
+        SCOPED_TRACE(id);
+        DWORD error = 0;
+        const std::optional<WTSINFOW> info = QuerySessionInfo(h, id, &error);
+        if (id % 10 == 0) {
+            EXPECT_FALSE(info) << "a failing session fails this class too";
+            EXPECT_EQ(error, 1722u);
+            continue;
+        }
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->CurrentTime.QuadPart, now);
+        const std::int64_t logon = info->LogonTime.QuadPart;
+        const std::int64_t input = info->LastInputTime.QuadPart;
+        const std::int64_t gone = info->DisconnectTime.QuadPart;
+        EXPECT_TRUE(logon >= now - 10 * 3600 * kSecond && logon <= now - 3600 * kSecond) << (now - logon) / kSecond;
+        EXPECT_TRUE(input >= logon && input <= now) << (now - input) / kSecond;
+        if (info->State == WTSDisconnected) {
+            ++disconnected;
+            EXPECT_TRUE(gone > logon && gone <= now - 60 * kSecond) << (now - gone) / kSecond;
+            EXPECT_LE(input, gone) << "no input after the disconnect";
+        } else {
+            EXPECT_EQ(gone, 0);
+            EXPECT_LT(now - input, 600 * kSecond);
+        }
+        logons.push_back(logon);
+    }
+    WTSCloseServer(h);
+    EXPECT_EQ(disconnected, 8) << "every sixth session from the second, 20 and 50 (failing) aside";
+    EXPECT_GT(std::set<std::int64_t>(logons.begin(), logons.end()).size(), 50u) << "the times vary";
+
+    // The same seed gives the same times on the next load.
+    LoadFarm(farm);
+    h = WTSOpenServerW(const_cast<wchar_t*>(L"GEN"));
+    const std::optional<WTSINFOW> again = QuerySessionInfo(h, 1);
+    WTSCloseServer(h);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->LogonTime.QuadPart, logons.front());
+
+    // On the real clock too, every generated session reports its times.
+    h = WTSOpenServerW(const_cast<wchar_t*>(L"CLOCK"));
+    for (DWORD id = 1; id <= 4; ++id) {
+        SCOPED_TRACE(id);
+        const std::optional<WTSINFOW> info = QuerySessionInfo(h, id);
+        ASSERT_TRUE(info);
+        EXPECT_GT(info->LogonTime.QuadPart, 0);
+        EXPECT_GT(info->LastInputTime.QuadPart, 0);
+        EXPECT_EQ(info->DisconnectTime.QuadPart != 0, id == 2) << "session 2 is the disconnected one";
+    }
+    WTSCloseServer(h);
+    ExpectNothingLeftOpen();
+}
+
 // The demo farm (bin/farm.json, copied from tests/farm/demo-farm.json) loads
 // and still shows what the demo is for.
 TEST_F(FarmTest, DemoFarmCoversEveryCase) {
@@ -1120,6 +1465,50 @@ TEST_F(FarmTest, DemoFarmCoversEveryCase) {
     EXPECT_TRUE(namelessProcess);
     EXPECT_GE(sessionCount, 20);
     EXPECT_EQ(ReadSessionInventory(wts, u"СЕРВЕР-БУХ").error, 5u);
+    ExpectNothingLeftOpen();
+}
+
+// The demo farm's TS01 gives the idle and logon columns something to show:
+// a session disconnected for days, one idle for seconds, one without a logon
+// time, and a spread in between.
+TEST_F(FarmTest, DemoFarmHasSessionTimesForTheIdleAndLogonColumns) {
+    const std::wstring demo = FolderOf(FarmDouble::Get().module) + L"farm.json";
+    ASSERT_TRUE(FarmDouble::Get().load(demo.c_str(), logPath_.c_str())) << ReadFileBytes(logPath_);
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    PWTS_SESSION_INFOW sessions = nullptr;
+    DWORD count = 0;
+    ASSERT_TRUE(WTSEnumerateSessionsW(h, 0, 1, &sessions, &count));
+    bool disconnectedForDays = false;
+    bool idleForSeconds = false;
+    bool userWithoutLogon = false;
+    bool withoutLogon = false;
+    std::set<std::int64_t> idleMinutes;
+    for (DWORD i = 0; i < count; ++i) {
+        const std::optional<WTSINFOW> info = QuerySessionInfo(h, sessions[i].SessionId);
+        ASSERT_TRUE(info) << sessions[i].SessionId;
+        const std::int64_t now = info->CurrentTime.QuadPart;
+        if (info->LogonTime.QuadPart == 0) {
+            withoutLogon = true;
+            userWithoutLogon = userWithoutLogon || info->UserName[0] != L'\0';
+            continue;
+        }
+        EXPECT_LT(info->LogonTime.QuadPart, now) << sessions[i].SessionId;
+        if (info->State == WTSDisconnected) {
+            ASSERT_NE(info->DisconnectTime.QuadPart, 0) << sessions[i].SessionId;
+            disconnectedForDays = disconnectedForDays || now - info->DisconnectTime.QuadPart >= 2 * 86400 * kSecond;
+        } else if (info->LastInputTime.QuadPart != 0) {
+            const std::int64_t idle = now - info->LastInputTime.QuadPart;
+            idleForSeconds = idleForSeconds || (idle > 0 && idle < 60 * kSecond);
+            idleMinutes.insert(idle / (60 * kSecond));
+        }
+    }
+    WTSFreeMemory(sessions);
+    WTSCloseServer(h);
+    EXPECT_TRUE(disconnectedForDays);
+    EXPECT_TRUE(idleForSeconds);
+    EXPECT_TRUE(withoutLogon);
+    EXPECT_FALSE(userWithoutLogon) << "only sessions without a user lack a logon time";
+    EXPECT_GE(idleMinutes.size(), 5u) << "a spread of idle times";
     ExpectNothingLeftOpen();
 }
 
