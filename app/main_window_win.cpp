@@ -198,6 +198,11 @@ bool MainWindow::PreTranslateMessage(MSG& msg) {
             return true;
         }
     }
+    // F5 lists the listed server again.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F5 && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        RunHandler([&] { sessions_.Refresh(); });
+        return true;
+    }
     // Esc cancels a Get data that is going.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && sessions_.Busy() &&
         (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {

@@ -10,7 +10,13 @@ namespace tarvenix {
 ReportList::ReportList(OrderingState& ordering, std::vector<ReportColumn> columns)
     : ordering_(ordering),
       columns_(std::move(columns)),
-      rows_([&ordering](const ReportRows::Row& a, const ReportRows::Row& b) { return CompareRowsBy(ordering, a, b); }) {
+      rows_([this](const ReportRows::Row& a, const ReportRows::Row& b) {
+          const std::int32_t column = ordering_.sortedColumn;
+          if (column >= 0 && static_cast<std::size_t>(column) < columns_.size() &&
+              columns_[static_cast<std::size_t>(column)].compare)
+              return columns_[static_cast<std::size_t>(column)].compare(a, b, ordering_.descending);
+          return CompareRowsBy(ordering_, a, b);
+      }) {
     rows_.SetReorderListener([this](const std::vector<std::size_t>& order) { MoveStates(order); });
 }
 
@@ -146,9 +152,10 @@ void ReportList::FitColumns() {
     GetClientRect(hwnd_, &rc);
     std::vector<ColumnSpec> specs;
     bool anyAuto = false;
-    for (const ColumnSpec& spec : specs_) {
-        specs.push_back(spec);
-        anyAuto = anyAuto || spec.autoSize;
+    for (std::size_t i = 0; i < specs_.size(); ++i) {
+        if (columns_[i].added) break;  // added columns lie beyond the shared width
+        specs.push_back(specs_[i]);
+        anyAuto = anyAuto || specs_[i].autoSize;
     }
     if (!anyAuto) return;
     // Fixed columns keep the width they have now (the user may have dragged them).

@@ -21,6 +21,11 @@ namespace tarvenix {
 struct ReportColumn {
     std::u16string caption;
     ColumnSpec spec;
+    // A column added after the list's own: it takes no part in sharing the
+    // list's width (the columns before it keep their widths), and it may
+    // order by its own comparison instead of the text.
+    bool added = false;
+    std::function<std::int32_t(const ReportRows::Row& a, const ReportRows::Row& b, bool descending)> compare;
 };
 
 class ReportList final : public Control {

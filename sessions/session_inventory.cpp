@@ -38,6 +38,11 @@ std::optional<SessionRow> QuerySessionRow(TerminalServer& server, const SessionR
     row.winStation = server.QueryString(session.sessionId, SessionInfoClass::WinStationName).value_or(u"");
     if (auto address = server.QueryClientAddress(session.sessionId)) row.address = ClientIPv4Text(*address);
     if (row.user.empty()) return std::nullopt;
+    if (const std::optional<SessionTimes> times = server.QuerySessionTimes(session.sessionId)) {
+        row.idleTicks = IdleTicks(*times, session.state);
+        row.logonTicks = LogonTicks(*times);
+        row.idle = IdleText(row.idleTicks);
+    }
     row.id = DecimalU32(session.sessionId);
     row.state = ConnectStateName(session.state);
     return row;

@@ -28,6 +28,10 @@ struct SessionRow {
     std::u16string address;     // IPv4 text, or empty
     std::u16string state;       // ConnectStateName
     std::u16string winStation;  // from the WinStation-name query
+    // From the session-information query (empty when it failed).
+    std::optional<std::int64_t> idleTicks;   // how long the session has been idle
+    std::optional<std::int64_t> logonTicks;  // the logon time, UTC FILETIME
+    std::u16string idle;                     // IdleText; empty when the query failed
 
     // Text of column k (0 = caption).
     const std::u16string& Text(int column) const;
@@ -48,7 +52,7 @@ std::u16string ClientIPv4Text(const ClientAddress& address);
 
 // The row of one enumerated session: client name, user name, WinStation name
 // and client address are queried in that order; a session without a user name
-// gives no row.
+// gives no row; for the others the session's times are queried last.
 std::optional<SessionRow> QuerySessionRow(TerminalServer& server, const SessionRecord& session);
 
 // The inventory of rows in enumeration order (rows of sessions without a

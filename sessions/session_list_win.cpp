@@ -9,10 +9,48 @@
 #include "base/platform_win.h"
 #include "base/win_text.h"
 #include "sessions/session_inventory.h"
+#include "sessions/session_times.h"
 
 namespace tarvenix {
 
 namespace {
+
+// Cells past the shown columns that hold the idle and logon times as numbers,
+// for ordering by time rather than by text.
+constexpr int kIdleKeyCell = 8;
+constexpr int kLogonKeyCell = 9;
+
+std::u16string TimeKey(std::optional<std::int64_t> ticks) {
+    if (!ticks) return {};
+    const std::string digits = std::to_string(*ticks);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+std::optional<std::int64_t> ParseTimeKey(const std::u16string& key) {
+    if (key.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    bool negative = false;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (i == 0 && key[i] == u'-') {
+            negative = true;
+            continue;
+        }
+        value = value * 10 + (key[i] - u'0');
+    }
+    return negative ? -value : value;
+}
+
+ReportColumn TimeColumn(std::u16string caption, int width, int keyCell) {
+    ReportColumn column{std::move(caption), {width, 0, 0, false}, true, {}};
+    column.compare = [keyCell](const ReportRows::Row& a, const ReportRows::Row& b, bool descending) {
+        const auto key = [keyCell](const ReportRows::Row& r) {
+            return static_cast<std::size_t>(keyCell) < r.size() ? ParseTimeKey(r[static_cast<std::size_t>(keyCell)])
+                                                                : std::nullopt;
+        };
+        return static_cast<std::int32_t>(CompareTimes(key(a), key(b), descending));
+    };
+    return column;
+}
 
 std::vector<ReportColumn> SessionColumns() {
     return {
@@ -22,7 +60,23 @@ std::vector<ReportColumn> SessionColumns() {
         {u"IP адрес", {100, 100, 100, false}},
         {u"Состояние сессии", {0, 100, 120, true}},
         {u"Сессия", {95, 95, 95, false}},
+        // After the six: how long idle, and when the user logged on.
+        TimeColumn(u"Бездействие", 80, kIdleKeyCell),
+        TimeColumn(u"Вход", 110, kLogonKeyCell),
     };
+}
+
+// The logon time in the user's local time and short date and time formats.
+std::u16string LogonText(std::optional<std::int64_t> ticks) {
+    if (!ticks) return {};
+    FILETIME utc{static_cast<DWORD>(static_cast<std::uint64_t>(*ticks) & 0xFFFFFFFFu),
+                 static_cast<DWORD>(static_cast<std::uint64_t>(*ticks) >> 32)};
+    SYSTEMTIME utcTime{}, local{};
+    if (!FileTimeToSystemTime(&utc, &utcTime) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local)) return {};
+    wchar_t date[80] = {}, time[80] = {};
+    if (!GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 80, nullptr)) return {};
+    if (!GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, 80)) return {};
+    return U16(date) + u" " + U16(time);
 }
 
 }  // namespace
@@ -91,6 +145,14 @@ void SessionList::GetData() {
         boxes_.ShowMessage(u"Вы не указали сервер!");
         return;
     }
+    Start(server);
+}
+
+void SessionList::Refresh() {
+    if (!listedServer_.empty()) Start(listedServer_);
+}
+
+void SessionList::Start(const std::u16string& server) {
     run_.Cancel();  // a run still going never writes into the list
     run_ = CancelToken();
     list_.Clear();
@@ -145,8 +207,10 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
     std::vector<ReportRows::Row> rows;
     rows.reserve(inventory.rows.size());
     for (SessionRow& row : inventory.rows) {
+        std::u16string logon = LogonText(row.logonTicks);
         rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
-                        std::move(row.state), std::move(row.winStation)});
+                        std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(logon),
+                        TimeKey(row.idleTicks), TimeKey(row.logonTicks)});
     }
     list_.AppendAll(std::move(rows));
     activeCount_ += inventory.activeCount;

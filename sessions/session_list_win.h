@@ -52,6 +52,8 @@ public:
     // starts listing the server's sessions on the engine; the rows and the
     // counters come when the run ends. A run still going is superseded.
     void GetData();
+    // F5: Get data again for ListedServer, whatever the box holds now.
+    void Refresh();
     // Esc: the run going is cancelled; it writes nothing into the list.
     void Cancel();
     // "Копировать" and "Сохранить список..." in the session menu.
@@ -83,6 +85,7 @@ public:
     void CancelWork() override { run_.Cancel(); }
 
 private:
+    void Start(const std::u16string& server);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
     void ShowCounters();
     void SetBusy(bool busy);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "sessions/session_times.h"
+
 namespace tarvenix {
 
 // Session information classes, numbered as WTS_INFO_CLASS.
@@ -19,6 +21,7 @@ enum class SessionInfoClass : std::uint32_t {
     UserName = 5,
     ClientName = 10,
     ClientAddress = 14,
+    SessionInfo = 24,  // WTSSessionInfo: the session's times
 };
 
 // Session record as the enumeration gives it.
@@ -58,6 +61,8 @@ public:
     // the text up to its NUL, or nothing when the query fails.
     virtual std::optional<std::u16string> QueryString(std::uint32_t sessionId, SessionInfoClass infoClass) = 0;
     virtual std::optional<ClientAddress> QueryClientAddress(std::uint32_t sessionId) = 0;
+    // The session's times (SessionInfo), or nothing when the query fails.
+    virtual std::optional<SessionTimes> QuerySessionTimes(std::uint32_t sessionId) = 0;
     virtual CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) = 0;
     virtual CallResult Logoff(std::uint32_t sessionId) = 0;  // does not wait
     virtual CallResult Disconnect(std::uint32_t sessionId) = 0;  // does not wait; the session keeps running

@@ -82,6 +82,22 @@ public:
         return address;
     }
 
+    std::optional<SessionTimes> QuerySessionTimes(std::uint32_t sessionId) override {
+        if (!handle_) return std::nullopt;
+        LPWSTR raw = nullptr;
+        DWORD bytes = 0;
+        if (!WTSQuerySessionInformationW(handle_, sessionId, WTSSessionInfo, &raw, &bytes)) return std::nullopt;
+        WtsBuffer<WCHAR> owned(raw);
+        if (!raw || bytes < sizeof(WTSINFOW)) return std::nullopt;
+        const auto* info = reinterpret_cast<const WTSINFOW*>(raw);
+        SessionTimes times;
+        times.lastInputTime = info->LastInputTime.QuadPart;
+        times.disconnectTime = info->DisconnectTime.QuadPart;
+        times.logonTime = info->LogonTime.QuadPart;
+        times.currentTime = info->CurrentTime.QuadPart;
+        return times;
+    }
+
     CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) override {
         processes.clear();
         if (!handle_) return CallResult::Failure(openError_);

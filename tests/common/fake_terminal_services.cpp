@@ -37,6 +37,11 @@ public:
         const FakeSession* f = Session(id);
         return f ? f->address : std::nullopt;
     }
+    std::optional<SessionTimes> QuerySessionTimes(std::uint32_t id) override {
+        const auto lock = Begin("query " + std::to_string(id) + " 24");
+        const FakeSession* f = Session(id);
+        return f ? f->times : std::nullopt;
+    }
     CallResult EnumerateProcesses(std::vector<ProcessRecord>& out) override {
         const auto lock = Begin("processes");
         FakeServer* s = Find();

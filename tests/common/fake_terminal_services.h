@@ -21,6 +21,7 @@ struct FakeSession {
     std::optional<std::u16string> clientName;
     std::optional<std::u16string> winStation;
     std::optional<ClientAddress> address;
+    std::optional<SessionTimes> times;       // nullopt: the query fails
     std::uint32_t logoffError = 0;
     std::uint32_t disconnectError = 0;
     std::uint32_t messageError = 0;

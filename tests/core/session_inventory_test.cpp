@@ -75,12 +75,33 @@ TEST_F(InventoryTest, QueriesEachSessionInFixedOrderAndClosesTheServer) {
     ReadSessionInventory(wts, u"TS01");
     const std::vector<std::string> expected = {
         "open TS01", "enumerate TS01",
-        "query 2 10 TS01", "query 2 5 TS01", "query 2 6 TS01", "query 2 14 TS01",
+        "query 2 10 TS01", "query 2 5 TS01", "query 2 6 TS01", "query 2 14 TS01", "query 2 24 TS01",
+        // Without a user there is no row: its times are not asked for.
         "query 5 10 TS01", "query 5 5 TS01", "query 5 6 TS01", "query 5 14 TS01",
     };
     EXPECT_EQ(wts.calls, expected);
     EXPECT_EQ(wts.opened, 1);
     EXPECT_EQ(wts.closed, 1);
+}
+
+TEST_F(InventoryTest, SessionTimesGiveIdleAndLogonAndAFailedQueryKeepsTheRow) {
+    constexpr std::int64_t kMinute = kTicksPerMinute;
+    constexpr std::int64_t kNow = 133'000'000'000'000'000;  // some time in 2022
+    FakeSession active{1, 0, u"a", u"c", u"w", std::nullopt};
+    active.times = SessionTimes{kNow - 65 * kMinute, 0, kNow - 600 * kMinute, kNow};
+    FakeSession disconnected{2, 4, u"b", u"c", u"w", std::nullopt};
+    disconnected.times = SessionTimes{kNow - kMinute, kNow - (2 * 24 * 60 + 190) * kMinute, kNow - 5000 * kMinute, kNow};
+    FakeSession failing{3, 0, u"c", u"c", u"w", std::nullopt};  // times: nullopt, the query fails
+    server.sessions = {active, disconnected, failing};
+    const SessionInventory inv = ReadSessionInventory(wts, u"TS01");
+    ASSERT_EQ(inv.rows.size(), 3u);
+    EXPECT_EQ(inv.rows[0].idle, u"1:05");
+    EXPECT_EQ(inv.rows[0].logonTicks, kNow - 600 * kMinute);
+    EXPECT_EQ(inv.rows[1].idle, u"2+03:10") << "a disconnected session is idle since it was disconnected";
+    EXPECT_EQ(inv.rows[2].idle, u"");
+    EXPECT_FALSE(inv.rows[2].idleTicks.has_value());
+    EXPECT_FALSE(inv.rows[2].logonTicks.has_value());
+    EXPECT_EQ(inv.rows[2].user, u"c") << "the row stays";
 }
 
 TEST_F(InventoryTest, SessionsWithoutUserNameAreLeftOutAndNotCounted) {

@@ -58,6 +58,55 @@ protected:
     }
 };
 
+TEST_F(EverydayTest, IdleAndLogonColumnsShowTheServersTimesAndOrderByTime) {
+    constexpr std::int64_t kMinute = kTicksPerMinute;
+    constexpr std::int64_t kNow = 134'000'000'000'000'000;
+    FakeSession busy = Row(1, u"a", u"PC-1");      // idle 5 minutes
+    busy.times = SessionTimes{kNow - 5 * kMinute, 0, kNow - 90 * kMinute, kNow};
+    FakeSession away = Row(2, u"b", u"PC-2");      // idle 1:05 (10 minutes is more than 5 as text would not say)
+    away.times = SessionTimes{kNow - 65 * kMinute, 0, kNow - 30 * kMinute, kNow};
+    FakeSession gone = Row(3, u"c", u"PC-3");      // disconnected for 2 days 3:10
+    gone.state = 4;
+    gone.times = SessionTimes{kNow, kNow - (2 * 24 * 60 + 190) * kMinute, kNow - 9000 * kMinute, kNow};
+    FakeSession unknown = Row(4, u"d", u"PC-4");   // the query fails: empty cells, the row stays
+    FakeSession fresh = Row(5, u"e", u"PC-5");     // idle for seconds
+    fresh.times = SessionTimes{kNow - 20 * kTicksPerSecond, 0, kNow - 10 * kMinute, kNow};
+    wts.servers[u"TS01"].sessions = {busy, away, gone, unknown, fresh};
+    Open();
+    GetData(u"TS01");
+    HWND list = Sessions();
+    EXPECT_EQ(ColumnTexts(list, 6), (Texts{u"5", u"1:05", u"2+03:10", u"", u"."}));
+    const Texts logon = ColumnTexts(list, 7);
+    EXPECT_FALSE(logon[0].empty());
+    EXPECT_TRUE(logon[3].empty());
+    // By idle time, not by text ("1:05" < "2+03:10" < "5" as text): the
+    // session without a time last in both directions.
+    ClickHeader(list, 6);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"5", u"1", u"2", u"3", u"4"}));
+    ClickHeader(list, 6);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"3", u"2", u"1", u"5", u"4"}));
+    // By logon time: earliest first. (The column lies past the list's width at
+    // this window size, out of a click's reach: its header click directly.)
+    window->Sessions().List().ColumnClicked(7);
+    EXPECT_EQ(ColumnTexts(list, 0), (Texts{u"3", u"1", u"2", u"5", u"4"}));
+    // The six specified columns keep their widths; the two new ones follow.
+    EXPECT_EQ(ListView_GetColumnWidth(list, 3), 100);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 5), 95);
+}
+
+TEST_F(EverydayTest, F5ListsTheListedServerAgainWhateverTheBoxHolds) {
+    OpenWithFarm();
+    wts.servers[u"TS01"].sessions.pop_back();  // one session has ended since
+    window->Servers().SetText(u"OTHER");
+    MSG f5{Sessions(), WM_KEYDOWN, VK_F5, 0, 0, {}};
+    EXPECT_TRUE(window->PreTranslateMessage(f5));
+    PumpMessages();
+    EXPECT_EQ(wts.calls.front(), "open TS01");
+    EXPECT_EQ(ListView_GetItemCount(Sessions()), 2);
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"2");
+    EXPECT_EQ(window->Sessions().ListedServer(), u"TS01");
+}
+
 TEST_F(EverydayTest, DisconnectSendsOneCommandPerSelectedRowAndReportsFailures) {
     OpenWithFarm();
     wts.servers[u"TS01"].sessions[2].disconnectError = 5;  // session 2
@@ -86,18 +135,20 @@ TEST_F(EverydayTest, DisconnectSendsOneCommandPerSelectedRowAndReportsFailures) 
 TEST_F(EverydayTest, CopyPutsTheSelectedRowsOrAllInScreenOrderOnTheClipboard) {
     OpenWithFarm();
     // Drag the user column to the front: the copy follows the screen.
-    int order[] = {1, 0, 2, 3, 4, 5};
-    ListView_SetColumnOrderArray(Sessions(), 6, order);
+    int order[] = {1, 0, 2, 3, 4, 5, 6, 7};
+    ListView_SetColumnOrderArray(Sessions(), 8, order);
     Select(Sessions(), {1});
     Command(kCmdCopyRows);
-    EXPECT_EQ(Clipboard(), u"Учетная запись\tID\tИмя компьютера\tIP адрес\tСостояние сессии\tСессия\r\n"
-                           u"ivanov\t1\tPC-01\t10.0.0.1\tActive\tRDP-Tcp#1\r\n");
+    EXPECT_EQ(Clipboard(),
+              u"Учетная запись\tID\tИмя компьютера\tIP адрес\tСостояние сессии\tСессия\tБездействие\tВход\r\n"
+              u"ivanov\t1\tPC-01\t10.0.0.1\tActive\tRDP-Tcp#1\t\t\r\n");
     // Nothing selected: every row; a line break in a cell does not break the grid.
     Select(Sessions(), {});
     Command(kCmdCopyRows);
     const std::u16string all = Clipboard();
     EXPECT_NE(all.find(u"Петрова\t3\tPC;\"7\"\t10.0.0.3"), std::u16string::npos) << Utf16ToUtf8(all);
     EXPECT_NE(all.find(u"sidorov\t2\tline  break\t"), std::u16string::npos) << Utf16ToUtf8(all);
+    EXPECT_EQ(std::count(all.begin(), all.end(), u'\n'), 4) << "a header and three rows";
     // Ctrl+C in the list does the same.
     SetFocus(Sessions());
     Select(Sessions(), {0});
@@ -127,10 +178,11 @@ TEST_F(EverydayTest, SaveWritesEveryRowAsCsvThatReadsBackCellForCell) {
     const auto rows = ReadCsv(bytes, u';');  // the Russian list separator
     ASSERT_TRUE(rows.has_value());
     ASSERT_EQ(rows->size(), 4u);
-    EXPECT_EQ((*rows)[0], (Texts{u"ID", u"Учетная запись", u"Имя компьютера", u"IP адрес", u"Состояние сессии", u"Сессия"}));
-    EXPECT_EQ((*rows)[1], (Texts{u"1", u"ivanov", u"PC-01", u"10.0.0.1", u"Active", u"RDP-Tcp#1"}));
-    EXPECT_EQ((*rows)[2], (Texts{u"2", u"sidorov", u"line\r\nbreak", u"10.0.0.2", u"Active", u"RDP-Tcp#2"}));
-    EXPECT_EQ((*rows)[3], (Texts{u"3", u"Петрова", u"PC;\"7\"", u"10.0.0.3", u"Active", u"RDP-Tcp#3"}));
+    EXPECT_EQ((*rows)[0], (Texts{u"ID", u"Учетная запись", u"Имя компьютера", u"IP адрес", u"Состояние сессии", u"Сессия",
+                                 u"Бездействие", u"Вход"}));
+    EXPECT_EQ((*rows)[1], (Texts{u"1", u"ivanov", u"PC-01", u"10.0.0.1", u"Active", u"RDP-Tcp#1", u"", u""}));
+    EXPECT_EQ((*rows)[2], (Texts{u"2", u"sidorov", u"line\r\nbreak", u"10.0.0.2", u"Active", u"RDP-Tcp#2", u"", u""}));
+    EXPECT_EQ((*rows)[3], (Texts{u"3", u"Петрова", u"PC;\"7\"", u"10.0.0.3", u"Active", u"RDP-Tcp#3", u"", u""}));
     EXPECT_FALSE(std::filesystem::exists(appDir.Path() / "список.csv.tmp"));
 
     // Cancel writes nothing; a file that cannot be replaced keeps its bytes.

@@ -261,8 +261,8 @@ TEST_F(MainWindowTest, DraggedColumnKeepsItsNumber) {
     Open();
     HWND list = window->Sessions().List().Handle();
     GetData(u"TS01");
-    int order[6] = {1, 0, 2, 3, 4, 5};  // "Учетная запись" dragged to the first position
-    ListView_SetColumnOrderArray(list, 6, order);
+    int order[8] = {1, 0, 2, 3, 4, 5, 6, 7};  // "Учетная запись" dragged to the first position
+    ListView_SetColumnOrderArray(list, 8, order);
     ClickHeader(list, 0);  // now shows the user names
     EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"a", u"b", u"c"}));
     ClickHeader(list, 1);  // "ID", now second

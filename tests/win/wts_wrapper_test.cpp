@@ -304,6 +304,9 @@ TEST_F(FarmTest, InventoryMakesExactlyTheExpectedCalls) {
         "WTSFreeMemory kind=string result=1",
         "WTSQuerySessionInformationW server=TS01 session=2 class=14 result=1",
         "WTSFreeMemory kind=address result=1",
+        "WTSQuerySessionInformationW server=TS01 session=2 class=24 result=1",
+        "WTSFreeMemory kind=sessioninfo result=1",
+        // No user: no row, so its times are not asked for.
         "WTSQuerySessionInformationW server=TS01 session=65536 class=10 result=0 error=5",
         "WTSQuerySessionInformationW server=TS01 session=65536 class=5 result=1",
         "WTSFreeMemory kind=string result=1",
