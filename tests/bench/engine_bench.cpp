@@ -24,24 +24,17 @@
 #include "app/main_window.h"
 #include "base/engine_win.h"
 #include "base/text.h"
+#include "tests/common/silent_dialogs.h"
 #include "sessions/session_inventory.h"
 #include "sessions/wts_terminal_services_win.h"
 
 using namespace tarvenix;
+using tarvenix::testing::SilentDialogs;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr UINT kPing = WM_APP + 7;
-
-class SilentDialogs final : public Dialogs {
-public:
-    void ShowMessage(WindowRef, const std::u16string&) override {}
-    bool Confirm(WindowRef, const std::u16string&) override { return true; }
-    void ShowError(WindowRef, const std::u16string&) override {}
-    std::optional<std::u16string> OpenFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
-    std::optional<std::u16string> SaveFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
-};
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

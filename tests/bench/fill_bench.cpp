@@ -13,25 +13,18 @@
 
 #include "app/main_window.h"
 #include "base/text.h"
+#include "tests/common/silent_dialogs.h"
 #include "base/engine_win.h"
 #include "base/win_text.h"
 #include "tests/common/test_executors.h"
 #include "tests/common/fake_terminal_services.h"
 
 using namespace tarvenix;
+using tarvenix::testing::SilentDialogs;
 using tarvenix::testing::InlineExecutor;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class SilentDialogs final : public Dialogs {
-public:
-    void ShowMessage(WindowRef, const std::u16string&) override {}
-    bool Confirm(WindowRef, const std::u16string&) override { return true; }
-    void ShowError(WindowRef, const std::u16string&) override {}
-    std::optional<std::u16string> OpenFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
-    std::optional<std::u16string> SaveFile(WindowRef, const OpenFileRequest&) override { return std::nullopt; }
-};
 
 void Pump() {
     MSG msg;
