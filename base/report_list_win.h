@@ -25,7 +25,7 @@ struct ReportColumn {
     // list's width (the columns before it keep their widths), and it may
     // order by its own comparison instead of the text.
     bool added = false;
-    std::function<std::int32_t(const ReportRows::Row& a, const ReportRows::Row& b, bool descending)> compare;
+    std::function<std::int32_t(const ReportRows::Row& a, const ReportRows::Row& b, bool descending)> compare = {};
 };
 
 class ReportList final : public Control {
