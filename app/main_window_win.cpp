@@ -90,6 +90,8 @@ void MainWindow::BuildControls() {
     p.footer = CreatePanel(Handle(), Bevel::None, L"Panel3");
     p.footerRight = CreatePanel(p.footer, Bevel::None, L"Panel2");
     p.makerLink = CreateLabel(p.footerRight, 16, 6, kMakerHost, fonts_.underline(), kIdMakerLink);
+    // Added at the footer's free left end: last in the tab order.
+    sessions_.CreateRefreshChooser(p.footer, fonts_);
     SetWindowSubclass(p.makerLink, &MainWindow::LinkSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -167,7 +169,9 @@ void MainWindow::FormShow() {
     SetFocus(serverBox_.Combo());
 }
 
-void MainWindow::FormClose() { serverBox_.Save(); }
+void MainWindow::FormClose() {
+    serverBox_.Save({{u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds())}});
+}
 
 void MainWindow::Show(int showCommand) {
     if (!shownOnce_) {
@@ -282,7 +286,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (panels_.serverStrip) OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
         case WM_COMMAND:
-            if (lp == 0 || HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED) OnCommand(LOWORD(wp));
+            if (lp == 0 || HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED ||
+                (LOWORD(wp) == kIdRefreshChooser && HIWORD(wp) == CBN_SELCHANGE))
+                OnCommand(LOWORD(wp));
             return 0;
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == panels_.makerLink) {

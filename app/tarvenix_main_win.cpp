@@ -51,6 +51,7 @@ int Run(int showCommand) {
     services.parallelSessions = static_cast<std::size_t>(settings.parallelSessions);
     services.parallelCalls = static_cast<std::size_t>(settings.parallelCalls);
     services.serverTimeout = std::chrono::seconds(settings.timeoutSeconds);
+    services.refreshSeconds = settings.refreshSeconds;
 
     MainWindow main(services);
     main.Create();

@@ -106,6 +106,10 @@ struct Services {
     std::size_t parallelSessions = 16;
     std::size_t parallelCalls = 8;
     std::chrono::milliseconds serverTimeout{15000};
+    // The automatic refresh chosen last time (seconds, 0 off), and how long
+    // one of its seconds lasts (shorter in tests).
+    int refreshSeconds = 0;
+    std::chrono::milliseconds refreshSecond{1000};
     // The application directory with its trailing separator: settings.ini,
     // serverslist.txt and message.txt live here.
     std::u16string appDirectory;

@@ -165,9 +165,9 @@ void ServerBox::Restore() {
     FlushSettings(settings);
 }
 
-void ServerBox::Save() {
+void ServerBox::Save(const SettingValues& options) {
     const std::u16string settings = services_.appDirectory + kSettingsFile;
-    if (!WriteServerName(settings, Text(), *services_.ansi)) throw AppError(UnableToWriteText(settings));
+    if (!WriteServerName(settings, Text(), *services_.ansi, options)) throw AppError(UnableToWriteText(settings));
     WriteHistoryFile(services_.appDirectory + kHistoryFile, History(), historyEncoding_, *services_.ansi, services_.errors);
     FlushSettings(settings);
 }

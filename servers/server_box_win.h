@@ -16,6 +16,7 @@
 #include "base/engine.h"
 #include "base/services.h"
 #include "base/window_win.h"
+#include "servers/settings_file_win.h"
 
 namespace tarvenix {
 
@@ -54,7 +55,7 @@ public:
     void Restore();
     // Both files written back (FormClose); throws AppError when one cannot be
     // written, and then each file keeps what it held.
-    void Save();
+    void Save(const SettingValues& options = {});
 
     void OnKeyDown(WPARAM key);    // Edit1KeyDown
     void LoadFromFile();           // sSpeedButtonTXTClick

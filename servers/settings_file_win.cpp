@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/files_win.h"
 #include "base/handles_win.h"
 #include "base/win_text.h"
@@ -31,7 +33,8 @@ std::u16string ReadServerName(const std::u16string& settingsPath) {
     return U16(buffer, n < kBufferChars ? n : kBufferChars - 1);
 }
 
-bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi) {
+bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi,
+                     const SettingValues& options) {
     // The private-profile services edit a copy beside the file; the copy then
     // takes the file's place, so a failure half-way leaves the file as it was.
     FlushSettings(settingsPath);
@@ -52,7 +55,10 @@ bool WriteServerName(const std::u16string& settingsPath, const std::u16string& n
     const bool written =
         WriteBytes(temporary, bytes) &&
         WritePrivateProfileStringW(Wz(std::u16string(kSettingsSection)), Wz(std::u16string(kSettingsServerKey)),
-                                   Wz(name), Wz(temporary)) != FALSE;
+                                   Wz(name), Wz(temporary)) != FALSE &&
+        std::all_of(options.begin(), options.end(), [&](const auto& option) {
+            return WritePrivateProfileStringW(L"options", Wz(option.first), Wz(option.second), Wz(temporary)) != FALSE;
+        });
     FlushSettings(temporary);
     if (!written || !ReplaceWithTemporary(temporary, settingsPath, &error)) {
         DeleteFileW(Wz(temporary));
@@ -72,6 +78,8 @@ EngineSettings ReadEngineSettings(const std::u16string& settingsPath) {
     settings.parallelSessions = read(L"parallel sessions", settings.parallelSessions, 1, 64);
     settings.parallelCalls = read(L"parallel calls", settings.parallelCalls, 1, 64);
     settings.timeoutSeconds = read(L"timeout seconds", settings.timeoutSeconds, 1, 600);
+    const int refresh = read(L"refresh seconds", 0, 0, 300);
+    settings.refreshSeconds = (refresh == 15 || refresh == 30 || refresh == 60 || refresh == 300) ? refresh : 0;
     return settings;
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/ansi_code_page.h"
 
@@ -20,17 +22,24 @@ std::u16string ReadServerName(const std::u16string& settingsPath);
 // UTF-16 file: a missing file is created as UTF-16, any other layout is
 // turned into UTF-16 first, keeping its text. Returns false when the file
 // could not be written.
-bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi);
+// Keys of the [options] section given in `options` are written in the same
+// pass (the rest of the section stays as it is).
+using SettingValues = std::vector<std::pair<std::u16string, std::u16string>>;
+bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi,
+                     const SettingValues& options = {});
 
 // The [options] section: how many sessions Get data queries at once
 // ("parallel sessions", 1 to 64, default 16), how many calls a command on many
 // sessions makes at once ("parallel calls", 1 to 64, default 8), and how long
 // a server may take to answer ("timeout seconds", 1 to 600, default 15).
 // Missing or unreadable values take their default; the file is not written.
+// "refresh seconds": the automatic refresh of the list (0 off, 15, 30, 60 or
+// 300; anything else reads as off).
 struct EngineSettings {
     int parallelSessions = 16;
     int parallelCalls = 8;
     int timeoutSeconds = 15;
+    int refreshSeconds = 0;
 };
 EngineSettings ReadEngineSettings(const std::u16string& settingsPath);
 

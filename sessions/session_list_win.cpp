@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/app_error.h"
 #include "base/csv.h"
 #include "base/files_win.h"
@@ -105,8 +108,107 @@ void SessionList::CreateCounters(HWND strip, const Fonts& fonts) {
     progressLabel_ = CreateLabel(strip, 424, 61, u"", fonts.normal());
 }
 
+namespace {
+
+constexpr int kRefreshChoices[] = {0, 15, 30, 60, 300};
+const char16_t* const kRefreshTexts[] = {u"выкл.", u"15 с", u"30 с", u"60 с", u"5 мин"};
+
+}  // namespace
+
+void SessionList::CreateRefreshChooser(HWND footer, const Fonts& fonts) {
+    refreshLabel_ = CreateLabel(footer, 8, 7, u"Обновлять каждые:", fonts.normal());
+    refreshChooser_ = CreateChild(0, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, {110, 3, 70, 150},
+                                  footer, kIdRefreshChooser, fonts.normal());
+    for (const char16_t* text : kRefreshTexts)
+        SendMessageW(refreshChooser_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(reinterpret_cast<const wchar_t*>(text)));
+    SetAutoRefresh(services_.refreshSeconds);
+}
+
+void SessionList::SetAutoRefresh(int seconds) {
+    int index = 0;
+    for (int i = 0; i < static_cast<int>(std::size(kRefreshChoices)); ++i)
+        if (kRefreshChoices[i] == seconds) index = i;
+    refreshSeconds_ = kRefreshChoices[index];
+    if (refreshChooser_ && SendMessageW(refreshChooser_, CB_GETCURSEL, 0, 0) != index)
+        SendMessageW(refreshChooser_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    refreshSchedule_.Cancel();
+    refreshSchedule_ = CancelToken();
+    ScheduleRefresh();
+}
+
+void SessionList::ScheduleRefresh() {
+    if (refreshSeconds_ == 0 || !services_.dispatcher) return;
+    const CancelToken schedule = refreshSchedule_;
+    services_.dispatcher->PostAfter(services_.refreshSecond * refreshSeconds_, [this, schedule] {
+        if (schedule.Cancelled()) return;
+        RefreshInBackground();
+        ScheduleRefresh();
+    });
+}
+
+void SessionList::RefreshInBackground() {
+    // A run is going, or nothing is listed: this tick is skipped.
+    if (busy_ || background_ || listedServer_.empty()) return;
+    run_ = CancelToken();
+    background_ = true;
+    const std::u16string server = listedServer_;
+    InventoryOptions options;
+    options.parallel = services_.parallelSessions;
+    options.timeout = services_.serverTimeout;
+    InventoryCallbacks callbacks;
+    callbacks.finished = [this, server](InventoryOutcome outcome) { FinishBackground(server, std::move(outcome)); };
+    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
+                   std::move(callbacks));
+}
+
+void SessionList::FinishBackground(const std::u16string& server, InventoryOutcome outcome) {
+    background_ = false;
+    if (outcome.timedOut || outcome.inventory.enumerationFailed) {
+        // The rows stay as they were; the line under the counters says why.
+        SetLabelText(progressLabel_,
+                     outcome.timedOut
+                         ? ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()))
+                         : u"Не удалось обновить список: " + SystemErrorLine(outcome.inventory.error, services_.Describer()));
+        return;
+    }
+    // What the user had: the selected and focused sessions, the top row.
+    HWND list = list_.Handle();
+    std::vector<std::u16string> selected;
+    for (int row : list_.SelectedIndices()) selected.push_back(list_.Rows().Text(static_cast<std::size_t>(row), 0));
+    const int focusedRow = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    const std::u16string focused =
+        focusedRow >= 0 ? list_.Rows().Text(static_cast<std::size_t>(focusedRow), 0) : std::u16string();
+    const int top = ListView_GetTopIndex(list);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    list_.Clear();  // the ordering column stays: the new rows take the same order
+    list_.AppendAll(MakeRows(outcome.inventory));
+    activeCount_ = outcome.inventory.activeCount;
+    rowCount_ = static_cast<std::int32_t>(list_.Rows().Size());
+    for (std::size_t i = 0; i < list_.Rows().Size(); ++i) {
+        const std::u16string& id = list_.Rows().Text(i, 0);
+        UINT state = 0;
+        if (std::find(selected.begin(), selected.end(), id) != selected.end()) state |= LVIS_SELECTED;
+        if (!focused.empty() && id == focused) state |= LVIS_FOCUSED;
+        if (state) ListView_SetItemState(list, static_cast<int>(i), state, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    const int count = ListView_GetItemCount(list);
+    if (count > 0) {
+        ListView_EnsureVisible(list, count - 1, FALSE);
+        ListView_EnsureVisible(list, std::min(top, count - 1), FALSE);
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    ShowCounters();
+    SetLabelText(progressLabel_, u"");
+}
+
 void SessionList::OnCommand(int id) {
     if (id == kCmdGetData) GetData();
+    if (id == kIdRefreshChooser) {
+        const LRESULT index = SendMessageW(refreshChooser_, CB_GETCURSEL, 0, 0);
+        if (index >= 0 && index < static_cast<LRESULT>(std::size(kRefreshChoices)))
+            SetAutoRefresh(kRefreshChoices[index]);
+    }
     if (id == kCmdCopyRows) CopyRows();
     if (id == kCmdExportRows) ExportRows();
 }
@@ -154,6 +256,7 @@ void SessionList::Refresh() {
 
 void SessionList::Start(const std::u16string& server) {
     run_.Cancel();  // a run still going never writes into the list
+    background_ = false;
     run_ = CancelToken();
     list_.Clear();
     listedServer_ = server;
@@ -176,6 +279,18 @@ void SessionList::Start(const std::u16string& server) {
     };
     StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
                    std::move(callbacks));
+}
+
+std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory) {
+    std::vector<ReportRows::Row> rows;
+    rows.reserve(inventory.rows.size());
+    for (SessionRow& row : inventory.rows) {
+        std::u16string logon = LogonText(row.logonTicks);
+        rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
+                        std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(logon),
+                        TimeKey(row.idleTicks), TimeKey(row.logonTicks)});
+    }
+    return rows;
 }
 
 void SessionList::Cancel() {
@@ -204,15 +319,7 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
     SetBusy(false);
     SetLabelText(progressLabel_, u"");
     SessionInventory& inventory = outcome.inventory;
-    std::vector<ReportRows::Row> rows;
-    rows.reserve(inventory.rows.size());
-    for (SessionRow& row : inventory.rows) {
-        std::u16string logon = LogonText(row.logonTicks);
-        rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
-                        std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(logon),
-                        TimeKey(row.idleTicks), TimeKey(row.logonTicks)});
-    }
-    list_.AppendAll(std::move(rows));
+    list_.AppendAll(MakeRows(inventory));
     activeCount_ += inventory.activeCount;
     rowCount_ = static_cast<std::int32_t>(list_.Rows().Size());
     ShowCounters();

@@ -23,6 +23,7 @@ enum SessionListId : int {
     kIdSessionList,       // ListView1
     kCmdCopyRows,         // "Копировать", Ctrl+C in the list
     kCmdExportRows,       // "Сохранить список...", Ctrl+S
+    kIdRefreshChooser,    // "Обновлять каждые:" off, 15 s, 30 s, 60 s, 5 min
     kSessionListLastId = 139,
 };
 
@@ -31,13 +32,19 @@ public:
     // serverText: the server box's text at the moment of a Get data.
     SessionList(const Services& services, Activity& activity, OrderingState& ordering,
                 std::function<std::u16string()> serverText);
-    ~SessionList() override { run_.Cancel(); }
+    ~SessionList() override {
+        run_.Cancel();
+        refreshSchedule_.Cancel();
+    }
 
     // The list, inside its frame.
     void CreateList(HWND parent, const Fonts& fonts);
     // The Get data button and the counters, in the server strip.
     void CreateGetDataButton(HWND strip, const Fonts& fonts);
     void CreateCounters(HWND strip, const Fonts& fonts);
+    // The automatic-refresh chooser, at the left end of the window's footer.
+    void CreateRefreshChooser(HWND header, const Fonts& fonts);
+    HWND RefreshChooser() const { return refreshChooser_; }
 
     ReportList& List() { return list_; }
     const ReportList& List() const { return list_; }
@@ -54,6 +61,13 @@ public:
     void GetData();
     // F5: Get data again for ListedServer, whatever the box holds now.
     void Refresh();
+    // The automatic refresh: every so many seconds (0 off) the listed server
+    // is listed again in the background, keeping the selection (by session
+    // ID), the focus, the order and the scroll position; a tick is skipped
+    // while a run is going, and a failure goes to the line under the
+    // counters, never to a box.
+    void SetAutoRefresh(int seconds);
+    int AutoRefreshSeconds() const { return refreshSeconds_; }
     // Esc: the run going is cancelled; it writes nothing into the list.
     void Cancel();
     // "Копировать" and "Сохранить список..." in the session menu.
@@ -82,11 +96,18 @@ public:
     // CommandTarget
     CommandRange Commands() const override { return {kCmdGetData, kSessionListLastId}; }
     void OnCommand(int id) override;
-    void CancelWork() override { run_.Cancel(); }
+    void CancelWork() override {
+        run_.Cancel();
+        refreshSchedule_.Cancel();
+    }
 
 private:
     void Start(const std::u16string& server);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
+    void ScheduleRefresh();
+    void RefreshInBackground();
+    void FinishBackground(const std::u16string& server, InventoryOutcome outcome);
+    std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory);
     void ShowCounters();
     void SetBusy(bool busy);
 
@@ -99,6 +120,10 @@ private:
     HWND sessionCountCaption_ = nullptr, sessionCountLabel_ = nullptr;
     HWND activeCountCaption_ = nullptr, activeCountLabel_ = nullptr;
     HWND progressLabel_ = nullptr;
+    HWND refreshLabel_ = nullptr, refreshChooser_ = nullptr;
+    int refreshSeconds_ = 0;
+    bool background_ = false;  // an automatic refresh is going (no wait cursor, the rows stay usable)
+    CancelToken refreshSchedule_;  // the pending tick; cancelled when the choice changes
     CancelToken run_;
     bool busy_ = false;
     std::u16string listedServer_;  // ListedServer

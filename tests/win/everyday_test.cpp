@@ -10,6 +10,7 @@
 
 #include "base/csv.h"
 #include "base/win_text.h"
+#include "servers/settings_file_win.h"
 #include "tests/win/window_test_support.h"
 
 namespace tarvenix::testing {
@@ -105,6 +106,59 @@ TEST_F(EverydayTest, F5ListsTheListedServerAgainWhateverTheBoxHolds) {
     EXPECT_EQ(ListView_GetItemCount(Sessions()), 2);
     EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"2");
     EXPECT_EQ(window->Sessions().ListedServer(), u"TS01");
+}
+
+TEST_F(EverydayTest, AutomaticRefreshKeepsSelectionAndOrderAndIsRemembered) {
+    services.refreshSecond = std::chrono::milliseconds(2);  // "15 s" ticks every 30 ms here
+    OpenWithFarm();
+    HWND list = Sessions();
+    ClickHeader(list, 1);  // by user: ivanov 1, sidorov 2, Петрова 3
+    Select(list, {1});     // sidorov (2)
+    ListView_SetItemState(list, 1, LVIS_FOCUSED, LVIS_FOCUSED);
+    // Meanwhile on the server: ivanov has gone, aaron has come.
+    auto& sessions = wts.servers[u"TS01"].sessions;
+    sessions.erase(sessions.begin() + 1);
+    sessions.push_back(Row(9, u"aaron", u"PC-09"));
+    SendMessageW(window->Sessions().RefreshChooser(), CB_SETCURSEL, 1, 0);
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(window->Sessions().RefreshChooser()));
+    EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 15);
+    const auto pumpFor = [&](DWORD ms) {
+        const DWORD end = GetTickCount() + ms;
+        while (GetTickCount() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            PumpMessages();
+        }
+    };
+    pumpFor(300);
+    EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"aaron", u"sidorov", u"Петрова"})) << "same order, new rows";
+    EXPECT_EQ(window->Sessions().SelectedIndices(), (std::vector<int>{1})) << "sidorov is still selected";
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 1);
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"3");
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A failure never shows a box: the rows stay and the line under the counters says why.
+    wts.servers[u"TS01"].enumerateError = 1722;
+    pumpFor(200);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(ListView_GetItemCount(list), 3);
+    EXPECT_EQ(GetText(window->Sessions().ProgressLabel()).rfind(u"Не удалось обновить список: ", 0), 0u);
+
+    // Off: no more calls.
+    SendMessageW(window->Sessions().RefreshChooser(), CB_SETCURSEL, 0, 0);
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(window->Sessions().RefreshChooser()));
+    pumpFor(50);
+    const std::size_t calls = wts.calls.size();
+    pumpFor(200);
+    EXPECT_EQ(wts.calls.size(), calls);
+
+    // The choice is kept in [options] of settings.ini.
+    SendMessageW(window->Sessions().RefreshChooser(), CB_SETCURSEL, 3, 0);
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(window->Sessions().RefreshChooser()));
+    SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ReadEngineSettings(appDir.WithSeparator() + u"settings.ini").refreshSeconds, 60);
 }
 
 TEST_F(EverydayTest, DisconnectSendsOneCommandPerSelectedRowAndReportsFailures) {

@@ -407,7 +407,7 @@ TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
     HWND edit = GetWindow(window->Servers().Combo(), GW_CHILD);
     std::vector<HWND> seen;
     HWND at = window->Sessions().List().Handle();
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         seen.push_back(at);
         at = GetNextDlgTabItem(window->Handle(), at, FALSE);
     }
@@ -415,7 +415,9 @@ TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
     EXPECT_EQ(seen[2], window->Logoff().LogoffAllButton());
     EXPECT_EQ(seen[3], window->Sessions().GetDataButton());
     EXPECT_TRUE(seen[4] == window->Servers().Combo() || seen[4] == edit);
-    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[4], FALSE), window->Sessions().List().Handle());
+    // The added refresh chooser comes after the specified controls.
+    EXPECT_EQ(seen[5], window->Sessions().RefreshChooser());
+    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[5], FALSE), window->Sessions().List().Handle());
 }
 
 }  // namespace
