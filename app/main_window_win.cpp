@@ -202,6 +202,12 @@ bool MainWindow::PreTranslateMessage(MSG& msg) {
             return true;
         }
     }
+    // Alt+F4 closes the window wherever the focus is (a drop-down list would
+    // otherwise keep it for itself).
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4 && IsChild(Handle(), msg.hwnd)) {
+        PostMessageW(Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }
     // F5 lists the listed server again.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_F5 && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
         RunHandler([&] { sessions_.Refresh(); });

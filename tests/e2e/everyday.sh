@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Everyday work in the real program against the demo farm: the idle and logon
+# columns (their times asked for, shown), the list saved as CSV through the
+# save dialog (Ctrl+S) and read back, and the automatic refresh chosen from the
+# keyboard, which lists the server again by itself and is remembered.
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$@"
+e2e_farm demo
+e2e_start
+
+e2e_get_data TS01
+[ "$(e2e_count_log '^WTSQuerySessionInformationW\tserver=TS01\t.*\tclass=24\t.*result=1')" -ge 10 ] \
+  || e2e_fail "the sessions' times were not asked for"
+e2e_screenshot e2e-idle-logon-columns
+
+# Ctrl+S: the save dialog; the file name typed as a Windows path.
+e2e_key ctrl+s
+e2e_wait_window '^Сохранить список$' 20 >/dev/null || e2e_fail "the save dialog did not open"
+sleep 1
+csv="$E2E_APP/list.csv"
+e2e_type "Z:$(printf '%s' "$csv" | tr '/' '\\')"
+e2e_key Return
+for _ in $(seq 50); do [ -s "$csv" ] && break; sleep 0.2; done
+[ -s "$csv" ] || e2e_fail "the list was not saved"
+[ "$(head -c 3 "$csv" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || e2e_fail "the CSV has no UTF-8 mark"
+head -n 1 "$csv" | grep -q $'^\xef\xbb\xbfID;Учетная запись;Имя компьютера;IP адрес;Состояние сессии;Сессия;Бездействие;Вход\r$' \
+  || e2e_fail "the CSV header is not the list's: $(head -n 1 "$csv")"
+rows=$(grep -c $'\r$' "$csv")
+[ "$rows" = 14 ] || e2e_fail "expected a header and 13 rows, found $rows lines"
+grep -q $'^2;ivanov;PC-01;10.0.0.5;Active;RDP-Tcp#3;' "$csv" || e2e_fail "the row of session 2 is not in the CSV"
+grep -q 'Петрова;БУХ-ПК-07' "$csv" || e2e_fail "Cyrillic cells did not survive"
+
+# The automatic refresh: Tab from the list past the specified controls to the
+# chooser, "15 с"; the server is listed again without Get data.
+e2e_key Tab Tab Tab Tab Tab Down
+for _ in $(seq 150); do
+  [ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] && break
+  sleep 0.2
+done
+[ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] || e2e_fail "the list was not refreshed by itself"
+e2e_screenshot e2e-auto-refresh
+e2e_stop                                       # Alt+F4 with the focus in the chooser
+grep -aq 'refresh seconds=15' "$E2E_APP/settings.ini" || e2e_fail "the refresh choice was not remembered"
+echo "e2e everyday: ok"
