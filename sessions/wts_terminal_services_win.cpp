@@ -68,14 +68,9 @@ public:
     }
 
     std::optional<ClientAddress> QueryClientAddress(std::uint32_t sessionId) override {
-        if (!handle_) return std::nullopt;
-        LPWSTR raw = nullptr;
-        DWORD bytes = 0;
-        if (!WTSQuerySessionInformationW(handle_, sessionId, WTSClientAddress, &raw, &bytes)) return std::nullopt;
-        WtsBuffer<WCHAR> owned(raw);
-        if (!raw || bytes < sizeof(WTS_CLIENT_ADDRESS)) return std::nullopt;
+        const std::optional<WTS_CLIENT_ADDRESS> wts = QueryStruct<WTS_CLIENT_ADDRESS>(sessionId, WTSClientAddress);
+        if (!wts) return std::nullopt;
         ClientAddress address;
-        const auto* wts = reinterpret_cast<const WTS_CLIENT_ADDRESS*>(raw);
         address.family = wts->AddressFamily;
         static_assert(sizeof(wts->Address) == 20, "WTS_CLIENT_ADDRESS carries 20 address bytes");
         std::memcpy(address.bytes.data(), wts->Address, address.bytes.size());
@@ -83,13 +78,8 @@ public:
     }
 
     std::optional<SessionTimes> QuerySessionTimes(std::uint32_t sessionId) override {
-        if (!handle_) return std::nullopt;
-        LPWSTR raw = nullptr;
-        DWORD bytes = 0;
-        if (!WTSQuerySessionInformationW(handle_, sessionId, WTSSessionInfo, &raw, &bytes)) return std::nullopt;
-        WtsBuffer<WCHAR> owned(raw);
-        if (!raw || bytes < sizeof(WTSINFOW)) return std::nullopt;
-        const auto* info = reinterpret_cast<const WTSINFOW*>(raw);
+        const std::optional<WTSINFOW> info = QueryStruct<WTSINFOW>(sessionId, WTSSessionInfo);
+        if (!info) return std::nullopt;
         SessionTimes times;
         times.lastInputTime = info->LastInputTime.QuadPart;
         times.disconnectTime = info->DisconnectTime.QuadPart;
@@ -145,6 +135,21 @@ public:
     }
 
 private:
+    // A query whose answer is one structure: a copy of it, or nothing when
+    // the query fails or answers fewer bytes than the structure has.
+    template <typename T>
+    std::optional<T> QueryStruct(std::uint32_t sessionId, WTS_INFO_CLASS infoClass) {
+        if (!handle_) return std::nullopt;
+        LPWSTR raw = nullptr;
+        DWORD bytes = 0;
+        if (!WTSQuerySessionInformationW(handle_, sessionId, infoClass, &raw, &bytes)) return std::nullopt;
+        WtsBuffer<WCHAR> owned(raw);
+        if (!raw || bytes < sizeof(T)) return std::nullopt;
+        T value;
+        std::memcpy(&value, raw, sizeof(T));
+        return value;
+    }
+
     HANDLE handle_;
     DWORD openError_;
     WtsBuffer<WTS_SESSION_INFOW> sessions_;

@@ -44,16 +44,6 @@ protected:
         MainWindowTest::TearDown();
         EXPECT_EQ(wts.opened, wts.closed) << "every handle is closed, abandoned ones too";
     }
-    // Pumps the window's messages until the condition holds (or 10 s pass).
-    bool PumpUntil(const std::function<bool()>& done) {
-        const DWORD end = GetTickCount() + 10000;
-        while (!done()) {
-            if (GetTickCount() > end) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-            PumpMessages();
-        }
-        return true;
-    }
     std::u16string Progress() { return GetText(window->Sessions().ProgressLabel()); }
     int Rows() { return ListView_GetItemCount(window->Sessions().List().Handle()); }
     void StartGetData(const std::u16string& server) {

@@ -123,14 +123,7 @@ TEST_F(EverydayTest, AutomaticRefreshKeepsSelectionAndOrderAndIsRemembered) {
     SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(window->Sessions().RefreshChooser()));
     EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 15);
-    const auto pumpFor = [&](DWORD ms) {
-        const DWORD end = GetTickCount() + ms;
-        while (GetTickCount() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-            PumpMessages();
-        }
-    };
-    pumpFor(300);
+    PumpFor(300);
     EXPECT_EQ(ColumnTexts(list, 1), (Texts{u"aaron", u"sidorov", u"Петрова"})) << "same order, new rows";
     EXPECT_EQ(window->Sessions().SelectedIndices(), (std::vector<int>{1})) << "sidorov is still selected";
     EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), 1);
@@ -139,7 +132,7 @@ TEST_F(EverydayTest, AutomaticRefreshKeepsSelectionAndOrderAndIsRemembered) {
 
     // A failure never shows a box: the rows stay and the line under the counters says why.
     wts.servers[u"TS01"].enumerateError = 1722;
-    pumpFor(200);
+    PumpFor(200);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(ListView_GetItemCount(list), 3);
     EXPECT_EQ(GetText(window->Sessions().ProgressLabel()).rfind(u"Не удалось обновить список: ", 0), 0u);
@@ -148,9 +141,9 @@ TEST_F(EverydayTest, AutomaticRefreshKeepsSelectionAndOrderAndIsRemembered) {
     SendMessageW(window->Sessions().RefreshChooser(), CB_SETCURSEL, 0, 0);
     SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(window->Sessions().RefreshChooser()));
-    pumpFor(50);
+    PumpFor(50);
     const std::size_t calls = wts.calls.size();
-    pumpFor(200);
+    PumpFor(200);
     EXPECT_EQ(wts.calls.size(), calls);
 
     // The choice is kept in [options] of settings.ini.

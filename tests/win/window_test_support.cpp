@@ -27,6 +27,36 @@ TempDirectory::~TempDirectory() {
 
 std::u16string TempDirectory::WithSeparator() const { return U16(path_.c_str()) + u"\\"; }
 
+namespace {
+
+void DispatchWaiting() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+    const DWORD end = GetTickCount() + limitMs;
+    while (!done()) {
+        if (GetTickCount() > end) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        DispatchWaiting();
+    }
+    return true;
+}
+
+void PumpFor(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    while (GetTickCount() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        DispatchWaiting();
+    }
+}
+
 void MainWindowTest::SetUpTestSuite() {
     static bool initialised = false;
     if (initialised) return;
@@ -62,13 +92,7 @@ void MainWindowTest::Open() {
     PumpMessages();
 }
 
-void MainWindowTest::PumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+void MainWindowTest::PumpMessages() { DispatchWaiting(); }
 
 void MainWindowTest::Command(int id) {
     SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);

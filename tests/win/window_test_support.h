@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,11 @@ class FakeErrorTexts final : public ErrorTexts {
 public:
     std::u16string Describe(std::uint32_t code) override { return u"Системная ошибка " + DecimalU32(code) + u"."; }
 };
+
+// Dispatches the thread's messages until done() holds; false when limitMs
+// passed first. PumpFor dispatches them for a while.
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs = 10000);
+void PumpFor(DWORD ms);
 
 // A temporary application directory, removed with its files afterwards.
 class TempDirectory {

@@ -1559,13 +1559,7 @@ TEST_F(FarmTest, EngineGivesTheSequentialInventoryOnTheDemoAndAGeneratedFarm) {
             InventoryCallbacks callbacks;
             callbacks.finished = [&](InventoryOutcome o) { outcome = std::move(o); };
             StartInventory(wts, executor, dispatcher, server, InventoryOptions{}, CancelToken(), std::move(callbacks));
-            const DWORD end = GetTickCount() + 20000;
-            while (!outcome && GetTickCount() < end) {
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-                MSG msg;
-                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-            }
-            ASSERT_TRUE(outcome.has_value()) << "the run did not end";
+            ASSERT_TRUE(PumpUntil([&] { return outcome.has_value(); }, 20000)) << "the run did not end";
             EXPECT_FALSE(outcome->timedOut);
             EXPECT_EQ(outcome->inventory.enumerationFailed, sequential.enumerationFailed);
             EXPECT_EQ(outcome->inventory.error, sequential.error);
@@ -1606,12 +1600,7 @@ TEST_F(FarmTest, ClosingTheWindowDuringGetDataClosesAtOnceAndLeavesNothingOpen) 
         window.Servers().SetText(u"GEN");
         window.Sessions().GetData();
         // Some sessions have been queried: the run is well under way.
-        const DWORD end = GetTickCount() + 20000;
-        while (GetText(window.Sessions().ProgressLabel()).rfind(u"Получено", 0) != 0 && GetTickCount() < end) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        }
+        PumpUntil([&] { return GetText(window.Sessions().ProgressLabel()).rfind(u"Получено", 0) == 0; }, 20000);
         ASSERT_TRUE(window.Sessions().Busy());
         const DWORD closing = GetTickCount();
         SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
