@@ -1,6 +1,7 @@
 #include "base/engine.h"
 
 #include <algorithm>
+#include <deque>
 #include <mutex>
 
 namespace tarvenix {
@@ -47,6 +48,46 @@ void ForEachBounded(Executor& executor, std::size_t count, std::size_t limit, co
     const std::size_t lanes = std::max<std::size_t>(1, std::min(limit, count));
     run->lanesLeft.store(lanes);
     for (std::size_t lane = 0; lane < lanes; ++lane) executor.Submit([run] { run->RunLane(); });
+}
+
+struct LimitedExecutor::State {
+    std::mutex mutex;
+    std::size_t limit = 1;
+    std::size_t running = 0;
+    std::deque<std::function<void()>> waiting;
+};
+
+LimitedExecutor::LimitedExecutor(Executor& inner, std::size_t limit)
+    : inner_(inner), state_(std::make_shared<State>()) {
+    state_->limit = std::max<std::size_t>(1, limit);
+}
+
+void LimitedExecutor::Submit(std::function<void()> work) {
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        if (state_->running >= state_->limit) {
+            state_->waiting.push_back(std::move(work));
+            return;
+        }
+        ++state_->running;
+    }
+    // A slot is taken: run this work, then whatever waits, on the same
+    // worker, until nothing waits; then give the slot back.
+    Executor& inner = inner_;
+    inner.Submit([state = state_, work = std::move(work)]() mutable {
+        std::function<void()> next = std::move(work);
+        for (;;) {
+            next();
+            next = nullptr;
+            std::lock_guard<std::mutex> lock(state->mutex);
+            if (state->waiting.empty()) {
+                --state->running;
+                return;
+            }
+            next = std::move(state->waiting.front());
+            state->waiting.pop_front();
+        }
+    });
 }
 
 }  // namespace tarvenix

@@ -41,6 +41,20 @@ public:
     virtual void PostAfter(std::chrono::milliseconds delay, std::function<void()> callback) = 0;
 };
 
+// An executor that lets at most `limit` of the work it was given run at once
+// on the executor beneath; the rest waits, in the order it came. Shared by
+// several runs, it bounds them together. Must outlive the work given to it.
+class LimitedExecutor final : public Executor {
+public:
+    LimitedExecutor(Executor& inner, std::size_t limit);
+    void Submit(std::function<void()> work) override;
+
+private:
+    struct State;
+    Executor& inner_;
+    std::shared_ptr<State> state_;
+};
+
 // Runs work(0) .. work(count - 1) on the executor with at most `limit` of them
 // in flight; each item runs once, on one worker. Once the token is cancelled no
 // further item starts. whenDone runs exactly once, on the worker that finished

@@ -38,7 +38,8 @@ void StartInventory(TerminalServices& services, Executor& executor, Dispatcher& 
         return e;
     };
     const std::size_t parallel = options.parallel;
-    std::function<void(Enumerated)> enumerated = [&executor, &dispatcher, token, shared, parallel](Enumerated e) {
+    Executor& queries = options.queryExecutor ? *options.queryExecutor : executor;
+    std::function<void(Enumerated)> enumerated = [&queries, &dispatcher, token, shared, parallel](Enumerated e) {
         if (!e.result.ok) {
             InventoryOutcome outcome;
             outcome.inventory.enumerationFailed = true;
@@ -53,7 +54,7 @@ void StartInventory(TerminalServices& services, Executor& executor, Dispatcher& 
         const std::size_t total = run->sessions.size();
         if (shared->progress) shared->progress(0, total);
         ForEachBounded(
-            executor, total, parallel, token,
+            queries, total, parallel, token,
             [run, &dispatcher, token, shared, total](std::size_t i) {
                 run->rows[i] = QuerySessionRow(*run->server, run->sessions[i]);
                 run->done.fetch_add(1);

@@ -19,6 +19,9 @@ namespace tarvenix {
 struct InventoryOptions {
     std::size_t parallel = 16;                      // sessions queried at once
     std::chrono::milliseconds timeout{15000};       // for open + enumerate
+    // Where the session queries run (the run's executor when null); a
+    // LimitedExecutor shared by several runs bounds them together.
+    Executor* queryExecutor = nullptr;
 };
 
 struct InventoryOutcome {
