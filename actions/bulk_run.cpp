@@ -5,6 +5,8 @@
 #include <mutex>
 #include <optional>
 
+#include "base/text.h"
+
 namespace tarvenix {
 
 namespace {
@@ -90,6 +92,56 @@ void StartBulk(TerminalServices& services, Executor& executor, Dispatcher& dispa
             }
             dispatcher.Post(report);
         });
+}
+
+std::vector<ServerItems> GroupByServer(const std::vector<std::pair<std::u16string, std::uint32_t>>& items) {
+    std::vector<ServerItems> groups;
+    for (const auto& [server, id] : items) {
+        auto it = groups.begin();
+        while (it != groups.end() && it->server != server) ++it;
+        if (it == groups.end()) {
+            groups.push_back({server, {id}});
+        } else {
+            it->ids.push_back(id);
+        }
+    }
+    return groups;
+}
+
+std::vector<ServerItems> SessionTargets(const SessionListView& list, const std::vector<int>& rows) {
+    std::vector<std::pair<std::u16string, std::uint32_t>> items;
+    for (int row : rows)
+        items.push_back({list.RowServer(row),
+                         static_cast<std::uint32_t>(StrToIntLike(list.Rows().Text(static_cast<std::size_t>(row), 0)))});
+    return GroupByServer(items);
+}
+
+void StartBulkByServer(TerminalServices& services, Executor& executor, Dispatcher& dispatcher,
+                       std::vector<ServerItems> groups, const BulkOptions& options, const CancelToken& token,
+                       BulkCall call, std::function<void(std::vector<ServerResults>)> finished) {
+    // Touched on the window thread only: each server's report comes there.
+    struct Gathered {
+        std::vector<ServerResults> results;
+        std::size_t left = 0;
+        std::function<void(std::vector<ServerResults>)> finished;
+    };
+    auto gathered = std::make_shared<Gathered>();
+    gathered->left = groups.size();
+    gathered->finished = std::move(finished);
+    for (ServerItems& g : groups) gathered->results.push_back({g.server, g.ids, {}});
+    if (groups.empty()) {
+        dispatcher.Post([gathered, token] {
+            if (!token.Cancelled() && gathered->finished) gathered->finished({});
+        });
+        return;
+    }
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        StartBulk(services, executor, dispatcher, groups[i].server, std::move(groups[i].ids), options, token, call,
+                  [gathered, i](std::vector<CallResult> results) {
+                      gathered->results[i].results = std::move(results);
+                      if (--gathered->left == 0 && gathered->finished) gathered->finished(std::move(gathered->results));
+                  });
+    }
 }
 
 }  // namespace tarvenix

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/engine.h"
+#include "sessions/session_list.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
@@ -39,5 +40,30 @@ using BulkCall = std::function<CallResult(TerminalServer& server, std::uint32_t 
 void StartBulk(TerminalServices& services, Executor& executor, Dispatcher& dispatcher, const std::u16string& server,
                std::vector<std::uint32_t> ids, const BulkOptions& options, const CancelToken& token, BulkCall call,
                std::function<void(std::vector<CallResult>)> finished);
+
+// The sessions of one server a command is for, and what each call answered.
+struct ServerItems {
+    std::u16string server;
+    std::vector<std::uint32_t> ids;
+};
+struct ServerResults {
+    std::u16string server;
+    std::vector<std::uint32_t> ids;
+    std::vector<CallResult> results;  // one per ID, in ID order
+};
+
+// (server, id) pairs grouped by server, the servers in the order they first
+// come, each server's IDs in the order given.
+std::vector<ServerItems> GroupByServer(const std::vector<std::pair<std::u16string, std::uint32_t>>& items);
+
+// The sessions of the given rows of the list, by the server each row lives on.
+std::vector<ServerItems> SessionTargets(const SessionListView& list, const std::vector<int>& rows);
+
+// StartBulk on each server of the groups at once (each with its own
+// time-out and its own "server gone" stop); one report when every server has
+// answered, the servers in the groups' order.
+void StartBulkByServer(TerminalServices& services, Executor& executor, Dispatcher& dispatcher,
+                       std::vector<ServerItems> groups, const BulkOptions& options, const CancelToken& token,
+                       BulkCall call, std::function<void(std::vector<ServerResults>)> finished);
 
 }  // namespace tarvenix

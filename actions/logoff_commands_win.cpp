@@ -41,7 +41,7 @@ void LogoffCommands::LogOffSelected() {
         boxes_.ShowMessage(LogoffSentMessage(0));
         return;
     }
-    Run(Kind::LogoffSelected, sessions_.ListedServer(), selected);
+    Run(Kind::LogoffSelected, selected);
 }
 
 void LogoffCommands::DisconnectSelected() {
@@ -50,23 +50,27 @@ void LogoffCommands::DisconnectSelected() {
         boxes_.ShowMessage(DisconnectSentMessage(0));
         return;
     }
-    Run(Kind::Disconnect, sessions_.ListedServer(), selected);
+    Run(Kind::Disconnect, selected);
 }
 
 void LogoffCommands::LogOffAll() {
-    const std::u16string server = sessions_.ListedServer();
-    if (server.empty()) return;
-    if (!boxes_.Confirm(LogoffAllQuestion(server))) return;
     std::vector<int> all(sessions_.Rows().Size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
-    Run(Kind::LogoffAll, server, all);
+    if (sessions_.FarmView() || sessions_.Filtered()) {
+        // The rows shown, of one server or many: one question naming both numbers.
+        if (all.empty()) return;
+        if (!boxes_.Confirm(LogoffListedQuestion(SessionTargets(sessions_, all).size(), all.size()))) return;
+    } else {
+        const std::u16string server = sessions_.ListedServer();
+        if (server.empty()) return;
+        if (!boxes_.Confirm(LogoffAllQuestion(server))) return;
+    }
+    Run(Kind::LogoffAll, all);
 }
 
-void LogoffCommands::Run(Kind kind, const std::u16string& server, const std::vector<int>& rows) {
-    std::vector<std::uint32_t> ids;
-    for (int row : rows)
-        ids.push_back(static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(row), 0))));
-    if (ids.empty()) {  // "log off all" of an empty list: nothing to call
+void LogoffCommands::Run(Kind kind, const std::vector<int>& rows) {
+    std::vector<ServerItems> targets = SessionTargets(sessions_, rows);
+    if (targets.empty()) {  // "log off all" of an empty list: nothing to call
         boxes_.ShowMessage(LogoffAllReport(0));
         return;
     }
@@ -74,32 +78,40 @@ void LogoffCommands::Run(Kind kind, const std::u16string& server, const std::vec
     options.parallel = services_.parallelCalls;
     options.timeout = services_.serverTimeout;
     activity_.Begin();
-    StartBulk(*services_.terminal, *services_.executor, *services_.dispatcher, server, ids, options, runs_,
-              [kind](TerminalServer& s, std::uint32_t id) {
-                  return kind == Kind::Disconnect ? s.Disconnect(id) : s.Logoff(id);
-              },
-              [this, kind, server, ids](std::vector<CallResult> results) {
-                  activity_.End();
-                  std::int32_t succeeded = 0;
-                  std::vector<SessionFailure> failures;
-                  for (std::size_t i = 0; i < results.size(); ++i) {
-                      if (results[i].ok) {
-                          ++succeeded;
-                      } else {
-                          failures.push_back({ids[i], results[i].error});
-                      }
-                  }
-                  if (kind == Kind::LogoffAll) {
-                      boxes_.ShowMessage(LogoffAllReport(succeeded));
-                  } else if (succeeded > 0) {
-                      boxes_.ShowMessage(kind == Kind::Disconnect ? DisconnectSentMessage(succeeded)
-                                                                  : LogoffSentMessage(succeeded));
-                  }
-                  if (failures.empty()) return;
-                  boxes_.ShowMessage(kind == Kind::Disconnect
-                                         ? DisconnectFailureText(server, failures, services_.Describer())
-                                         : LogoffFailureText(server, failures, services_.Describer()));
-              });
+    StartBulkByServer(
+        *services_.terminal, *services_.executor, *services_.dispatcher, std::move(targets), options, runs_,
+        [kind](TerminalServer& s, std::uint32_t id) { return kind == Kind::Disconnect ? s.Disconnect(id) : s.Logoff(id); },
+        [this, kind](std::vector<ServerResults> servers) {
+            activity_.End();
+            std::int32_t succeeded = 0;
+            std::vector<std::pair<std::u16string, std::int32_t>> counts;
+            std::u16string failureText;
+            for (const ServerResults& server : servers) {
+                std::int32_t here = 0;
+                std::vector<SessionFailure> failures;
+                for (std::size_t i = 0; i < server.results.size(); ++i) {
+                    if (server.results[i].ok) {
+                        ++here;
+                    } else {
+                        failures.push_back({server.ids[i], server.results[i].error});
+                    }
+                }
+                succeeded += here;
+                counts.push_back({server.server, here});
+                if (failures.empty()) continue;
+                if (!failureText.empty()) failureText += u"\r\n\r\n";
+                failureText += kind == Kind::Disconnect
+                                   ? DisconnectFailureText(server.server, failures, services_.Describer())
+                                   : LogoffFailureText(server.server, failures, services_.Describer());
+            }
+            if (kind == Kind::LogoffAll) {
+                boxes_.ShowMessage(PerServerReport(LogoffAllReport(succeeded), counts));
+            } else if (succeeded > 0) {
+                boxes_.ShowMessage(PerServerReport(
+                    kind == Kind::Disconnect ? DisconnectSentMessage(succeeded) : LogoffSentMessage(succeeded), counts));
+            }
+            if (!failureText.empty()) boxes_.ShowMessage(failureText);
+        });
 }
 
 }  // namespace tarvenix

@@ -1,8 +1,7 @@
 // Logging off listed sessions: the selected ones (session menu, "Вы уверены?")
 // and every listed one (the "Завершить все сессии" button); and disconnecting
 // the selected ones (the session keeps running, the user's work is kept). All
-// act on the rows of the session list, which came from ListedServer: that is
-// the server they address.
+// act on the rows of the session list, each on the server it came from.
 #pragma once
 
 #include <windows.h>
@@ -47,7 +46,7 @@ private:
     enum class Kind { LogoffSelected, LogoffAll, Disconnect };
     // Logs off or disconnects the sessions of the given rows on the engine,
     // then reports.
-    void Run(Kind kind, const std::u16string& server, const std::vector<int>& rows);
+    void Run(Kind kind, const std::vector<int>& rows);
 
     Services services_;
     Activity& activity_;

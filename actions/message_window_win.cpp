@@ -164,12 +164,11 @@ void MessageWindow::Send() {
     if (sending_) return;  // one send at a time; its report comes first
     const std::u16string subject = GetText(subjectBox_);
     const std::u16string text = GetText(textBox_);
-    // The selected rows came from ListedServer: that is the server they live on.
-    const std::u16string server = sessions_.ListedServer();
-    std::vector<std::uint32_t> ids;
-    for (int index : sessions_.SelectedIndices())
-        ids.push_back(static_cast<std::uint32_t>(StrToIntLike(sessions_.Rows().Text(static_cast<std::size_t>(index), 0))));
-    if (ids.empty()) {
+    // Each selected row's session, on the server the row came from.
+    std::vector<ServerItems> targets = SessionTargets(sessions_, sessions_.SelectedIndices());
+    std::size_t addressed = 0;
+    for (const ServerItems& t : targets) addressed += t.ids.size();
+    if (addressed == 0) {
         SetLabelText(statusLabel_, MessageSendStatus(0, 0));
         return;
     }
@@ -178,17 +177,25 @@ void MessageWindow::Send() {
     options.timeout = services().serverTimeout;
     options.openPerItem = true;  // the server is opened for each session
     SetSending(true);
-    StartBulk(*services().terminal, *services().executor, *services().dispatcher, server, ids, options, runs_,
-              [subject, text](TerminalServer& s, std::uint32_t id) { return s.SendSessionMessage(id, subject, text); },
-              [this, server, ids](std::vector<CallResult> results) {
-                  SetSending(false);
-                  std::vector<MessageFailure> failures;
-                  for (std::size_t i = 0; i < results.size(); ++i)
-                      if (!results[i].ok) failures.push_back({ids[i], results[i].error});
-                  SetLabelText(statusLabel_, MessageSendStatus(ids.size(), failures.size()));
-                  if (!failures.empty())
-                      OwnBoxes().ShowMessage(MessageFailureText(server, failures, services().Describer()));
-              });
+    StartBulkByServer(*services().terminal, *services().executor, *services().dispatcher, std::move(targets), options,
+                      runs_,
+                      [subject, text](TerminalServer& s, std::uint32_t id) { return s.SendSessionMessage(id, subject, text); },
+                      [this, addressed](std::vector<ServerResults> servers) {
+                          SetSending(false);
+                          std::size_t failed = 0;
+                          std::u16string report;
+                          for (const ServerResults& server : servers) {
+                              std::vector<MessageFailure> failures;
+                              for (std::size_t i = 0; i < server.results.size(); ++i)
+                                  if (!server.results[i].ok) failures.push_back({server.ids[i], server.results[i].error});
+                              failed += failures.size();
+                              if (failures.empty()) continue;
+                              if (!report.empty()) report += u"\r\n\r\n";
+                              report += MessageFailureText(server.server, failures, services().Describer());
+                          }
+                          SetLabelText(statusLabel_, MessageSendStatus(addressed, failed));
+                          if (!report.empty()) OwnBoxes().ShowMessage(report);
+                      });
 }
 
 void MessageWindow::SetSending(bool sending) {

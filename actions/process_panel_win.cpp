@@ -104,8 +104,8 @@ void ProcessPanel::ListSessionProcesses() {
     if (row < 0) return;
     OpenPanel();
     processListMode_ = kProcessListModeUser;
-    // The session row came from ListedServer: its processes live there.
-    ListProcesses(sessions_.ListedServer(), sessions_.Rows().Text(static_cast<std::size_t>(row), 0),
+    // The processes live on the server the row came from.
+    ListProcesses(sessions_.RowServer(row), sessions_.Rows().Text(static_cast<std::size_t>(row), 0),
                   sessions_.Rows().Text(static_cast<std::size_t>(row), 1));
 }
 

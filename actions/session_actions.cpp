@@ -10,6 +10,19 @@ std::u16string LogoffAllQuestion(const std::u16string& listedServer) {
     return u"Подтвердите завершение всех сессий сервера " + listedServer;
 }
 
+std::u16string LogoffListedQuestion(std::size_t servers, std::size_t sessions) {
+    return u"Подтвердите завершение показанных сессий: серверов " + DecimalU32(static_cast<std::uint32_t>(servers)) +
+           u", сессий " + DecimalU32(static_cast<std::uint32_t>(sessions));
+}
+
+std::u16string PerServerReport(const std::u16string& heading,
+                               const std::vector<std::pair<std::u16string, std::int32_t>>& counts) {
+    if (counts.size() < 2) return heading;
+    std::u16string text = heading + u":";
+    for (const auto& [server, n] : counts) text += u"\r\n" + server + u": " + DecimalI32(n);
+    return text;
+}
+
 std::u16string LogoffAllReport(std::int32_t loggedOff) {
     return u"Было завершено " + DecimalI32(loggedOff) + u" сессий.";
 }

@@ -28,6 +28,13 @@ inline constexpr int kShadowShowCommand = 10;  // SW_SHOWDEFAULT
 std::u16string LogoffSentMessage(std::int32_t sent);
 // The question before logging off every listed session of a server.
 std::u16string LogoffAllQuestion(const std::u16string& listedServer);
+// The question before logging off every listed session of several servers
+// (or the rows a filter shows): names the numbers of servers and sessions.
+std::u16string LogoffListedQuestion(std::size_t servers, std::size_t sessions);
+// A report that went to several servers: the heading, then a line per
+// server with its number ("TS01: 2"). With one server, the heading alone.
+std::u16string PerServerReport(const std::u16string& heading,
+                               const std::vector<std::pair<std::u16string, std::int32_t>>& counts);
 // "Было завершено N сессий." (the wording does not change with N).
 std::u16string LogoffAllReport(std::int32_t loggedOff);
 

@@ -21,9 +21,9 @@ void ShadowCommand::OnCommand(int id) {
 void ShadowCommand::Shadow() {
     const int row = sessions_.FirstSelected();
     if (row < 0) return;
-    // The row came from ListedServer: aim at that server, whatever the box holds now.
+    // Aim at the server the row came from, whatever the box holds now.
     const std::u16string id = sessions_.Rows().Text(static_cast<std::size_t>(row), 0);
-    const std::u16string server = sessions_.ListedServer();
+    const std::u16string server = sessions_.RowServer(row);
     std::uint32_t error = 0;
     {
         WaitCursor wait;

@@ -20,7 +20,7 @@ public:
     // The item "Подключиться к сессии"; owner: the window whose boxes report failures.
     void AddMenuItems(HMENU sessionMenu, HWND owner);
 
-    // Starts the client for the first selected row, on ListedServer. N4Click.
+    // Starts the client for the first selected row, on its server. N4Click.
     void Shadow();
 
     CommandRange Commands() const override { return {kCmdShadow, kShadowLastId}; }

@@ -27,7 +27,8 @@ COLORREF LinkColour() {
 
 MainWindow::MainWindow(const Services& services)
     : Window(services),
-      sessions_(services, activity_, ordering_, [this] { return serverBox_.Text(); }),
+      sessions_(services, activity_, ordering_, [this] { return serverBox_.Text(); },
+                [this] { return serverBox_.History(); }),
       serverBox_(services, activity_, [this] { sessions_.GetData(); }),
       logoff_(services, activity_, sessions_),
       shadow_(services, sessions_),
@@ -86,12 +87,15 @@ void MainWindow::BuildControls() {
     sessions_.CreateGetDataButton(p.serverStrip, fonts_);
     serverBox_.Create(p.serverStrip, fonts_);
     sessions_.CreateCounters(p.serverStrip, fonts_);
+    // Added right of the counters.
+    sessions_.CreateAllServersButton(p.serverStrip, fonts_);
 
     p.footer = CreatePanel(Handle(), Bevel::None, L"Panel3");
     p.footerRight = CreatePanel(p.footer, Bevel::None, L"Panel2");
     p.makerLink = CreateLabel(p.footerRight, 16, 6, kMakerHost, fonts_.underline(), kIdMakerLink);
     // Added at the footer's free left end: last in the tab order.
     sessions_.CreateRefreshChooser(p.footer, fonts_);
+    sessions_.CreateFindBox(p.footer, fonts_);
     SetWindowSubclass(p.makerLink, &MainWindow::LinkSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -170,7 +174,8 @@ void MainWindow::FormShow() {
 }
 
 void MainWindow::FormClose() {
-    serverBox_.Save({{u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds())}});
+    serverBox_.Save({{u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds())},
+                     {u"all servers", sessions_.AllServers() ? u"1" : u"0"}});
 }
 
 void MainWindow::Show(int showCommand) {
@@ -190,9 +195,14 @@ void MainWindow::Show(int showCommand) {
 
 bool MainWindow::PreTranslateMessage(MSG& msg) {
     if (!Handle()) return false;
-    // Ctrl+C in the session list copies its rows; Ctrl+S saves the list.
+    // Ctrl+C in the session list copies its rows; Ctrl+S saves the list;
+    // Ctrl+F goes to the find box.
     if (msg.message == WM_KEYDOWN && (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000) &&
         (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        if (msg.wParam == 'F') {
+            sessions_.FocusFind();
+            return true;
+        }
         if (msg.wParam == 'C' && msg.hwnd == sessions_.List().Handle()) {
             OnCommand(kCmdCopyRows);
             return true;
@@ -213,6 +223,9 @@ bool MainWindow::PreTranslateMessage(MSG& msg) {
         RunHandler([&] { sessions_.Refresh(); });
         return true;
     }
+    // Esc in the find box clears it.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && msg.hwnd == sessions_.FindBox() && sessions_.ClearFind())
+        return true;
     // Esc cancels a Get data that is going.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && sessions_.Busy() &&
         (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
@@ -256,8 +269,8 @@ void MainWindow::OnCommand(int id) {
         }
         // While Get data runs the list has no rows yet: the commands on its
         // rows wait for it (a beep says so); Get data itself supersedes it.
-        if (sessions_.Busy() && id != kCmdGetData && id != kCmdCopyRows && !serverBox_.Commands().Contains(id) &&
-            id != kCmdCloseProcessPanel) {
+        if (sessions_.Busy() && id != kCmdGetData && id != kCmdCopyRows && id != kCmdAllServers && id != kIdFindBox &&
+            id != kIdStatusLine && !serverBox_.Commands().Contains(id) && id != kCmdCloseProcessPanel) {
             MessageBeep(MB_OK);
             return;
         }
@@ -293,7 +306,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_COMMAND:
             if (lp == 0 || HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED ||
-                (LOWORD(wp) == kIdRefreshChooser && HIWORD(wp) == CBN_SELCHANGE))
+                (LOWORD(wp) == kIdRefreshChooser && HIWORD(wp) == CBN_SELCHANGE) ||
+                (LOWORD(wp) == kIdFindBox && HIWORD(wp) == EN_CHANGE))
                 OnCommand(LOWORD(wp));
             return 0;
         case WM_CTLCOLORSTATIC:

@@ -35,8 +35,10 @@ int Run(int showCommand) {
     Services services;
     services.appDirectory = ApplicationDirectory();
     const EngineSettings settings = ReadEngineSettings(services.appDirectory + u"settings.ini");
-    // Get data's sessions, plus room for a command and a directory search.
-    auto* executor = new ThreadPoolExecutor(settings.parallelSessions + settings.parallelCalls + 2);
+    // Get data's sessions and the servers of the farm view, plus room for a
+    // command and a directory search.
+    auto* executor =
+        new ThreadPoolExecutor(settings.parallelSessions + settings.parallelServers + settings.parallelCalls + 2);
     WinDialogs dialogs;
     WinShell shell;
     WinErrorTexts errors;
@@ -51,7 +53,9 @@ int Run(int showCommand) {
     services.parallelSessions = static_cast<std::size_t>(settings.parallelSessions);
     services.parallelCalls = static_cast<std::size_t>(settings.parallelCalls);
     services.serverTimeout = std::chrono::seconds(settings.timeoutSeconds);
+    services.parallelServers = static_cast<std::size_t>(settings.parallelServers);
     services.refreshSeconds = settings.refreshSeconds;
+    services.allServers = settings.allServers;
 
     MainWindow main(services);
     main.Create();

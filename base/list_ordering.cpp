@@ -49,6 +49,24 @@ void ReportRows::Append(Row row) {
     if (captionChanges && mode_ == SortType::Text) Reorder();
 }
 
+void ReportRows::AppendAll(std::vector<Row> rows) {
+    // One by one, each row with a caption re-orders all rows so far: the
+    // rows up to the last captioned one end up in one stable order, the rest
+    // after them as they came.
+    std::size_t lastCaptioned = rows.size();
+    for (std::size_t i = rows.size(); i-- > 0;) {
+        if (!rows[i].empty() && !rows[i][0].empty()) {
+            lastCaptioned = i;
+            break;
+        }
+    }
+    rows_.reserve(rows_.size() + rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows_.push_back(std::move(rows[i]));
+        if (i == lastCaptioned && mode_ == SortType::Text) Reorder();
+    }
+}
+
 void ReportRows::SetCaption(std::size_t index, std::u16string caption) {
     if (rows_[index].empty()) rows_[index].emplace_back();
     if (rows_[index][0] == caption) return;

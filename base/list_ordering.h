@@ -50,6 +50,10 @@ public:
     // Appends a row at the end: caption first, then its cells. Setting the
     // caption of the new row counts as a caption change in Text mode.
     void Append(Row row);
+    // Appends the rows in order and re-orders once at the end: the same rows
+    // in the same order as appending them one by one (the ordering is
+    // stable), without a re-order per row.
+    void AppendAll(std::vector<Row> rows);
     void SetCaption(std::size_t index, std::u16string caption);
 
     SortType Mode() const { return mode_; }

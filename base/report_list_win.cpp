@@ -12,9 +12,11 @@ ReportList::ReportList(OrderingState& ordering, std::vector<ReportColumn> column
       columns_(std::move(columns)),
       rows_([this](const ReportRows::Row& a, const ReportRows::Row& b) {
           const std::int32_t column = ordering_.sortedColumn;
-          if (column >= 0 && static_cast<std::size_t>(column) < columns_.size() &&
-              columns_[static_cast<std::size_t>(column)].compare)
-              return columns_[static_cast<std::size_t>(column)].compare(a, b, ordering_.descending);
+          if (column >= 0 && static_cast<std::size_t>(column) < columns_.size()) {
+              const ReportColumn& c = columns_[static_cast<std::size_t>(column)];
+              if (c.compare) return c.compare(a, b, ordering_.descending);
+              if (c.cell >= 0 && c.cell != column) return CompareRowsBy({c.cell, ordering_.descending}, a, b);
+          }
           return CompareRowsBy(ordering_, a, b);
       }) {
     rows_.SetReorderListener([this](const std::vector<std::size_t>& order) { MoveStates(order); });
@@ -33,17 +35,51 @@ void ReportList::Create(HWND parent, int id, HFONT font) {
     for (const ReportColumn& c : columns_) specs_.push_back(Scale(c.spec, dpi_));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP);
+    InsertColumns({});
+    SetWindowSubclass(hwnd_, &ReportList::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    Attach(hwnd_);
+}
+
+void ReportList::InsertColumns(const std::vector<int>& widths) {
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         std::wstring caption = W(columns_[i].caption);
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         col.pszText = caption.data();
-        col.cx = ClampColumnWidth(specs_[i], specs_[i].width);
+        col.cx = ClampColumnWidth(specs_[i], i < widths.size() && widths[i] > 0 ? widths[i] : specs_[i].width);
         col.iSubItem = static_cast<int>(i);
         SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
     }
-    SetWindowSubclass(hwnd_, &ReportList::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    Attach(hwnd_);
+}
+
+int ReportList::CellOf(int column) const {
+    if (column < 0 || static_cast<std::size_t>(column) >= columns_.size()) return column;
+    const int cell = columns_[static_cast<std::size_t>(column)].cell;
+    return cell >= 0 ? cell : column;
+}
+
+void ReportList::SetColumns(std::vector<ReportColumn> columns) {
+    std::vector<int> widths(columns.size(), 0);
+    if (hwnd_) {
+        // The widths the user left, by the cell each column shows.
+        for (std::size_t n = 0; n < columns.size(); ++n) {
+            const int cell = columns[n].cell >= 0 ? columns[n].cell : static_cast<int>(n);
+            for (std::size_t old = 0; old < columns_.size(); ++old)
+                if (CellOf(static_cast<int>(old)) == cell && columns_[old].caption == columns[n].caption)
+                    widths[n] = ColumnWidth(static_cast<int>(old));
+        }
+        SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+        while (SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
+        }
+    }
+    columns_ = std::move(columns);
+    specs_.clear();
+    for (const ReportColumn& c : columns_) specs_.push_back(Scale(c.spec, dpi_));
+    if (!hwnd_) return;
+    InsertColumns(widths);
+    FitColumns();
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void ReportList::SetDpi(int dpi) {
@@ -75,7 +111,7 @@ void ReportList::Append(ReportRows::Row row) {
 }
 
 void ReportList::AppendAll(std::vector<ReportRows::Row> rows) {
-    for (ReportRows::Row& row : rows) rows_.Append(std::move(row));
+    rows_.AppendAll(std::move(rows));
     SyncCount();
 }
 
@@ -106,7 +142,7 @@ std::vector<std::vector<std::u16string>> ReportList::RowsInScreenOrder(const std
     std::vector<std::vector<std::u16string>> out;
     const auto add = [&](std::size_t row) {
         std::vector<std::u16string> cells;
-        for (int column : order) cells.push_back(rows_.Text(row, column));
+        for (int column : order) cells.push_back(rows_.Text(row, CellOf(column)));
         out.push_back(std::move(cells));
     };
     if (rows.empty()) {
@@ -201,7 +237,8 @@ bool ReportList::OnReflectedNotify(NMHDR* header, LRESULT* result) {
         auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
         if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
             static_cast<std::size_t>(info->item.iItem) < rows_.Size() && info->item.cchTextMax > 0) {
-            const std::u16string& text = rows_.Text(static_cast<std::size_t>(info->item.iItem), info->item.iSubItem);
+            const std::u16string& text =
+                rows_.Text(static_cast<std::size_t>(info->item.iItem), CellOf(info->item.iSubItem));
             const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(info->item.cchTextMax - 1));
             std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), info->item.pszText);
             info->item.pszText[n] = 0;

@@ -26,6 +26,8 @@ struct ReportColumn {
     // order by its own comparison instead of the text.
     bool added = false;
     std::function<std::int32_t(const ReportRows::Row& a, const ReportRows::Row& b, bool descending)> compare = {};
+    // The row cell the column shows; -1: the cell of the column's own number.
+    int cell = -1;
 };
 
 class ReportList final : public Control {
@@ -40,6 +42,11 @@ public:
     // their (possibly dragged) width in proportion, auto-size columns refit.
     void SetDpi(int dpi);
     HWND Handle() const { return hwnd_; }
+
+    // Puts other columns in the control's place (the rows stay). A column
+    // showing the same cell as before keeps its width.
+    void SetColumns(std::vector<ReportColumn> columns);
+    std::size_t ColumnCount() const { return columns_.size(); }
 
     ReportRows& Rows() { return rows_; }
     const ReportRows& Rows() const { return rows_; }
@@ -84,6 +91,8 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void MoveStates(const std::vector<std::size_t>& order);
     void SyncCount();
+    void InsertColumns(const std::vector<int>& widths);
+    int CellOf(int column) const;
 
     OrderingState& ordering_;
     std::vector<ReportColumn> columns_;  // at 96 DPI

@@ -105,10 +105,14 @@ struct Services {
     // on many sessions; how long a server may take to answer.
     std::size_t parallelSessions = 16;
     std::size_t parallelCalls = 8;
+    // Servers opened and enumerated at once by the farm view.
+    std::size_t parallelServers = 8;
     std::chrono::milliseconds serverTimeout{15000};
     // The automatic refresh chosen last time (seconds, 0 off), and how long
     // one of its seconds lasts (shorter in tests).
     int refreshSeconds = 0;
+    // The farm view was on last time.
+    bool allServers = false;
     std::chrono::milliseconds refreshSecond{1000};
     // The application directory with its trailing separator: settings.ini,
     // serverslist.txt and message.txt live here.

@@ -77,7 +77,9 @@ EngineSettings ReadEngineSettings(const std::u16string& settingsPath) {
     };
     settings.parallelSessions = read(L"parallel sessions", settings.parallelSessions, 1, 64);
     settings.parallelCalls = read(L"parallel calls", settings.parallelCalls, 1, 64);
+    settings.parallelServers = read(L"parallel servers", settings.parallelServers, 1, 64);
     settings.timeoutSeconds = read(L"timeout seconds", settings.timeoutSeconds, 1, 600);
+    settings.allServers = read(L"all servers", 0, 0, 1) == 1;
     const int refresh = read(L"refresh seconds", 0, 0, 300);
     settings.refreshSeconds = (refresh == 15 || refresh == 30 || refresh == 60 || refresh == 300) ? refresh : 0;
     return settings;

@@ -34,12 +34,16 @@ bool WriteServerName(const std::u16string& settingsPath, const std::u16string& n
 // a server may take to answer ("timeout seconds", 1 to 600, default 15).
 // Missing or unreadable values take their default; the file is not written.
 // "refresh seconds": the automatic refresh of the list (0 off, 15, 30, 60 or
-// 300; anything else reads as off).
+// 300; anything else reads as off). "parallel servers": servers the farm view
+// opens at once (1 to 64, default 8). "all servers": the farm view was on (1)
+// or off (0, the default).
 struct EngineSettings {
     int parallelSessions = 16;
     int parallelCalls = 8;
+    int parallelServers = 8;
     int timeoutSeconds = 15;
     int refreshSeconds = 0;
+    bool allServers = false;
 };
 EngineSettings ReadEngineSettings(const std::u16string& settingsPath);
 

@@ -10,6 +10,7 @@
 #include "base/files_win.h"
 #include "base/table_text.h"
 #include "base/platform_win.h"
+#include "base/text_fold.h"
 #include "base/win_text.h"
 #include "sessions/session_inventory.h"
 #include "sessions/session_times.h"
@@ -22,6 +23,10 @@ namespace {
 // for ordering by time rather than by text.
 constexpr int kIdleKeyCell = 8;
 constexpr int kLogonKeyCell = 9;
+// The server a row lives on (shown as "Сервер" in the farm view).
+constexpr int kServerCell = 10;
+constexpr int kIdleCell = 6;
+constexpr int kLogonCell = 7;
 
 std::u16string TimeKey(std::optional<std::int64_t> ticks) {
     if (!ticks) return {};
@@ -43,8 +48,8 @@ std::optional<std::int64_t> ParseTimeKey(const std::u16string& key) {
     return negative ? -value : value;
 }
 
-ReportColumn TimeColumn(std::u16string caption, int width, int keyCell) {
-    ReportColumn column{std::move(caption), {width, 0, 0, false}, true, {}};
+ReportColumn TimeColumn(std::u16string caption, int width, int cell, int keyCell) {
+    ReportColumn column{std::move(caption), {width, 0, 0, false}, true, {}, cell};
     column.compare = [keyCell](const ReportRows::Row& a, const ReportRows::Row& b, bool descending) {
         const auto key = [keyCell](const ReportRows::Row& r) {
             return static_cast<std::size_t>(keyCell) < r.size() ? ParseTimeKey(r[static_cast<std::size_t>(keyCell)])
@@ -55,18 +60,28 @@ ReportColumn TimeColumn(std::u16string caption, int width, int keyCell) {
     return column;
 }
 
-std::vector<ReportColumn> SessionColumns() {
-    return {
+std::vector<ReportColumn> SessionColumns(bool farm) {
+    std::vector<ReportColumn> columns = {
         {u"ID", {0, 30, 30, true}},
         {u"Учетная запись", {0, 150, 150, true}},
         {u"Имя компьютера", {0, 120, 120, true}},
         {u"IP адрес", {100, 100, 100, false}},
         {u"Состояние сессии", {0, 100, 120, true}},
         {u"Сессия", {95, 95, 95, false}},
-        // After the six: how long idle, and when the user logged on.
-        TimeColumn(u"Бездействие", 80, kIdleKeyCell),
-        TimeColumn(u"Вход", 110, kLogonKeyCell),
     };
+    // After the six: the server in the farm view, how long idle, and when
+    // the user logged on.
+    if (farm) columns.push_back({u"Сервер", {110, 0, 0, false}, true, {}, kServerCell});
+    columns.push_back(TimeColumn(u"Бездействие", 80, kIdleCell, kIdleKeyCell));
+    columns.push_back(TimeColumn(u"Вход", 110, kLogonCell, kLogonKeyCell));
+    return columns;
+}
+
+// The key of a row for keeping its selection: its server and session ID.
+std::u16string RowKey(const ReportRows::Row& row) {
+    static const std::u16string kEmpty;
+    const std::u16string& server = row.size() > kServerCell ? row[kServerCell] : kEmpty;
+    return server + u'\n' + (row.empty() ? kEmpty : row[0]);
 }
 
 // The logon time in the user's local time and short date and time formats.
@@ -85,9 +100,20 @@ std::u16string LogonText(std::optional<std::int64_t> ticks) {
 }  // namespace
 
 SessionList::SessionList(const Services& services, Activity& activity, OrderingState& ordering,
-                         std::function<std::u16string()> serverText)
-    : services_(services), activity_(activity), serverText_(std::move(serverText)), list_(ordering, SessionColumns()) {
+                         std::function<std::u16string()> serverText,
+                         std::function<std::vector<std::u16string>()> farmServers)
+    : services_(services),
+      activity_(activity),
+      serverText_(std::move(serverText)),
+      list_(ordering, SessionColumns(false)),
+      farmServers_(std::move(farmServers)),
+      allServers_(services.allServers) {
     list_.rowBackground = [this](int index) { return RowBackground(index); };
+}
+
+const std::u16string& SessionList::RowServer(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= list_.Rows().Size()) return listedServer_;
+    return list_.Rows().Text(static_cast<std::size_t>(index), kServerCell);
 }
 
 void SessionList::CreateList(HWND parent, const Fonts& fonts) {
@@ -104,8 +130,49 @@ void SessionList::CreateCounters(HWND strip, const Fonts& fonts) {
     sessionCountLabel_ = CreateLabel(strip, 554, 24, u"", fonts.bold());
     activeCountCaption_ = CreateLabel(strip, 424, 43, u"Из них активных сессий:", fonts.normal());
     activeCountLabel_ = CreateLabel(strip, 554, 43, u"", fonts.bold());
-    // Under the counters: how far a Get data has come.
-    progressLabel_ = CreateLabel(strip, 424, 61, u"", fonts.normal());
+    // Under the counters: how far a Get data has come, and what went wrong.
+    progressLabel_ = CreateLabel(strip, 424, 61, u"", fonts.normal(), kIdStatusLine);
+}
+
+void SessionList::CreateAllServersButton(HWND strip, const Fonts& fonts) {
+    allServersButton_ = CreateChild(0, L"BUTTON", L"Все серверы", WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE,
+                                    {612, 16, 95, 49}, strip, kCmdAllServers, fonts.normal());
+    SendMessageW(allServersButton_, BM_SETCHECK, allServers_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void SessionList::CreateFindBox(HWND footer, const Fonts& fonts) {
+    findLabel_ = CreateLabel(footer, 196, 7, u"Найти:", fonts.normal());
+    findBox_ = CreateChild(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, {236, 3, 150, 21}, footer,
+                           kIdFindBox, fonts.normal());
+    shownLabel_ = CreateLabel(footer, 394, 7, u"", fonts.normal());
+}
+
+void SessionList::SetAllServers(bool on) {
+    allServers_ = on;
+    if (allServersButton_ &&
+        (SendMessageW(allServersButton_, BM_GETCHECK, 0, 0) == BST_CHECKED) != on)
+        SendMessageW(allServersButton_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Listed at once in the new view; one server needs a name in the box.
+    if (on || !serverText_().empty()) GetData();
+}
+
+void SessionList::FocusFind() {
+    if (!findBox_) return;
+    SetFocus(findBox_);
+    SendMessageW(findBox_, EM_SETSEL, 0, -1);
+}
+
+bool SessionList::ClearFind() {
+    if (!findBox_ || GetWindowTextLengthW(findBox_) == 0) return false;
+    SetWindowTextW(findBox_, L"");  // EN_CHANGE shows every row again
+    return true;
+}
+
+void SessionList::ShowServerFailures() {
+    if (failures_.empty()) return;
+    std::u16string text = u"Не удалось получить список сессий серверов:";
+    for (const std::u16string& line : failures_) text += u"\r\n" + line;
+    boxes_.ShowMessage(text);
 }
 
 namespace {
@@ -148,9 +215,20 @@ void SessionList::ScheduleRefresh() {
 
 void SessionList::RefreshInBackground() {
     // A run is going, or nothing is listed: this tick is skipped.
-    if (busy_ || background_ || listedServer_.empty()) return;
+    if (busy_ || background_ || (listedServer_.empty() && !listedFarm_)) return;
     run_ = CancelToken();
     background_ = true;
+    if (listedFarm_) {
+        FarmOptions options;
+        options.parallelServers = services_.parallelServers;
+        options.parallelSessions = services_.parallelSessions;
+        options.timeout = services_.serverTimeout;
+        FarmCallbacks callbacks;
+        callbacks.finished = [this](FarmOutcome outcome) { FinishFarmBackground(std::move(outcome)); };
+        StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_, options,
+                           run_, std::move(callbacks));
+        return;
+    }
     const std::u16string server = listedServer_;
     InventoryOptions options;
     options.parallel = services_.parallelSessions;
@@ -171,35 +249,95 @@ void SessionList::FinishBackground(const std::u16string& server, InventoryOutcom
                          : u"Не удалось обновить список: " + SystemErrorLine(outcome.inventory.error, services_.Describer()));
         return;
     }
-    // What the user had: the selected and focused sessions, the top row.
+    const std::int32_t active = outcome.inventory.activeCount;
+    ShowRows(MakeRows(outcome.inventory, server), active, true);
+    SetLabelText(progressLabel_, u"");
+}
+
+void SessionList::FinishFarmBackground(FarmOutcome outcome) {
+    background_ = false;
+    // The servers that answered show their sessions now; a server that did
+    // not keeps the rows it had, and the line under the counters says why.
+    std::vector<ReportRows::Row> rows;
+    std::vector<std::u16string> failures;
+    for (ServerOutcome& server : outcome.servers) {
+        if (server.Failed()) {
+            failures.push_back(ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
+                                                 services_.Describer()));
+            for (const ReportRows::Row& row : allRows_)
+                if (row[kServerCell] == server.server) rows.push_back(row);
+            continue;
+        }
+        for (ReportRows::Row& row : MakeRows(server.outcome.inventory, server.server)) rows.push_back(std::move(row));
+    }
+    const auto active = std::count_if(rows.begin(), rows.end(),
+                                      [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
+    ShowRows(std::move(rows), static_cast<std::int32_t>(active), true);
+    SetFailures(std::move(failures), outcome.servers.size());
+}
+
+void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep) {
+    allRows_ = std::move(rows);
+    activeCount_ = active;
+    rowCount_ = static_cast<std::int32_t>(allRows_.size());
+    ShowCounters();
+    if (!keep) {
+        list_.Clear();
+        ApplyFilter(false);
+        return;
+    }
+    ApplyFilter(true);
+}
+
+void SessionList::ApplyFilter(bool keepTop) {
+    // What the user had: the selected and focused rows (by server and
+    // session ID), the top row.
     HWND list = list_.Handle();
     std::vector<std::u16string> selected;
-    for (int row : list_.SelectedIndices()) selected.push_back(list_.Rows().Text(static_cast<std::size_t>(row), 0));
+    for (int row : list_.SelectedIndices()) selected.push_back(RowKey(list_.Rows().At(static_cast<std::size_t>(row))));
+    std::sort(selected.begin(), selected.end());
     const int focusedRow = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
     const std::u16string focused =
-        focusedRow >= 0 ? list_.Rows().Text(static_cast<std::size_t>(focusedRow), 0) : std::u16string();
+        focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < list_.Rows().Size()
+            ? RowKey(list_.Rows().At(static_cast<std::size_t>(focusedRow)))
+            : std::u16string();
     const int top = ListView_GetTopIndex(list);
+    std::vector<ReportRows::Row> shown;
+    shown.reserve(allRows_.size());
+    for (const ReportRows::Row& row : allRows_)
+        if (filter_.empty() || ContainsFolded(row[kColUser], filter_) || ContainsFolded(row[kColClientName], filter_))
+            shown.push_back(row);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    list_.Clear();  // the ordering column stays: the new rows take the same order
-    list_.AppendAll(MakeRows(outcome.inventory));
-    activeCount_ = outcome.inventory.activeCount;
-    rowCount_ = static_cast<std::int32_t>(list_.Rows().Size());
+    list_.Clear();  // the ordering column stays: the rows take the same order
+    list_.AppendAll(std::move(shown));
     for (std::size_t i = 0; i < list_.Rows().Size(); ++i) {
-        const std::u16string& id = list_.Rows().Text(i, 0);
+        if (selected.empty() && focused.empty()) break;
+        const std::u16string key = RowKey(list_.Rows().At(i));
         UINT state = 0;
-        if (std::find(selected.begin(), selected.end(), id) != selected.end()) state |= LVIS_SELECTED;
-        if (!focused.empty() && id == focused) state |= LVIS_FOCUSED;
+        if (std::binary_search(selected.begin(), selected.end(), key)) state |= LVIS_SELECTED;
+        if (!focused.empty() && key == focused) state |= LVIS_FOCUSED;
         if (state) ListView_SetItemState(list, static_cast<int>(i), state, LVIS_SELECTED | LVIS_FOCUSED);
     }
     const int count = ListView_GetItemCount(list);
-    if (count > 0) {
+    if (keepTop && count > 0) {
         ListView_EnsureVisible(list, count - 1, FALSE);
         ListView_EnsureVisible(list, std::min(top, count - 1), FALSE);
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
-    ShowCounters();
-    SetLabelText(progressLabel_, u"");
+    if (shownLabel_)
+        SetLabelText(shownLabel_, filter_.empty() ? std::u16string()
+                                                  : u"Показано: " + DecimalU32(static_cast<std::uint32_t>(count)) +
+                                                        u" из " + DecimalU32(static_cast<std::uint32_t>(allRows_.size())));
+}
+
+void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t servers) {
+    failures_ = std::move(failures);
+    if (sessionMenu_) EnableMenuItem(sessionMenu_, kCmdServerFailures, MF_BYCOMMAND | (failures_.empty() ? MF_GRAYED : MF_ENABLED));
+    SetLabelText(progressLabel_, failures_.empty()
+                                     ? std::u16string()
+                                     : u"Не ответили: " + DecimalU32(static_cast<std::uint32_t>(failures_.size())) +
+                                           u" из " + DecimalU32(static_cast<std::uint32_t>(servers)) + u" (подробнее)");
 }
 
 void SessionList::OnCommand(int id) {
@@ -209,13 +347,25 @@ void SessionList::OnCommand(int id) {
         if (index >= 0 && index < static_cast<LRESULT>(std::size(kRefreshChoices)))
             SetAutoRefresh(kRefreshChoices[index]);
     }
+    if (id == kCmdAllServers) SetAllServers(SendMessageW(allServersButton_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    if (id == kIdFindBox) {
+        std::u16string folded = FoldCase(GetText(findBox_));
+        if (folded != filter_) {
+            filter_ = std::move(folded);
+            ApplyFilter(false);
+        }
+    }
+    if (id == kIdStatusLine || id == kCmdServerFailures) ShowServerFailures();
     if (id == kCmdCopyRows) CopyRows();
     if (id == kCmdExportRows) ExportRows();
 }
 
 void SessionList::AddMenuItems(HMENU sessionMenu) {
+    sessionMenu_ = sessionMenu;
     AppendMenuW(sessionMenu, MF_STRING, kCmdCopyRows, L"Копировать\tCtrl+C");
     AppendMenuW(sessionMenu, MF_STRING, kCmdExportRows, L"Сохранить список...\tCtrl+S");
+    AppendMenuW(sessionMenu, MF_STRING | (failures_.empty() ? MF_GRAYED : 0), kCmdServerFailures,
+                L"Серверы без ответа...");
 }
 
 void SessionList::CopyRows() {
@@ -242,6 +392,15 @@ void SessionList::ExportRows() {
 }
 
 void SessionList::GetData() {
+    if (allServers_) {
+        std::vector<std::u16string> servers = DistinctServers(farmServers_ ? farmServers_() : std::vector<std::u16string>());
+        if (servers.empty()) {
+            boxes_.ShowMessage(u"Список серверов пуст: добавьте серверы в список (Enter в поле сервера, TXT или LDAP).");
+            return;
+        }
+        StartFarm(std::move(servers));
+        return;
+    }
     const std::u16string server = serverText_();
     if (server.empty()) {
         boxes_.ShowMessage(u"Вы не указали сервер!");
@@ -251,19 +410,33 @@ void SessionList::GetData() {
 }
 
 void SessionList::Refresh() {
-    if (!listedServer_.empty()) Start(listedServer_);
+    if (listedFarm_) {
+        StartFarm(listedServers_);
+    } else if (!listedServer_.empty()) {
+        Start(listedServer_);
+    }
 }
 
-void SessionList::Start(const std::u16string& server) {
+void SessionList::BeginListing(bool farm) {
     run_.Cancel();  // a run still going never writes into the list
     background_ = false;
     run_ = CancelToken();
+    if (farm != listedFarm_) list_.SetColumns(SessionColumns(farm));
+    listedFarm_ = farm;
     list_.Clear();
-    listedServer_ = server;
+    allRows_.clear();
     activeCount_ = 0;
     rowCount_ = 0;
     list_.Ordering().sortedColumn = -1;
+    SetFailures({}, 0);
     SetBusy(true);
+    if (shownLabel_) SetLabelText(shownLabel_, u"");
+}
+
+void SessionList::Start(const std::u16string& server) {
+    BeginListing(false);
+    listedServer_ = server;
+    listedServers_.clear();
     SetLabelText(progressLabel_, u"Получение данных...");
     InventoryOptions options;
     options.parallel = services_.parallelSessions;
@@ -281,14 +454,34 @@ void SessionList::Start(const std::u16string& server) {
                    std::move(callbacks));
 }
 
-std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory) {
+void SessionList::StartFarm(std::vector<std::u16string> servers) {
+    BeginListing(true);
+    listedServers_ = std::move(servers);
+    FarmOptions options;
+    options.parallelServers = services_.parallelServers;
+    options.parallelSessions = services_.parallelSessions;
+    options.timeout = services_.serverTimeout;
+    FarmCallbacks callbacks;
+    callbacks.progress = [this](std::size_t done, std::size_t total) {
+        if (busy_)
+            SetLabelText(progressLabel_, u"Серверов " + DecimalU32(static_cast<std::uint32_t>(done)) + u" из " +
+                                             DecimalU32(static_cast<std::uint32_t>(total)));
+    };
+    callbacks.finished = [this](FarmOutcome outcome) {
+        RunReportingErrors(boxes_, [&] { FinishFarm(std::move(outcome)); });
+    };
+    StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_, options, run_,
+                       std::move(callbacks));
+}
+
+std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory, const std::u16string& server) {
     std::vector<ReportRows::Row> rows;
     rows.reserve(inventory.rows.size());
     for (SessionRow& row : inventory.rows) {
         std::u16string logon = LogonText(row.logonTicks);
         rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
                         std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(logon),
-                        TimeKey(row.idleTicks), TimeKey(row.logonTicks)});
+                        TimeKey(row.idleTicks), TimeKey(row.logonTicks), server});
     }
     return rows;
 }
@@ -319,10 +512,8 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
     SetBusy(false);
     SetLabelText(progressLabel_, u"");
     SessionInventory& inventory = outcome.inventory;
-    list_.AppendAll(MakeRows(inventory));
-    activeCount_ += inventory.activeCount;
-    rowCount_ = static_cast<std::int32_t>(list_.Rows().Size());
-    ShowCounters();
+    const std::int32_t active = inventory.activeCount;
+    ShowRows(MakeRows(inventory, server), active, false);
     if (outcome.timedOut) {
         // As after a failed enumeration: an empty list, and why.
         boxes_.ShowMessage(ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())) +
@@ -333,6 +524,24 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
         boxes_.ShowMessage(SystemErrorReport(u"Не удалось получить список сессий сервера " + server + u".",
                                              inventory.error, services_.Describer()));
     }
+    SetFocus(list_.Handle());
+}
+
+void SessionList::FinishFarm(FarmOutcome outcome) {
+    SetBusy(false);
+    // The servers in list order, each server's rows in enumeration order; a
+    // server that failed is named on the line under the counters, not in a box.
+    std::vector<ReportRows::Row> rows;
+    rows.reserve(outcome.RowCount());
+    std::vector<std::u16string> failures;
+    for (ServerOutcome& server : outcome.servers) {
+        if (server.Failed())
+            failures.push_back(ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
+                                                 services_.Describer()));
+        for (ReportRows::Row& row : MakeRows(server.outcome.inventory, server.server)) rows.push_back(std::move(row));
+    }
+    ShowRows(std::move(rows), outcome.ActiveCount(), false);
+    SetFailures(std::move(failures), outcome.servers.size());
     SetFocus(list_.Handle());
 }
 

@@ -1,5 +1,7 @@
 // The session list of the main window: the list itself, the Get data button
-// and the two counters, with ListedServer and ActiveCount.
+// and the two counters, with ListedServer and ActiveCount; the farm view
+// ("Все серверы": every server of the box's list in one list, with a server
+// column), the find box that narrows the rows shown, and the automatic refresh.
 #pragma once
 
 #include <windows.h>
@@ -7,12 +9,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/controls_win.h"
 #include "base/report_list_win.h"
 #include "base/services.h"
 #include "base/engine.h"
 #include "base/window_win.h"
+#include "sessions/farm_inventory.h"
 #include "sessions/inventory_run.h"
 #include "sessions/session_list.h"
 
@@ -24,14 +28,19 @@ enum SessionListId : int {
     kCmdCopyRows,         // "Копировать", Ctrl+C in the list
     kCmdExportRows,       // "Сохранить список...", Ctrl+S
     kIdRefreshChooser,    // "Обновлять каждые:" off, 15 s, 30 s, 60 s, 5 min
+    kCmdAllServers,       // "Все серверы": the farm view on or off
+    kIdFindBox,           // "Найти:" the rows whose user or client name contains the text
+    kIdStatusLine,        // the line under the counters; a click shows the servers that failed
+    kCmdServerFailures,   // "Серверы без ответа..." in the session menu
     kSessionListLastId = 139,
 };
 
 class SessionList final : public SessionListView, public CommandTarget {
 public:
-    // serverText: the server box's text at the moment of a Get data.
+    // serverText: the server box's text at the moment of a Get data;
+    // farmServers: the servers of the box's list, for the farm view.
     SessionList(const Services& services, Activity& activity, OrderingState& ordering,
-                std::function<std::u16string()> serverText);
+                std::function<std::u16string()> serverText, std::function<std::vector<std::u16string>()> farmServers);
     ~SessionList() override {
         run_.Cancel();
         refreshSchedule_.Cancel();
@@ -43,8 +52,16 @@ public:
     void CreateGetDataButton(HWND strip, const Fonts& fonts);
     void CreateCounters(HWND strip, const Fonts& fonts);
     // The automatic-refresh chooser, at the left end of the window's footer.
-    void CreateRefreshChooser(HWND header, const Fonts& fonts);
+    void CreateRefreshChooser(HWND footer, const Fonts& fonts);
     HWND RefreshChooser() const { return refreshChooser_; }
+    // "Все серверы", right of the counters.
+    void CreateAllServersButton(HWND strip, const Fonts& fonts);
+    HWND AllServersButton() const { return allServersButton_; }
+    // "Найти:", the find box and the number of rows shown, in the footer
+    // after the refresh chooser.
+    void CreateFindBox(HWND footer, const Fonts& fonts);
+    HWND FindBox() const { return findBox_; }
+    HWND ShownLabel() const { return shownLabel_; }
 
     ReportList& List() { return list_; }
     const ReportList& List() const { return list_; }
@@ -70,7 +87,19 @@ public:
     int AutoRefreshSeconds() const { return refreshSeconds_; }
     // Esc: the run going is cancelled; it writes nothing into the list.
     void Cancel();
-    // "Копировать" and "Сохранить список..." in the session menu.
+    // The farm view: Get data (and F5) list every server of the box's list.
+    // Turning it on or off lists at once in the new view.
+    void SetAllServers(bool on);
+    bool AllServers() const { return allServers_; }
+    // Ctrl+F: the focus to the find box, its text selected. Esc there: the
+    // text cleared (false when it was empty already).
+    void FocusFind();
+    bool ClearFind();
+    // The lines of the servers the last farm listing could not list (empty
+    // when all answered), and the box that shows them.
+    const std::vector<std::u16string>& ServerFailures() const { return failures_; }
+    void ShowServerFailures();
+    // "Копировать", "Сохранить список..." and "Серверы без ответа..." in the session menu.
     void AddMenuItems(HMENU sessionMenu);
     // The selected rows (every row when none is) on the clipboard: the
     // columns in their on-screen order, TAB between cells, a header line first.
@@ -84,14 +113,20 @@ public:
     // focused rows.
     COLORREF RowBackground(int index) const;
 
+    // Over every listed row, shown or not.
     std::int32_t ActiveCount() const { return activeCount_; }
     std::int32_t RowCount() const { return rowCount_; }
+    // The servers of the farm listing (empty for one server).
+    const std::vector<std::u16string>& ListedServers() const { return listedServers_; }
 
     // SessionListView
     const ReportRows& Rows() const override { return list_.Rows(); }
     std::vector<int> SelectedIndices() const override { return list_.SelectedIndices(); }
     int FirstSelected() const override { return list_.FirstSelected(); }
     const std::u16string& ListedServer() const override { return listedServer_; }
+    const std::u16string& RowServer(int index) const override;
+    bool FarmView() const override { return listedFarm_; }
+    bool Filtered() const override { return !filter_.empty(); }
 
     // CommandTarget
     CommandRange Commands() const override { return {kCmdGetData, kSessionListLastId}; }
@@ -103,11 +138,20 @@ public:
 
 private:
     void Start(const std::u16string& server);
+    void StartFarm(std::vector<std::u16string> servers);
+    void BeginListing(bool farm);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
+    void FinishFarm(FarmOutcome outcome);
     void ScheduleRefresh();
     void RefreshInBackground();
     void FinishBackground(const std::u16string& server, InventoryOutcome outcome);
-    std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory);
+    void FinishFarmBackground(FarmOutcome outcome);
+    std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory, const std::u16string& server);
+    // The listed rows replaced; the rows the find box lets through go into the
+    // list. With keep, the selection, the focus and the top row stay.
+    void ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep);
+    void ApplyFilter(bool keepTop);
+    void SetFailures(std::vector<std::u16string> failures, std::size_t servers);
     void ShowCounters();
     void SetBusy(bool busy);
 
@@ -121,6 +165,16 @@ private:
     HWND activeCountCaption_ = nullptr, activeCountLabel_ = nullptr;
     HWND progressLabel_ = nullptr;
     HWND refreshLabel_ = nullptr, refreshChooser_ = nullptr;
+    HWND allServersButton_ = nullptr;
+    HWND findLabel_ = nullptr, findBox_ = nullptr, shownLabel_ = nullptr;
+    HMENU sessionMenu_ = nullptr;  // not owned
+    std::function<std::vector<std::u16string>()> farmServers_;
+    bool allServers_ = false;      // the view Get data lists in
+    bool listedFarm_ = false;      // the list holds a farm listing
+    std::vector<std::u16string> listedServers_;
+    std::vector<ReportRows::Row> allRows_;  // every listed row, shown or not, in listing order
+    std::u16string filter_;                 // the find box's text, folded
+    std::vector<std::u16string> failures_;
     int refreshSeconds_ = 0;
     bool background_ = false;  // an automatic refresh is going (no wait cursor, the rows stay usable)
     CancelToken refreshSchedule_;  // the pending tick; cancelled when the choice changes

@@ -101,6 +101,38 @@ TEST_F(ReportRowsTest, AppendingInTextModeKeepsOrderWithoutOrderingColumn) {
     EXPECT_EQ(Column(rows, 1), (std::vector<std::u16string>{u"c", u"a", u"b"}));
 }
 
+TEST_F(ReportRowsTest, AppendingAllAtOnceGivesTheOrderOfAppendingOneByOne) {
+    // Equal texts, rows without a caption (they re-order nothing) at the
+    // start, in the middle and at the end, in both directions.
+    const std::vector<ReportRows::Row> batch = {{u"", u"m"}, {u"4", u"b"}, {u"2", u"a"}, {u"", u"a"}, {u"7", u"b"},
+                                                {u"1", u"c"}, {u"", u"0"}, {u"", u"z"}};
+    for (const bool descending : {false, true}) {
+        SCOPED_TRACE(descending);
+        std::vector<std::vector<std::u16string>> expected;
+        for (const bool atOnce : {false, true}) {
+            rows.Clear();
+            rows.SetMode(SortType::None);
+            state.sortedColumn = 1;
+            state.descending = descending;
+            rows.Append({u"5", u"b"});
+            rows.SetMode(SortType::Text);
+            if (atOnce) {
+                rows.AppendAll(batch);
+            } else {
+                for (const ReportRows::Row& row : batch) rows.Append(row);
+            }
+            std::vector<std::u16string> ids = Column(rows, 0), users = Column(rows, 1);
+            if (!atOnce) {
+                expected = {ids, users};
+            } else {
+                EXPECT_EQ(ids, expected[0]);
+                EXPECT_EQ(users, expected[1]);
+            }
+        }
+        EXPECT_EQ(expected[1].back(), u"z") << "rows after the last caption stay where they came";
+    }
+}
+
 TEST_F(ReportRowsTest, CaptionChangeReordersOnlyInTextMode) {
     rows.Append({u"5", u"x"});
     rows.Append({u"7", u"y"});

@@ -348,7 +348,7 @@ TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     Open();
     HMENU m1 = window->SessionMenu();
     // The four specified items first, in their order; the additions after them.
-    ASSERT_EQ(GetMenuItemCount(m1), 7);
+    ASSERT_EQ(GetMenuItemCount(m1), 8);
     EXPECT_EQ(MenuText(m1, 0), u"Завершить сессию (-и)");
     EXPECT_EQ(MenuText(m1, 1), u"Подключиться к сессии (только Win 2012, 8, 10)");
     EXPECT_EQ(MenuText(m1, 2), u"Отправить сообщение");
@@ -370,6 +370,9 @@ TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     EXPECT_EQ(GetMenuItemID(m1, 5), static_cast<UINT>(kCmdCopyRows));
     EXPECT_EQ(MenuText(m1, 6), u"Сохранить список...\tCtrl+S");
     EXPECT_EQ(GetMenuItemID(m1, 6), static_cast<UINT>(kCmdExportRows));
+    EXPECT_EQ(MenuText(m1, 7), u"Серверы без ответа...");
+    EXPECT_EQ(GetMenuItemID(m1, 7), static_cast<UINT>(kCmdServerFailures));
+    EXPECT_TRUE(GetMenuState(m1, 7, MF_BYPOSITION) & MF_GRAYED) << "greyed until a farm listing has failures";
 
     HMENU m3 = window->Processes().Menu();
     ASSERT_EQ(GetMenuItemCount(m3), 1);
@@ -407,7 +410,7 @@ TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
     HWND edit = GetWindow(window->Servers().Combo(), GW_CHILD);
     std::vector<HWND> seen;
     HWND at = window->Sessions().List().Handle();
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         seen.push_back(at);
         at = GetNextDlgTabItem(window->Handle(), at, FALSE);
     }
@@ -415,9 +418,12 @@ TEST_F(MainWindowTest, TabOrderFollowsTheLayout) {
     EXPECT_EQ(seen[2], window->Logoff().LogoffAllButton());
     EXPECT_EQ(seen[3], window->Sessions().GetDataButton());
     EXPECT_TRUE(seen[4] == window->Servers().Combo() || seen[4] == edit);
-    // The added refresh chooser comes after the specified controls.
-    EXPECT_EQ(seen[5], window->Sessions().RefreshChooser());
-    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[5], FALSE), window->Sessions().List().Handle());
+    // The added controls come after the specified ones: "Все серверы" in the
+    // server strip, then the refresh chooser and the find box in the footer.
+    EXPECT_EQ(seen[5], window->Sessions().AllServersButton());
+    EXPECT_EQ(seen[6], window->Sessions().RefreshChooser());
+    EXPECT_EQ(seen[7], window->Sessions().FindBox());
+    EXPECT_EQ(GetNextDlgTabItem(window->Handle(), seen[7], FALSE), window->Sessions().List().Handle());
 }
 
 }  // namespace
