@@ -18,7 +18,9 @@ std::u16string LogoffListedQuestion(std::size_t servers, std::size_t sessions) {
 std::u16string PerServerReport(const std::u16string& heading,
                                const std::vector<std::pair<std::u16string, std::int32_t>>& counts) {
     if (counts.size() < 2) return heading;
-    std::u16string text = heading + u":";
+    std::u16string text = heading;
+    if (!text.empty() && text.back() == u'.') text.pop_back();
+    text += u":";
     for (const auto& [server, n] : counts) text += u"\r\n" + server + u": " + DecimalI32(n);
     return text;
 }
