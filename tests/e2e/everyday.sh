@@ -30,9 +30,10 @@ rows=$(grep -c $'\r$' "$csv")
 grep -q $'^2;ivanov;PC-01;10.0.0.5;Active;RDP-Tcp#3;' "$csv" || e2e_fail "the row of session 2 is not in the CSV"
 grep -q 'Петрова;БУХ-ПК-07' "$csv" || e2e_fail "Cyrillic cells did not survive"
 
-# The automatic refresh: Tab from the list past the specified controls to the
-# chooser, "15 с"; the server is listed again without Get data.
-e2e_key Tab Tab Tab Tab Tab Down
+# The automatic refresh: Tab from the list past the specified controls and
+# "Все серверы" to the chooser, "15 с"; the server is listed again without
+# Get data.
+e2e_key Tab Tab Tab Tab Tab Tab Down
 for _ in $(seq 150); do
   [ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] && break
   sleep 0.2
