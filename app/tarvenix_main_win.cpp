@@ -35,10 +35,11 @@ int Run(int showCommand) {
     Services services;
     services.appDirectory = ApplicationDirectory();
     const EngineSettings settings = ReadEngineSettings(services.appDirectory + u"settings.ini");
-    // Get data's sessions and the servers of the farm view, plus room for a
-    // command and a directory search.
-    auto* executor =
-        new ThreadPoolExecutor(settings.parallelSessions + settings.parallelServers + settings.parallelCalls + 2);
+    // The farm view's sessions (as many as Get data's for each server it
+    // queries at once) and its servers being opened, plus room for a command
+    // and a directory search.
+    auto* executor = new ThreadPoolExecutor(settings.parallelSessions * settings.parallelServers +
+                                            settings.parallelServers + settings.parallelCalls + 2);
     WinDialogs dialogs;
     WinShell shell;
     WinErrorTexts errors;

@@ -160,15 +160,33 @@ int ReportList::FirstSelected() const {
 void ReportList::MoveStates(const std::vector<std::size_t>& order) {
     if (!hwnd_) return;
     // The control keeps the selected and focused flags by position: carry them
-    // to the rows' new positions.
-    std::vector<UINT> states(order.size(), 0);
-    for (std::size_t i = 0; i < order.size(); ++i)
-        states[i] = ListView_GetItemState(hwnd_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    for (std::size_t newIndex = 0; newIndex < order.size(); ++newIndex) {
-        const UINT state = states[order[newIndex]];
-        if (state) ListView_SetItemState(hwnd_, static_cast<int>(newIndex), state, LVIS_SELECTED | LVIS_FOCUSED);
+    // to the rows' new positions. Only the rows that have a flag are asked
+    // about (a list of thousands is re-ordered at every keystroke of a find).
+    const int count = ListView_GetItemCount(hwnd_);
+    std::vector<std::pair<std::size_t, UINT>> flagged;  // old position, flags
+    for (int i = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); i >= 0 && i < count;
+         i = ListView_GetNextItem(hwnd_, i, LVNI_SELECTED))
+        flagged.push_back({static_cast<std::size_t>(i), LVIS_SELECTED});
+    const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+    if (focused >= 0 && focused < count) {
+        auto it = std::find_if(flagged.begin(), flagged.end(),
+                               [&](const auto& f) { return f.first == static_cast<std::size_t>(focused); });
+        if (it == flagged.end()) {
+            flagged.push_back({static_cast<std::size_t>(focused), LVIS_FOCUSED});
+        } else {
+            it->second |= LVIS_FOCUSED;
+        }
     }
+    if (flagged.empty()) {
+        InvalidateRect(hwnd_, nullptr, TRUE);
+        return;
+    }
+    std::vector<std::size_t> newPosition(order.size());
+    for (std::size_t n = 0; n < order.size(); ++n) newPosition[order[n]] = n;
+    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const auto& [old, state] : flagged)
+        if (old < newPosition.size())
+            ListView_SetItemState(hwnd_, static_cast<int>(newPosition[old]), state, LVIS_SELECTED | LVIS_FOCUSED);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

@@ -27,15 +27,23 @@ struct FarmRun {
 
 void StartNext(const std::shared_ptr<FarmRun>& run) {
     const std::size_t index = run->next++;
+    // The server's place among those being opened is free once its sessions
+    // are enumerated (the first progress report) or it has ended.
+    auto placeFreed = std::make_shared<bool>(false);
+    const auto freePlace = [run, placeFreed] {
+        if (*placeFreed) return;
+        *placeFreed = true;
+        if (run->next < run->outcome.servers.size()) StartNext(run);
+    };
     InventoryCallbacks callbacks;
-    callbacks.finished = [run, index](InventoryOutcome outcome) {
+    callbacks.progress = [freePlace](std::size_t, std::size_t) { freePlace(); };
+    callbacks.finished = [run, index, freePlace](InventoryOutcome outcome) {
         run->outcome.servers[index].outcome = std::move(outcome);
         ++run->done;
         const std::size_t total = run->outcome.servers.size();
         if (run->callbacks.progress) run->callbacks.progress(run->done, total);
-        if (run->next < total) {
-            StartNext(run);
-        } else if (run->done == total) {
+        freePlace();
+        if (run->done == total) {
             auto finished = std::move(run->callbacks.finished);
             run->callbacks = {};
             if (finished) finished(std::move(run->outcome));
@@ -94,8 +102,9 @@ void StartFarmInventory(TerminalServices& services, Executor& executor, Dispatch
     run->executor = &executor;
     run->dispatcher = &dispatcher;
     run->queries = std::make_unique<LimitedExecutor>(executor, options.parallelSessions);
-    run->serverOptions.parallel = std::max<std::size_t>(1, options.parallelSessions);
+    run->serverOptions.parallel = std::max<std::size_t>(1, options.parallelSessionsPerServer);
     run->serverOptions.timeout = options.timeout;
+    run->serverOptions.formatLogon = options.formatLogon;
     run->serverOptions.queryExecutor = run->queries.get();
     run->token = token;
     run->callbacks = std::move(callbacks);

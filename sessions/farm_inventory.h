@@ -1,8 +1,10 @@
 // "Все серверы": the sessions of every server of a list in one run. At most
 // `parallelServers` servers are opened and enumerated at once, each with its
-// own time-out; the session queries of all of them together are bounded by
-// `parallelSessions`. A server that fails or times out never holds the others
-// back. Portable.
+// own time-out (a server that does not answer holds one of those places until
+// then, never the others); a server whose sessions are enumerated queries them
+// with at most `parallelSessionsPerServer` at once (the load of a single Get
+// data), and the session queries of all servers together are bounded by
+// `parallelSessions`. Portable.
 #pragma once
 
 #include <chrono>
@@ -20,9 +22,11 @@
 namespace tarvenix {
 
 struct FarmOptions {
-    std::size_t parallelServers = 8;
-    std::size_t parallelSessions = 16;          // over all servers together
+    std::size_t parallelServers = 8;              // opened and enumerated at once
+    std::size_t parallelSessionsPerServer = 16;
+    std::size_t parallelSessions = 128;           // over all servers together
     std::chrono::milliseconds timeout{15000};   // each server's open + enumerate
+    std::function<std::u16string(std::int64_t ticks)> formatLogon;  // as InventoryOptions
 };
 
 struct ServerOutcome {

@@ -39,7 +39,9 @@ void StartInventory(TerminalServices& services, Executor& executor, Dispatcher& 
     };
     const std::size_t parallel = options.parallel;
     Executor& queries = options.queryExecutor ? *options.queryExecutor : executor;
-    std::function<void(Enumerated)> enumerated = [&queries, &dispatcher, token, shared, parallel](Enumerated e) {
+    auto formatLogon = options.formatLogon;
+    std::function<void(Enumerated)> enumerated = [&executor, &queries, &dispatcher, token, shared, parallel,
+                                                  formatLogon](Enumerated e) {
         if (!e.result.ok) {
             InventoryOutcome outcome;
             outcome.inventory.enumerationFailed = true;
@@ -53,29 +55,36 @@ void StartInventory(TerminalServices& services, Executor& executor, Dispatcher& 
         run->rows.resize(run->sessions.size());
         const std::size_t total = run->sessions.size();
         if (shared->progress) shared->progress(0, total);
-        ForEachBounded(
-            queries, total, parallel, token,
-            [run, &dispatcher, token, shared, total](std::size_t i) {
-                run->rows[i] = QuerySessionRow(*run->server, run->sessions[i]);
-                run->done.fetch_add(1);
-                // One progress report in flight at a time: it reads the count
-                // when it runs, so none is lost at the end.
-                if (shared->progress && !run->progressPending.exchange(true)) {
-                    dispatcher.Post([run, token, shared, total] {
-                        run->progressPending.store(false);
-                        if (!token.Cancelled()) shared->progress(run->done.load(), total);
+        // The workers are started from a worker: starting threads can take a
+        // while, and the window thread must not wait for it.
+        executor.Submit([&queries, &dispatcher, token, shared, parallel, formatLogon, run, total] {
+            ForEachBounded(
+                queries, total, parallel, token,
+                [run, &dispatcher, token, shared, total](std::size_t i) {
+                    run->rows[i] = QuerySessionRow(*run->server, run->sessions[i]);
+                    run->done.fetch_add(1);
+                    // One progress report in flight at a time: it reads the count
+                    // when it runs, so none is lost at the end.
+                    if (shared->progress && !run->progressPending.exchange(true)) {
+                        dispatcher.Post([run, token, shared, total] {
+                            run->progressPending.store(false);
+                            if (!token.Cancelled()) shared->progress(run->done.load(), total);
+                        });
+                    }
+                },
+                [run, &dispatcher, token, shared, formatLogon] {
+                    run->server.reset();  // closed on the worker, before the rows go
+                    if (token.Cancelled()) return;
+                    auto outcome = std::make_shared<InventoryOutcome>();
+                    outcome->inventory = AssembleInventory(std::move(run->rows));
+                    if (formatLogon)
+                        for (SessionRow& row : outcome->inventory.rows)
+                            if (row.logonTicks) row.logon = formatLogon(*row.logonTicks);
+                    dispatcher.Post([token, shared, outcome] {
+                        if (!token.Cancelled() && shared->finished) shared->finished(std::move(*outcome));
                     });
-                }
-            },
-            [run, &dispatcher, token, shared] {
-                run->server.reset();  // closed on the worker, before the rows go
-                if (token.Cancelled()) return;
-                auto outcome = std::make_shared<InventoryOutcome>();
-                outcome->inventory = AssembleInventory(std::move(run->rows));
-                dispatcher.Post([token, shared, outcome] {
-                    if (!token.Cancelled() && shared->finished) shared->finished(std::move(*outcome));
                 });
-            });
+        });
     };
     std::function<void()> timedOut = [shared] {
         InventoryOutcome outcome;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <cstdint>
 #include <string>
 
 #include "base/engine.h"
@@ -22,6 +23,9 @@ struct InventoryOptions {
     // Where the session queries run (the run's executor when null); a
     // LimitedExecutor shared by several runs bounds them together.
     Executor* queryExecutor = nullptr;
+    // Turns a logon time into the text the list shows; run on a worker for
+    // every row that has one (the text goes to SessionRow::logon).
+    std::function<std::u16string(std::int64_t ticks)> formatLogon;
 };
 
 struct InventoryOutcome {

@@ -32,6 +32,7 @@ struct SessionRow {
     std::optional<std::int64_t> idleTicks;   // how long the session has been idle
     std::optional<std::int64_t> logonTicks;  // the logon time, UTC FILETIME
     std::u16string idle;                     // IdleText; empty when the query failed
+    std::u16string logon;                    // the logon time as shown, when a formatter was given
 
     // Text of column k (0 = caption).
     const std::u16string& Text(int column) const;

@@ -85,10 +85,9 @@ std::u16string RowKey(const ReportRows::Row& row) {
 }
 
 // The logon time in the user's local time and short date and time formats.
-std::u16string LogonText(std::optional<std::int64_t> ticks) {
-    if (!ticks) return {};
-    FILETIME utc{static_cast<DWORD>(static_cast<std::uint64_t>(*ticks) & 0xFFFFFFFFu),
-                 static_cast<DWORD>(static_cast<std::uint64_t>(*ticks) >> 32)};
+std::u16string FormatLogonTime(std::int64_t ticks) {
+    FILETIME utc{static_cast<DWORD>(static_cast<std::uint64_t>(ticks) & 0xFFFFFFFFu),
+                 static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
     SYSTEMTIME utcTime{}, local{};
     if (!FileTimeToSystemTime(&utc, &utcTime) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local)) return {};
     wchar_t date[80] = {}, time[80] = {};
@@ -96,6 +95,8 @@ std::u16string LogonText(std::optional<std::int64_t> ticks) {
     if (!GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, 80)) return {};
     return U16(date) + u" " + U16(time);
 }
+
+std::u16string LogonText(std::optional<std::int64_t> ticks) { return ticks ? FormatLogonTime(*ticks) : std::u16string(); }
 
 }  // namespace
 
@@ -219,20 +220,17 @@ void SessionList::RefreshInBackground() {
     run_ = CancelToken();
     background_ = true;
     if (listedFarm_) {
-        FarmOptions options;
-        options.parallelServers = services_.parallelServers;
-        options.parallelSessions = services_.parallelSessions;
-        options.timeout = services_.serverTimeout;
         FarmCallbacks callbacks;
         callbacks.finished = [this](FarmOutcome outcome) { FinishFarmBackground(std::move(outcome)); };
-        StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_, options,
-                           run_, std::move(callbacks));
+        StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
+                           FarmRunOptions(), run_, std::move(callbacks));
         return;
     }
     const std::u16string server = listedServer_;
     InventoryOptions options;
     options.parallel = services_.parallelSessions;
     options.timeout = services_.serverTimeout;
+    options.formatLogon = FormatLogonTime;
     InventoryCallbacks callbacks;
     callbacks.finished = [this, server](InventoryOutcome outcome) { FinishBackground(server, std::move(outcome)); };
     StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
@@ -441,6 +439,7 @@ void SessionList::Start(const std::u16string& server) {
     InventoryOptions options;
     options.parallel = services_.parallelSessions;
     options.timeout = services_.serverTimeout;
+    options.formatLogon = FormatLogonTime;
     InventoryCallbacks callbacks;
     callbacks.progress = [this](std::size_t done, std::size_t total) {
         if (busy_)
@@ -457,10 +456,6 @@ void SessionList::Start(const std::u16string& server) {
 void SessionList::StartFarm(std::vector<std::u16string> servers) {
     BeginListing(true);
     listedServers_ = std::move(servers);
-    FarmOptions options;
-    options.parallelServers = services_.parallelServers;
-    options.parallelSessions = services_.parallelSessions;
-    options.timeout = services_.serverTimeout;
     FarmCallbacks callbacks;
     callbacks.progress = [this](std::size_t done, std::size_t total) {
         if (busy_)
@@ -470,15 +465,27 @@ void SessionList::StartFarm(std::vector<std::u16string> servers) {
     callbacks.finished = [this](FarmOutcome outcome) {
         RunReportingErrors(boxes_, [&] { FinishFarm(std::move(outcome)); });
     };
-    StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_, options, run_,
-                       std::move(callbacks));
+    StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
+                       FarmRunOptions(), run_, std::move(callbacks));
+}
+
+FarmOptions SessionList::FarmRunOptions() const {
+    // Each server is queried as a single Get data would query it; so many
+    // servers at once together.
+    FarmOptions options;
+    options.parallelServers = services_.parallelServers;
+    options.parallelSessionsPerServer = services_.parallelSessions;
+    options.parallelSessions = services_.parallelSessions * services_.parallelServers;
+    options.timeout = services_.serverTimeout;
+    options.formatLogon = FormatLogonTime;
+    return options;
 }
 
 std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory, const std::u16string& server) {
     std::vector<ReportRows::Row> rows;
     rows.reserve(inventory.rows.size());
     for (SessionRow& row : inventory.rows) {
-        std::u16string logon = LogonText(row.logonTicks);
+        std::u16string logon = row.logon.empty() ? LogonText(row.logonTicks) : std::move(row.logon);
         rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
                         std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(logon),
                         TimeKey(row.idleTicks), TimeKey(row.logonTicks), server});

@@ -139,6 +139,7 @@ public:
 private:
     void Start(const std::u16string& server);
     void StartFarm(std::vector<std::u16string> servers);
+    FarmOptions FarmRunOptions() const;
     void BeginListing(bool farm);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
     void FinishFarm(FarmOutcome outcome);

@@ -8,6 +8,12 @@
 // dispatched by the window thread while the run went on (a ping is posted
 // every 2 ms from another thread: a long gap is a frozen window).
 // --no-slow leaves out the sequential cells that take over 15 s.
+//
+// Then the farm view ("Все серверы"): 20 servers x 50 sessions at 5 ms a call
+// against one such server in the same run; the same farm with two servers
+// that do not answer for 5 s (time-out 2 s here), when the other 18 are done
+// and when the run ends; and 100 generated servers x 100 sessions, with the
+// time each keystroke of the find box takes over the 10,000 rows.
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
@@ -20,10 +26,14 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+#include <functional>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "base/engine_win.h"
 #include "base/text.h"
+#include "base/controls_win.h"
 #include "tests/common/silent_dialogs.h"
 #include "sessions/session_inventory.h"
 #include "sessions/wts_terminal_services_win.h"
@@ -100,6 +110,46 @@ void Pump() {
     }
 }
 
+bool LoadFarmText(const std::wstring& path, const std::string& json) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    out << json;
+    out.close();
+    using LoadFn = BOOL(__stdcall*)(const wchar_t*, const wchar_t*);
+    auto load = reinterpret_cast<LoadFn>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmLoad"));
+    return load && load(path.c_str(), (path + L".log").c_str());
+}
+
+// `servers` servers FARM01.. with `sessions` generated sessions each; the
+// first `unreachable` of them (counted from the third) fail after 5 s.
+std::string FarmJson(int servers, int sessions, int latency, int unreachable = 0) {
+    std::string json = "{\"servers\":[";
+    for (int i = 1; i <= servers; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "FARM%02d", i);
+        json += std::string(i > 1 ? "," : "") + "{\"name\":\"" + name + "\",\"latency_ms\":" + std::to_string(latency);
+        if (i >= 3 && i < 3 + unreachable) json += ",\"unreachable\":true,\"unreachable_delay_ms\":5000";
+        json += ",\"generate\":{\"sessions\":" + std::to_string(sessions) + ",\"processes_per_session\":0}}";
+    }
+    return json + "]}";
+}
+
+std::vector<std::u16string> FarmNames(int servers) {
+    std::vector<std::u16string> names;
+    for (int i = 1; i <= servers; ++i) names.push_back(Ascii(i < 10 ? "FARM0" + std::to_string(i) : "FARM" + std::to_string(i)));
+    return names;
+}
+
+// Runs the window's message loop until Get data (of either view) has ended;
+// `onMessage` sees the window after every message.
+void RunUntilListed(MainWindow& window, const std::function<void()>& onMessage = {}) {
+    MSG msg;
+    while (window.Sessions().Busy() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        if (onMessage) onMessage();
+    }
+}
+
 bool LoadFarm(const std::wstring& path, int sessions, int latency) {
     std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
     out << "{\"servers\":[{\"name\":\"BENCH\",\"latency_ms\":" << latency << ",\"sessions\":[";
@@ -115,16 +165,119 @@ bool LoadFarm(const std::wstring& path, int sessions, int latency) {
     return load && load(path.c_str(), (path + L".log").c_str());
 }
 
+void RunFarmCells(Services services, const std::wstring& farm, Heartbeat& heartbeat) {
+    std::printf("\nfarm view (5 ms a call)\n");
+    // One server of 50 sessions, then 20 of them, in one window.
+    MainWindow window(services);
+    window.Create();
+    ShowWindow(window.Handle(), SW_SHOWNORMAL);
+    Pump();
+    LoadFarmText(farm, FarmJson(20, 50, 5));
+    window.Servers().SetHistory(FarmNames(20));
+    window.Servers().SetText(u"FARM01");
+    heartbeat.Start();
+    auto start = Clock::now();
+    window.Sessions().GetData();
+    RunUntilListed(window);
+    const double one = Ms(Clock::now() - start);
+    heartbeat.Stop();
+    const double oneGap = heartbeat.LongestMs();
+    const std::size_t oneRows = window.Sessions().Rows().Size();
+    heartbeat.Start();
+    start = Clock::now();
+    window.Sessions().SetAllServers(true);
+    RunUntilListed(window);
+    const double all = Ms(Clock::now() - start);
+    heartbeat.Stop();
+    std::printf("%-34s %8s %8s %8s %7s\n", "cell", "rows", "wall ms", "gap ms", "ratio");
+    std::printf("%-34s %8zu %8.1f %8.1f %7s\n", "one server x 50", oneRows, one, oneGap, "1.00");
+    std::printf("%-34s %8zu %8.1f %8.1f %7.2f\n", "20 servers x 50", window.Sessions().Rows().Size(), all,
+                heartbeat.LongestMs(), all / one);
+    window.Sessions().SetAllServers(false);
+    RunUntilListed(window);
+
+    // Two servers that do not answer for 5 s; the time-out is 2 s.
+    {
+        Services slow = services;
+        slow.serverTimeout = std::chrono::seconds(2);
+        slow.allServers = true;
+        MainWindow w(slow);
+        w.Create();
+        ShowWindow(w.Handle(), SW_SHOWNORMAL);
+        Pump();
+        LoadFarmText(farm, FarmJson(20, 50, 5, 2));
+        w.Servers().SetHistory(FarmNames(20));
+        heartbeat.Start();
+        start = Clock::now();
+        double othersDone = -1;
+        w.Sessions().GetData();
+        RunUntilListed(w, [&] {
+            if (othersDone < 0 && GetText(w.Sessions().ProgressLabel()) == u"Серверов 18 из 20")
+                othersDone = Ms(Clock::now() - start);
+        });
+        const double wall = Ms(Clock::now() - start);
+        heartbeat.Stop();
+        std::printf("%-34s %8zu %8.1f %8.1f %7.2f\n", "20 x 50, 2 silent: other 18 done", w.Sessions().Rows().Size(),
+                    othersDone, heartbeat.LongestMs(), othersDone / one);
+        std::printf("%-34s %8s %8.1f %8s %7.2f  (%s)\n", "20 x 50, 2 silent: run ends", "", wall, "", wall / one,
+                    Utf16ToUtf8(GetText(w.Sessions().ProgressLabel())).c_str());
+        DestroyWindow(w.Handle());
+        Pump();
+    }
+
+    // 100 generated servers x 100 sessions (no latency): the fill, then the
+    // find box typed into over 10,000 rows, unordered and ordered by user.
+    LoadFarmText(farm, FarmJson(100, 100, 0));
+    window.Servers().SetHistory(FarmNames(100));
+    heartbeat.Start();
+    start = Clock::now();
+    window.Sessions().SetAllServers(true);
+    RunUntilListed(window);
+    const double big = Ms(Clock::now() - start);
+    Pump();
+    heartbeat.Stop();
+    std::printf("%-34s %8zu %8.1f %8.1f\n", "100 servers x 100", window.Sessions().Rows().Size(), big,
+                heartbeat.LongestMs());
+    for (const bool ordered : {false, true}) {
+        if (ordered) window.Sessions().List().ColumnClicked(1);
+        double longest = 0, total = 0;
+        const std::u16string typed = u"user005";
+        std::size_t shown = 0;
+        for (std::size_t k = 0; k <= typed.size(); ++k) {
+            // Each keystroke, then the whole text taken back at once.
+            const std::u16string text = k < typed.size() ? typed.substr(0, k + 1) : std::u16string();
+            const auto t0 = Clock::now();
+            SetWindowTextW(window.Sessions().FindBox(), reinterpret_cast<const wchar_t*>(text.c_str()));
+            Pump();
+            UpdateWindow(window.Sessions().List().Handle());
+            const double ms = Ms(Clock::now() - t0);
+            longest = std::max(longest, ms);
+            total += ms;
+            if (k + 1 == typed.size()) shown = static_cast<std::size_t>(ListView_GetItemCount(window.Sessions().List().Handle()));
+        }
+        std::printf("%-34s %8zu %8.1f %8s  (longest keystroke %.1f ms)\n",
+                    ordered ? "find, ordered by user" : "find, listing order", shown,
+                    total / static_cast<double>(typed.size() + 1), "", longest);
+    }
+    std::fflush(stdout);
+    DestroyWindow(window.Handle());
+    Pump();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const bool noSlow = argc > 1 && std::wcscmp(argv[1], L"--no-slow") == 0;
+    bool noSlow = false, noFarm = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"--no-slow") == 0) noSlow = true;
+        if (std::wcscmp(argv[i], L"--no-farm") == 0) noFarm = true;
+    }
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     WtsTerminalServices wts;
     SilentDialogs dialogs;
-    ThreadPoolExecutor executor(16 + 8 + 2);
+    ThreadPoolExecutor executor(16 * 8 + 8 + 8 + 2);
     WindowDispatcher dispatcher;
     Services services;
     services.terminal = &wts;
@@ -182,6 +335,10 @@ int wmain(int argc, wchar_t** argv) {
                         rows == static_cast<std::size_t>(n) ? "" : "  (rows missing!)");
             std::fflush(stdout);
         }
+    }
+    if (!noFarm) {
+        heartbeat.Stop();
+        RunFarmCells(services, farm, heartbeat);
     }
     return 0;
 }

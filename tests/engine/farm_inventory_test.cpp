@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -105,13 +107,15 @@ TEST_F(FarmTest, RowsComeGroupedByServerInListOrderWithFailuresInTheirPlace) {
     EXPECT_EQ(wts.opened, wts.closed);
 }
 
-TEST_F(FarmTest, AtMostSoManyServersAndSoManySessionQueriesAtOnceOverTheFarm) {
+TEST_F(FarmTest, AtMostSoManyServersOpenedAndSoManySessionQueriesAtOnceEachAndOverTheFarm) {
     std::vector<std::u16string> names;
     for (int i = 1; i <= 6; ++i) {
         names.push_back(u"TS" + DecimalU32(i));
         wts.servers[names.back()] = Users(u"u", 12);
     }
     InFlight enumerations, queries;
+    std::map<std::string, InFlight> perServer;
+    for (int i = 1; i <= 6; ++i) perServer["TS" + std::to_string(i)];
     Barrier threeServers(3);     // the first three enumerations meet: three servers at once
     std::atomic<int> enumerated{0};
     wts.beforeCall = [&](const std::string& call) {
@@ -120,21 +124,48 @@ TEST_F(FarmTest, AtMostSoManyServersAndSoManySessionQueriesAtOnceOverTheFarm) {
             if (++enumerated <= 3) threeServers.Arrive();
             enumerations.Leave();
         } else if (call.rfind("query ", 0) == 0 && call.find(" 10 ") != std::string::npos) {
+            InFlight& server = perServer.at(call.substr(call.rfind(' ') + 1));
             queries.Enter();
+            server.Enter();
             std::this_thread::yield();
+            server.Leave();
             queries.Leave();
         }
     };
     FarmOptions options;
     options.parallelServers = 3;
+    options.parallelSessionsPerServer = 2;
     options.parallelSessions = 5;
     Start(names, CancelToken(), options);
     ASSERT_TRUE(dispatcher.RunUntil([&] { return finishedCount == 1; }));
     Drain();
     EXPECT_EQ(enumerations.most.load(), 3);
     EXPECT_LE(queries.most.load(), 5) << "the session bound holds over all servers together";
+    for (const auto& [name, server] : perServer) EXPECT_LE(server.most.load(), 2) << name;
     EXPECT_EQ(outcome.RowCount(), 72u);
     EXPECT_EQ(outcome.FailedCount(), 0u);
+}
+
+TEST_F(FarmTest, AServerQueryingItsSessionsLeavesItsPlaceToTheNextServer) {
+    // One place for opening: TS1's session queries are held, yet TS2 is
+    // opened and enumerated meanwhile.
+    wts.servers[u"TS1"] = Users(u"a", 3);
+    wts.servers[u"TS2"] = Users(u"b", 3);
+    Gate release;
+    std::atomic<bool> ts2Enumerated{false};
+    wts.beforeCall = [&](const std::string& call) {
+        if (call == "enumerate TS2") ts2Enumerated = true;
+        if (call.rfind("query ", 0) == 0 && call.find("TS1") != std::string::npos) release.Wait();
+    };
+    FarmOptions options;
+    options.parallelServers = 1;
+    Start({u"TS1", u"TS2"}, CancelToken(), options);
+    ASSERT_TRUE(dispatcher.RunUntil([&] { return ts2Enumerated.load(); }));
+    EXPECT_EQ(finishedCount, 0);
+    release.Open();
+    ASSERT_TRUE(dispatcher.RunUntil([&] { return finishedCount == 1; }));
+    Drain();
+    EXPECT_EQ(outcome.RowCount(), 6u);
 }
 
 TEST_F(FarmTest, AStuckServerEndsByItsTimeOutWithoutHoldingTheOthers) {
