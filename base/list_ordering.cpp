@@ -67,6 +67,10 @@ void ReportRows::AppendAll(std::vector<Row> rows) {
     }
 }
 
+void ReportRows::RemoveIf(const std::function<bool(const Row&)>& remove) {
+    rows_.erase(std::remove_if(rows_.begin(), rows_.end(), remove), rows_.end());
+}
+
 void ReportRows::SetCaption(std::size_t index, std::u16string caption) {
     if (rows_[index].empty()) rows_[index].emplace_back();
     if (rows_[index][0] == caption) return;

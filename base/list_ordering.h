@@ -54,6 +54,8 @@ public:
     // in the same order as appending them one by one (the ordering is
     // stable), without a re-order per row.
     void AppendAll(std::vector<Row> rows);
+    // Removes the rows the predicate picks; the others keep their order.
+    void RemoveIf(const std::function<bool(const Row&)>& remove);
     void SetCaption(std::size_t index, std::u16string caption);
 
     SortType Mode() const { return mode_; }

@@ -100,9 +100,38 @@ void ReportList::SyncCount() {
 
 void ReportList::Clear() {
     rows_.Clear();
-    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ClearStates();
     SendMessageW(hwnd_, LVM_SETITEMCOUNT, 0, 0);
     InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ReportList::ReplaceAll(std::vector<ReportRows::Row> rows) {
+    ClearStates();
+    rows_.Clear();
+    rows_.AppendAll(std::move(rows));
+    // One count change, straight to the new number.
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ReportList::RemoveRows(const std::function<bool(const ReportRows::Row&)>& remove) {
+    ClearStates();
+    rows_.RemoveIf(remove);
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void ReportList::ClearStates() {
+    // The flagged rows one by one: clearing every row of a long list at once
+    // walks all of them.
+    const int count = ListView_GetItemCount(hwnd_);
+    std::vector<int> flagged;
+    for (int i = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); i >= 0 && i < count;
+         i = ListView_GetNextItem(hwnd_, i, LVNI_SELECTED))
+        flagged.push_back(i);
+    const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+    if (focused >= 0 && focused < count) flagged.push_back(focused);
+    for (int i : flagged) ListView_SetItemState(hwnd_, i, 0, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 void ReportList::Append(ReportRows::Row row) {
@@ -183,7 +212,7 @@ void ReportList::MoveStates(const std::vector<std::size_t>& order) {
     }
     std::vector<std::size_t> newPosition(order.size());
     for (std::size_t n = 0; n < order.size(); ++n) newPosition[order[n]] = n;
-    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ClearStates();
     for (const auto& [old, state] : flagged)
         if (old < newPosition.size())
             ListView_SetItemState(hwnd_, static_cast<int>(newPosition[old]), state, LVIS_SELECTED | LVIS_FOCUSED);

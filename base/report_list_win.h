@@ -56,6 +56,11 @@ public:
     // Appends rows in order, as Append does one by one, but tells the control
     // the new row count once: a fill of a thousand rows stays fast.
     void AppendAll(std::vector<ReportRows::Row> rows);
+    // Clear and AppendAll in one: the control hears of the new row count once.
+    void ReplaceAll(std::vector<ReportRows::Row> rows);
+    // Removes the rows the predicate picks (the rest keep their order); the
+    // selection and focus are cleared.
+    void RemoveRows(const std::function<bool(const ReportRows::Row&)>& remove);
 
     // Indices of the selected rows, top to bottom; -1 when none is selected.
     std::vector<int> SelectedIndices() const;
@@ -90,6 +95,7 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void MoveStates(const std::vector<std::size_t>& order);
+    void ClearStates();
     void SyncCount();
     void InsertColumns(const std::vector<int>& widths);
     int CellOf(int column) const;

@@ -287,7 +287,7 @@ void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t activ
     ApplyFilter(true);
 }
 
-void SessionList::ApplyFilter(bool keepTop) {
+void SessionList::ApplyFilter(bool keepTop, bool narrowing) {
     // What the user had: the selected and focused rows (by server and
     // session ID), the top row.
     HWND list = list_.Handle();
@@ -300,14 +300,21 @@ void SessionList::ApplyFilter(bool keepTop) {
             ? RowKey(list_.Rows().At(static_cast<std::size_t>(focusedRow)))
             : std::u16string();
     const int top = ListView_GetTopIndex(list);
-    std::vector<ReportRows::Row> shown;
-    shown.reserve(allRows_.size());
-    for (const ReportRows::Row& row : allRows_)
-        if (filter_.empty() || ContainsFolded(row[kColUser], filter_) || ContainsFolded(row[kColClientName], filter_))
-            shown.push_back(row);
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    list_.Clear();  // the ordering column stays: the rows take the same order
-    list_.AppendAll(std::move(shown));
+    const auto matches = [this](const ReportRows::Row& row) {
+        return filter_.empty() || ContainsFolded(row[kColUser], filter_) || ContainsFolded(row[kColClientName], filter_);
+    };
+    // Redrawing is held only while the scroll position is being put back
+    // (switching it back on costs a full re-layout of the control).
+    if (keepTop) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    if (narrowing) {
+        // The text only grew: every row it lets through is shown already.
+        list_.RemoveRows([&](const ReportRows::Row& row) { return !matches(row); });
+    } else {
+        std::vector<ReportRows::Row> shown;
+        for (const ReportRows::Row& row : allRows_)
+            if (matches(row)) shown.push_back(row);
+        list_.ReplaceAll(std::move(shown));  // the ordering column stays: the rows take the same order
+    }
     for (std::size_t i = 0; i < list_.Rows().Size(); ++i) {
         if (selected.empty() && focused.empty()) break;
         const std::u16string key = RowKey(list_.Rows().At(i));
@@ -317,11 +324,13 @@ void SessionList::ApplyFilter(bool keepTop) {
         if (state) ListView_SetItemState(list, static_cast<int>(i), state, LVIS_SELECTED | LVIS_FOCUSED);
     }
     const int count = ListView_GetItemCount(list);
-    if (keepTop && count > 0) {
-        ListView_EnsureVisible(list, count - 1, FALSE);
-        ListView_EnsureVisible(list, std::min(top, count - 1), FALSE);
+    if (keepTop) {
+        if (count > 0) {
+            ListView_EnsureVisible(list, count - 1, FALSE);
+            ListView_EnsureVisible(list, std::min(top, count - 1), FALSE);
+        }
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     }
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     if (shownLabel_)
         SetLabelText(shownLabel_, filter_.empty() ? std::u16string()
@@ -349,8 +358,10 @@ void SessionList::OnCommand(int id) {
     if (id == kIdFindBox) {
         std::u16string folded = FoldCase(GetText(findBox_));
         if (folded != filter_) {
+            // Typing on narrows what is shown; anything else shows the rows anew.
+            const bool narrowing = folded.find(filter_) != std::u16string::npos;
             filter_ = std::move(folded);
-            ApplyFilter(false);
+            ApplyFilter(false, narrowing);
         }
     }
     if (id == kIdStatusLine || id == kCmdServerFailures) ShowServerFailures();

@@ -151,7 +151,8 @@ private:
     // The listed rows replaced; the rows the find box lets through go into the
     // list. With keep, the selection, the focus and the top row stay.
     void ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep);
-    void ApplyFilter(bool keepTop);
+    // narrowing: the find text grew, so only rows shown now can stay.
+    void ApplyFilter(bool keepTop, bool narrowing = false);
     void SetFailures(std::vector<std::u16string> failures, std::size_t servers);
     void ShowCounters();
     void SetBusy(bool busy);
