@@ -40,6 +40,7 @@ void StartNext(const std::shared_ptr<FarmRun>& run) {
     callbacks.finished = [run, index, freePlace](InventoryOutcome outcome) {
         run->outcome.servers[index].outcome = std::move(outcome);
         ++run->done;
+        if (run->callbacks.serverFinished) run->callbacks.serverFinished(index, run->outcome.servers[index]);
         const std::size_t total = run->outcome.servers.size();
         if (run->callbacks.progress) run->callbacks.progress(run->done, total);
         freePlace();

@@ -47,6 +47,9 @@ struct FarmOutcome {
 struct FarmCallbacks {
     // Servers finished so far (window thread; called once at the start with 0).
     std::function<void(std::size_t done, std::size_t total)> progress;
+    // One server has ended (window thread), before its progress report: its
+    // place in the list and its outcome, which the callback may take from.
+    std::function<void(std::size_t index, ServerOutcome& server)> serverFinished;
     // The end of the run (window thread). Neither runs once the token is cancelled.
     std::function<void(FarmOutcome)> finished;
 };

@@ -221,7 +221,10 @@ void SessionList::RefreshInBackground() {
     background_ = true;
     if (listedFarm_) {
         FarmCallbacks callbacks;
-        callbacks.finished = [this](FarmOutcome outcome) { FinishFarmBackground(std::move(outcome)); };
+        staged_.assign(listedServers_.size(), {});
+        stagedFilter_ = filter_;
+        callbacks.serverFinished = [this](std::size_t index, ServerOutcome& server) { StageServer(index, server); };
+        callbacks.finished = [this](FarmOutcome) { FinishFarmBackground(); };
         StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
                            FarmRunOptions(), run_, std::move(callbacks));
         return;
@@ -252,26 +255,59 @@ void SessionList::FinishBackground(const std::u16string& server, InventoryOutcom
     SetLabelText(progressLabel_, u"");
 }
 
-void SessionList::FinishFarmBackground(FarmOutcome outcome) {
+void SessionList::StageServer(std::size_t index, ServerOutcome& server) {
+    if (index >= staged_.size()) return;
+    StagedServer& staged = staged_[index];
+    staged.server = server.server;
+    staged.failed = server.Failed();
+    if (staged.failed)
+        staged.failure = ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
+                                           services_.Describer());
+    staged.rows = MakeRows(server.outcome.inventory, server.server);
+    if (filter_ != stagedFilter_) return;  // the find text changed meanwhile: picked again at the end
+    for (const ReportRows::Row& row : staged.rows)
+        if (Matches(row)) staged.shown.push_back(row);
+}
+
+void SessionList::TakeStaged(bool keepFailed, std::vector<ReportRows::Row>& rows, std::vector<ReportRows::Row>& shown,
+                             std::vector<std::u16string>& failures) {
+    std::size_t total = 0;
+    for (const StagedServer& staged : staged_) total += staged.rows.size();
+    rows.reserve(total);
+    for (StagedServer& staged : staged_) {
+        if (staged.failed) {
+            failures.push_back(staged.failure);
+            if (keepFailed) {
+                // The rows it had stay until it answers again.
+                for (const ReportRows::Row& row : allRows_) {
+                    if (row[kServerCell] != staged.server) continue;
+                    staged.rows.push_back(row);
+                    if (Matches(row)) staged.shown.push_back(row);
+                }
+            }
+        }
+        for (ReportRows::Row& row : staged.rows) rows.push_back(std::move(row));
+        for (ReportRows::Row& row : staged.shown) shown.push_back(std::move(row));
+    }
+    staged_.clear();
+}
+
+void SessionList::FinishFarmBackground() {
     background_ = false;
     // The servers that answered show their sessions now; a server that did
     // not keeps the rows it had, and the line under the counters says why.
-    std::vector<ReportRows::Row> rows;
+    std::vector<ReportRows::Row> rows, shown;
     std::vector<std::u16string> failures;
-    for (ServerOutcome& server : outcome.servers) {
-        if (server.Failed()) {
-            failures.push_back(ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
-                                                 services_.Describer()));
-            for (const ReportRows::Row& row : allRows_)
-                if (row[kServerCell] == server.server) rows.push_back(row);
-            continue;
-        }
-        for (ReportRows::Row& row : MakeRows(server.outcome.inventory, server.server)) rows.push_back(std::move(row));
-    }
+    const bool picked = stagedFilter_ == filter_;
+    TakeStaged(true, rows, shown, failures);
     const auto active = std::count_if(rows.begin(), rows.end(),
                                       [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
-    ShowRows(std::move(rows), static_cast<std::int32_t>(active), true);
-    SetFailures(std::move(failures), outcome.servers.size());
+    allRows_ = std::move(rows);
+    activeCount_ = static_cast<std::int32_t>(active);
+    rowCount_ = static_cast<std::int32_t>(allRows_.size());
+    ShowCounters();
+    ApplyFilter(true, false, picked ? &shown : nullptr);
+    SetFailures(std::move(failures), listedServers_.size());
 }
 
 void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep) {
@@ -287,7 +323,7 @@ void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t activ
     ApplyFilter(true);
 }
 
-void SessionList::ApplyFilter(bool keepTop, bool narrowing) {
+void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRows::Row>* ready) {
     // What the user had: the selected and focused rows (by server and
     // session ID), the top row.
     HWND list = list_.Handle();
@@ -300,19 +336,18 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing) {
             ? RowKey(list_.Rows().At(static_cast<std::size_t>(focusedRow)))
             : std::u16string();
     const int top = ListView_GetTopIndex(list);
-    const auto matches = [this](const ReportRows::Row& row) {
-        return filter_.empty() || ContainsFolded(row[kColUser], filter_) || ContainsFolded(row[kColClientName], filter_);
-    };
     // Redrawing is held only while the scroll position is being put back
     // (switching it back on costs a full re-layout of the control).
     if (keepTop) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (narrowing) {
         // The text only grew: every row it lets through is shown already.
-        list_.RemoveRows([&](const ReportRows::Row& row) { return !matches(row); });
+        list_.RemoveRows([&](const ReportRows::Row& row) { return !Matches(row); });
+    } else if (ready) {
+        list_.ReplaceAll(std::move(*ready));
     } else {
         std::vector<ReportRows::Row> shown;
         for (const ReportRows::Row& row : allRows_)
-            if (matches(row)) shown.push_back(row);
+            if (Matches(row)) shown.push_back(row);
         list_.ReplaceAll(std::move(shown));  // the ordering column stays: the rows take the same order
     }
     for (std::size_t i = 0; i < list_.Rows().Size(); ++i) {
@@ -336,6 +371,10 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing) {
         SetLabelText(shownLabel_, filter_.empty() ? std::u16string()
                                                   : u"Показано: " + DecimalU32(static_cast<std::uint32_t>(count)) +
                                                         u" из " + DecimalU32(static_cast<std::uint32_t>(allRows_.size())));
+}
+
+bool SessionList::Matches(const ReportRows::Row& row) const {
+    return filter_.empty() || ContainsFolded(row[kColUser], filter_) || ContainsFolded(row[kColClientName], filter_);
 }
 
 void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t servers) {
@@ -434,6 +473,7 @@ void SessionList::BeginListing(bool farm) {
     listedFarm_ = farm;
     list_.Clear();
     allRows_.clear();
+    staged_.clear();
     activeCount_ = 0;
     rowCount_ = 0;
     list_.Ordering().sortedColumn = -1;
@@ -467,15 +507,16 @@ void SessionList::Start(const std::u16string& server) {
 void SessionList::StartFarm(std::vector<std::u16string> servers) {
     BeginListing(true);
     listedServers_ = std::move(servers);
+    staged_.assign(listedServers_.size(), {});
+    stagedFilter_ = filter_;
     FarmCallbacks callbacks;
+    callbacks.serverFinished = [this](std::size_t index, ServerOutcome& server) { StageServer(index, server); };
     callbacks.progress = [this](std::size_t done, std::size_t total) {
         if (busy_)
             SetLabelText(progressLabel_, u"Серверов " + DecimalU32(static_cast<std::uint32_t>(done)) + u" из " +
                                              DecimalU32(static_cast<std::uint32_t>(total)));
     };
-    callbacks.finished = [this](FarmOutcome outcome) {
-        RunReportingErrors(boxes_, [&] { FinishFarm(std::move(outcome)); });
-    };
+    callbacks.finished = [this](FarmOutcome) { RunReportingErrors(boxes_, [&] { FinishFarm(); }); };
     StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
                        FarmRunOptions(), run_, std::move(callbacks));
 }
@@ -545,21 +586,22 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
     SetFocus(list_.Handle());
 }
 
-void SessionList::FinishFarm(FarmOutcome outcome) {
+void SessionList::FinishFarm() {
     SetBusy(false);
     // The servers in list order, each server's rows in enumeration order; a
     // server that failed is named on the line under the counters, not in a box.
-    std::vector<ReportRows::Row> rows;
-    rows.reserve(outcome.RowCount());
+    std::vector<ReportRows::Row> rows, shown;
     std::vector<std::u16string> failures;
-    for (ServerOutcome& server : outcome.servers) {
-        if (server.Failed())
-            failures.push_back(ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
-                                                 services_.Describer()));
-        for (ReportRows::Row& row : MakeRows(server.outcome.inventory, server.server)) rows.push_back(std::move(row));
-    }
-    ShowRows(std::move(rows), outcome.ActiveCount(), false);
-    SetFailures(std::move(failures), outcome.servers.size());
+    const bool picked = stagedFilter_ == filter_;
+    TakeStaged(false, rows, shown, failures);
+    const auto active = std::count_if(rows.begin(), rows.end(),
+                                      [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
+    allRows_ = std::move(rows);
+    activeCount_ = static_cast<std::int32_t>(active);
+    rowCount_ = static_cast<std::int32_t>(allRows_.size());
+    ShowCounters();
+    ApplyFilter(false, false, picked ? &shown : nullptr);
+    SetFailures(std::move(failures), listedServers_.size());
     SetFocus(list_.Handle());
 }
 

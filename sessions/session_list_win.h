@@ -142,17 +142,26 @@ private:
     FarmOptions FarmRunOptions() const;
     void BeginListing(bool farm);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
-    void FinishFarm(FarmOutcome outcome);
+    void FinishFarm();
     void ScheduleRefresh();
     void RefreshInBackground();
     void FinishBackground(const std::u16string& server, InventoryOutcome outcome);
-    void FinishFarmBackground(FarmOutcome outcome);
+    void FinishFarmBackground();
     std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory, const std::u16string& server);
     // The listed rows replaced; the rows the find box lets through go into the
     // list. With keep, the selection, the focus and the top row stay.
     void ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep);
-    // narrowing: the find text grew, so only rows shown now can stay.
-    void ApplyFilter(bool keepTop, bool narrowing = false);
+    // narrowing: the find text grew, so only rows shown now can stay;
+    // ready: the rows to show, already picked by the find text in force.
+    void ApplyFilter(bool keepTop, bool narrowing = false, std::vector<ReportRows::Row>* ready = nullptr);
+    bool Matches(const ReportRows::Row& row) const;
+    // A server of a farm listing has ended: its rows made, and those the find
+    // text lets through copied, now rather than all at the end.
+    void StageServer(std::size_t index, ServerOutcome& server);
+    // The staged rows of every server in list order; a server that failed
+    // gives its failure line and, when `keepFailed`, the rows it had.
+    void TakeStaged(bool keepFailed, std::vector<ReportRows::Row>& rows, std::vector<ReportRows::Row>& shown,
+                    std::vector<std::u16string>& failures);
     void SetFailures(std::vector<std::u16string> failures, std::size_t servers);
     void ShowCounters();
     void SetBusy(bool busy);
@@ -177,6 +186,14 @@ private:
     std::vector<ReportRows::Row> allRows_;  // every listed row, shown or not, in listing order
     std::u16string filter_;                 // the find box's text, folded
     std::vector<std::u16string> failures_;
+    struct StagedServer {
+        std::u16string server;
+        bool failed = false;
+        std::u16string failure;
+        std::vector<ReportRows::Row> rows, shown;
+    };
+    std::vector<StagedServer> staged_;  // the farm listing going, by list position
+    std::u16string stagedFilter_;       // the find text the staged rows were picked by
     int refreshSeconds_ = 0;
     bool background_ = false;  // an automatic refresh is going (no wait cursor, the rows stay usable)
     CancelToken refreshSchedule_;  // the pending tick; cancelled when the choice changes
