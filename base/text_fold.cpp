@@ -6,6 +6,7 @@ char16_t FoldLetter(char16_t c) {
     if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
     // Latin-1: À..Þ except ×.
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 0x20);
+    if (c == 0x178) return 0xFF;  // Ÿ, whose small letter lies in Latin-1
     // Latin Extended-A pairs (capital even, small odd), except the odd-based runs.
     if (c >= 0x100 && c <= 0x17F) {
         const bool oddBased = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
@@ -13,7 +14,6 @@ char16_t FoldLetter(char16_t c) {
         if (oddBased) return (c % 2 == 1) ? static_cast<char16_t>(c + 1) : c;
         return (c % 2 == 0) ? static_cast<char16_t>(c + 1) : c;
     }
-    if (c == 0x178) return 0xFF;
     // Cyrillic: Ѐ..Џ, А..Я, then the paired letters from Ѡ on.
     if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
     if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 0x20);

@@ -16,7 +16,7 @@ SECONDS_EACH=${1:-20}
 shift || true
 JOBS=${JOBS:-$(nproc)}
 
-ALL=(history template profile directory text byte_order_mark ordering)
+ALL=(history template profile directory text byte_order_mark ordering csv session_times)
 TARGETS=("$@")
 ((${#TARGETS[@]})) || TARGETS=("${ALL[@]}")
 

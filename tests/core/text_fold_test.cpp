@@ -45,6 +45,11 @@ TEST(TextFold, EveryCapitalOfTheTwoAlphabetsFoldsToItsSmallLetter) {
     EXPECT_EQ(FoldLetter(u'Ї'), u'ї');
     EXPECT_EQ(FoldLetter(u'Ґ'), u'ґ');
     EXPECT_EQ(FoldLetter(u'ß'), u'ß');
+    EXPECT_EQ(FoldLetter(u'Ÿ'), u'ÿ');
+    EXPECT_EQ(FoldLetter(u'Ź'), u'ź');
+    // Folding twice changes nothing more.
+    for (unsigned c = 0; c < 0x530; ++c)
+        EXPECT_EQ(FoldLetter(FoldLetter(static_cast<char16_t>(c))), FoldLetter(static_cast<char16_t>(c))) << std::hex << c;
     EXPECT_EQ(FoldLetter(u'1'), u'1');
 }
 
