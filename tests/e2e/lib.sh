@@ -145,3 +145,7 @@ e2e_stop() {
   done
   e2e_fail "tarvenix.exe did not end after Alt+F4"
 }
+
+# e2e_click X Y: a left click at a point of the main window (pixels from its
+# top left corner, frame included).
+e2e_click() { xdotool mousemove --window "$E2E_WID" "$1" "$2" click 1; sleep 0.5; }
