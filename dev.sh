@@ -176,6 +176,10 @@ cmd_run() {
   local farmdir=$BUILD_DIR/demo
   mkdir -p "$farmdir"
   cp "$ROOT/tests/farm/demo-farm.json" "$WINB/bin/farm.json"
+  # The demo farm's servers in the history, for "Все серверы" (a history of
+  # your own is left alone).
+  [ -f "$WINB/bin/serverslist.txt" ] ||
+    printf '\xef\xbb\xbfTS01\r\nTS02.corp.example\r\nСЕРВЕР-БУХ\r\nTS-OLD\r\n' >"$WINB/bin/serverslist.txt"
   if [ -z "${DISPLAY:-}" ]; then
     log "no DISPLAY: starting Xvfb (screenshots: import -window root shot.png)"
     start_xvfb
