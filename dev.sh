@@ -20,7 +20,7 @@ TSAN=$BUILD_DIR/tsan
 WINB=$BUILD_DIR/win
 JOBS=${JOBS:-$(nproc)}
 
-PACKAGES=(cmake ninja-build g++ googletest nlohmann-json3-dev
+PACKAGES=(cmake ninja-build g++ googletest nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xdotool imagemagick
   slapd ldap-utils locales clang llvm libclang-rt-14-dev)
 

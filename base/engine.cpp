@@ -1,7 +1,9 @@
 #include "base/engine.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 
 namespace tarvenix {
@@ -88,6 +90,56 @@ void LimitedExecutor::Submit(std::function<void()> work) {
             state->waiting.pop_front();
         }
     });
+}
+
+struct QueueDispatcher::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::function<void()>> queue;
+    std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> timers;
+};
+
+QueueDispatcher::QueueDispatcher() : state_(std::make_unique<State>()) {}
+QueueDispatcher::~QueueDispatcher() = default;
+
+void QueueDispatcher::Post(std::function<void()> callback) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->queue.push_back(std::move(callback));
+    state_->changed.notify_all();
+}
+
+void QueueDispatcher::PostAfter(std::chrono::milliseconds delay, std::function<void()> callback) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->timers.emplace(std::chrono::steady_clock::now() + delay, std::move(callback));
+    state_->changed.notify_all();
+}
+
+void QueueDispatcher::RunUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        std::function<void()> next;
+        {
+            std::unique_lock<std::mutex> lock(state_->mutex);
+            for (;;) {
+                if (!state_->queue.empty()) {
+                    next = std::move(state_->queue.front());
+                    state_->queue.pop_front();
+                    break;
+                }
+                const auto now = std::chrono::steady_clock::now();
+                if (!state_->timers.empty() && state_->timers.begin()->first <= now) {
+                    next = std::move(state_->timers.begin()->second);
+                    state_->timers.erase(state_->timers.begin());
+                    break;
+                }
+                if (state_->timers.empty()) {
+                    state_->changed.wait(lock);
+                } else {
+                    state_->changed.wait_until(lock, state_->timers.begin()->first);
+                }
+            }
+        }
+        next();
+    }
 }
 
 }  // namespace tarvenix

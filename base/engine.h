@@ -41,6 +41,23 @@ public:
     virtual void PostAfter(std::chrono::milliseconds delay, std::function<void()> callback) = 0;
 };
 
+// The window thread of a program without windows (the command line): posted
+// callbacks and due timers run on whichever thread calls RunUntil, in order.
+class QueueDispatcher final : public Dispatcher {
+public:
+    QueueDispatcher();
+    ~QueueDispatcher() override;
+    void Post(std::function<void()> callback) override;
+    void PostAfter(std::chrono::milliseconds delay, std::function<void()> callback) override;
+    // Runs callbacks as they come, and timers as they fall due, until done()
+    // holds (asked before waiting and after every callback).
+    void RunUntil(const std::function<bool()>& done);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // An executor that lets at most `limit` of the work it was given run at once
 // on the executor beneath; the rest waits, in the order it came. Shared by
 // several runs, it bounds them together. Must outlive the work given to it.

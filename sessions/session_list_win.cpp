@@ -14,6 +14,7 @@
 #include "base/win_text.h"
 #include "sessions/session_inventory.h"
 #include "sessions/session_times.h"
+#include "sessions/session_times_win.h"
 
 namespace tarvenix {
 
@@ -84,19 +85,7 @@ std::u16string RowKey(const ReportRows::Row& row) {
     return server + u'\n' + (row.empty() ? kEmpty : row[0]);
 }
 
-// The logon time in the user's local time and short date and time formats.
-std::u16string FormatLogonTime(std::int64_t ticks) {
-    FILETIME utc{static_cast<DWORD>(static_cast<std::uint64_t>(ticks) & 0xFFFFFFFFu),
-                 static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32)};
-    SYSTEMTIME utcTime{}, local{};
-    if (!FileTimeToSystemTime(&utc, &utcTime) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local)) return {};
-    wchar_t date[80] = {}, time[80] = {};
-    if (!GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 80, nullptr)) return {};
-    if (!GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, 80)) return {};
-    return U16(date) + u" " + U16(time);
-}
-
-std::u16string LogonText(std::optional<std::int64_t> ticks) { return ticks ? FormatLogonTime(*ticks) : std::u16string(); }
+std::u16string LogonText(std::optional<std::int64_t> ticks) { return ticks ? LocalLogonText(*ticks) : std::u16string(); }
 
 }  // namespace
 
@@ -233,7 +222,7 @@ void SessionList::RefreshInBackground() {
     InventoryOptions options;
     options.parallel = services_.parallelSessions;
     options.timeout = services_.serverTimeout;
-    options.formatLogon = FormatLogonTime;
+    options.formatLogon = LocalLogonText;
     InventoryCallbacks callbacks;
     callbacks.finished = [this, server](InventoryOutcome outcome) { FinishBackground(server, std::move(outcome)); };
     StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
@@ -490,7 +479,7 @@ void SessionList::Start(const std::u16string& server) {
     InventoryOptions options;
     options.parallel = services_.parallelSessions;
     options.timeout = services_.serverTimeout;
-    options.formatLogon = FormatLogonTime;
+    options.formatLogon = LocalLogonText;
     InventoryCallbacks callbacks;
     callbacks.progress = [this](std::size_t done, std::size_t total) {
         if (busy_)
@@ -529,7 +518,7 @@ FarmOptions SessionList::FarmRunOptions() const {
     options.parallelSessionsPerServer = services_.parallelSessions;
     options.parallelSessions = services_.parallelSessions * services_.parallelServers;
     options.timeout = services_.serverTimeout;
-    options.formatLogon = FormatLogonTime;
+    options.formatLogon = LocalLogonText;
     return options;
 }
 
@@ -548,6 +537,7 @@ std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory, 
 void SessionList::Cancel() {
     if (!busy_) return;
     run_.Cancel();
+    staged_.clear();
     SetBusy(false);
     SetLabelText(progressLabel_, u"Отменено.");
 }

@@ -1,0 +1,310 @@
+#include "cli/cli_request.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include "base/text.h"
+#include "sessions/session_inventory.h"
+
+namespace tarvenix {
+
+namespace {
+
+constexpr std::int64_t kMaxDurationSeconds = 100LL * 366 * 24 * 3600;
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// A one-line reason in Russian for what CLI11 refused.
+std::string Reason(const CLI::Error& e) {
+    const std::string what = e.what();
+    const auto detail = [&]() {
+        const auto colon = what.find(": ");
+        return colon == std::string::npos ? what : what.substr(colon + 2);
+    };
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) return "лишние аргументы: " + detail();
+    if (dynamic_cast<const CLI::RequiredError*>(&e)) {
+        if (what.find("subcommand") != std::string::npos) return "не указана команда";
+        return "не указан обязательный параметр: " + detail();
+    }
+    if (dynamic_cast<const CLI::ConversionError*>(&e) || dynamic_cast<const CLI::ValidationError*>(&e))
+        return "неверное значение: " + what;
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) return "неверное число значений: " + what;
+    if (dynamic_cast<const CLI::RequiresError*>(&e) || dynamic_cast<const CLI::ExcludesError*>(&e))
+        return "параметры не сочетаются: " + what;
+    return what;
+}
+
+// Usage texts in Russian.
+void Russian(CLI::App& app) {
+    auto f = app.get_formatter();
+    f->label("Usage", "Использование");
+    f->label("OPTIONS", "ПАРАМЕТРЫ");
+    f->label("Options", "Параметры");
+    f->label("SUBCOMMAND", "КОМАНДА");
+    f->label("SUBCOMMANDS", "КОМАНДЫ");
+    f->label("Subcommands", "Команды");
+    f->label("Positionals", "Аргументы");
+    f->label("REQUIRED", "ОБЯЗАТЕЛЬНО");
+    f->label("Excludes", "Не вместе с");
+    f->label("Needs", "Нужен");
+    f->column_width(30);
+    // Columns are lined up by bytes: the placeholders stay in Latin letters.
+    app.option_defaults()->group("Параметры");
+}
+
+struct Raw {
+    std::string format = "table";
+    int timeout = 15;
+    int parallel = 16;
+    std::vector<std::string> servers;
+    std::string fromFile;
+    bool fromDirectory = false, fromHistory = false;
+    std::string user, state, idleOver;
+    std::string server;
+    std::string session;
+    std::vector<std::string> ids;
+    std::string title, text;
+    bool yes = false;
+};
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseId(std::string_view text) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::int64_t> ParseDuration(std::string_view text) {
+    if (text.empty() || text.size() > 32) return std::nullopt;
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const auto number = [](std::string_view s) {
+        std::int64_t v = 0;
+        for (char c : s) v = v * 10 + (c - '0');
+        return v;
+    };
+    std::optional<std::int64_t> result;
+    // The list's own forms: "H:MM" and "D+HH:MM".
+    const auto colon = text.find(':');
+    if (colon != std::string_view::npos) {
+        std::string_view head = text.substr(0, colon), minutes = text.substr(colon + 1);
+        std::int64_t days = 0;
+        const auto plus = head.find('+');
+        if (plus != std::string_view::npos) {
+            if (!digits(head.substr(0, plus)) || head.substr(0, plus).size() > 6) return std::nullopt;
+            days = number(head.substr(0, plus));
+            head = head.substr(plus + 1);
+        }
+        if (!digits(head) || head.size() > 6 || !digits(minutes) || minutes.size() != 2) return std::nullopt;
+        const std::int64_t m = number(minutes);
+        if (m > 59) return std::nullopt;
+        result = ((days * 24 + number(head)) * 60 + m) * 60;
+    } else if (digits(text)) {
+        if (text.size() > 9) return std::nullopt;
+        result = number(text) * 60;  // minutes, as the list counts idle time
+    } else {
+        // Number-unit pairs, each unit at most once, largest first.
+        std::int64_t total = 0;
+        std::size_t i = 0;
+        int lastRank = 5;
+        while (i < text.size()) {
+            std::size_t j = i;
+            while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+            if (j == i || j == text.size() || j - i > 9) return std::nullopt;
+            const std::int64_t v = number(text.substr(i, j - i));
+            static constexpr struct { char unit; int rank; std::int64_t seconds; } kUnits[] = {
+                {'d', 4, 86400}, {'h', 3, 3600}, {'m', 2, 60}, {'s', 1, 1}};
+            const char unit = static_cast<char>(std::tolower(static_cast<unsigned char>(text[j])));
+            bool known = false;
+            for (const auto& u : kUnits) {
+                if (u.unit != unit) continue;
+                if (u.rank >= lastRank) return std::nullopt;
+                lastRank = u.rank;
+                total += v * u.seconds;
+                known = true;
+            }
+            if (!known) return std::nullopt;
+            i = j + 1;
+        }
+        result = total;
+    }
+    if (!result || *result > kMaxDurationSeconds) return std::nullopt;
+    return result;
+}
+
+std::optional<std::u16string> StateNameFor(std::string_view text) {
+    const std::string wanted = Lower(text);
+    for (std::uint32_t state = 0; state < 10; ++state) {
+        const std::u16string name = ConnectStateName(state);
+        if (Lower(Utf16ToUtf8(name)) == wanted) return name;
+    }
+    return std::nullopt;
+}
+
+CliParse ParseCommandLine(const std::vector<std::string>& args) {
+    CliParse result;
+    Raw raw;
+    CLI::App app{"Сессии терминальных серверов из командной строки: списки в таблице, CSV или JSON, "
+                 "команды на сессии и процессы.",
+                 "tarvenix-cli"};
+    Russian(app);
+    app.set_help_flag("-h,--help", "Эта справка (и справка каждой команды: КОМАНДА --help)");
+    app.require_subcommand(1, 1);
+    const std::vector<std::string> formats = {"table", "csv", "json"};
+    const auto common = [&](CLI::App* c) {
+        Russian(*c);
+        c->set_help_flag("-h,--help", "Справка этой команды");
+        c->add_option("--format", raw.format, "Вывод: table (таблица), csv или json")
+            ->check(CLI::IsMember(formats))
+            ->option_text("table|csv|json");
+        c->add_option("--timeout", raw.timeout, "Сколько ждать ответа сервера, секунд (1-600, по умолчанию 15)")
+            ->check(CLI::Range(1, 600))
+            ->option_text("SECONDS");
+        c->add_option("--parallel", raw.parallel, "Сколько запросов к серверу сразу (1-64, по умолчанию 16)")
+            ->check(CLI::Range(1, 64))
+            ->option_text("N");
+    };
+    const auto serverAndIds = [&](CLI::App* c, const char* what) {
+        c->add_option("server", raw.server, "Сервер")->required();
+        c->add_option("ids", raw.ids, what)->required()->expected(1, -1);
+    };
+
+    CLI::App* sessions = app.add_subcommand("sessions", "Сессии серверов: из аргументов, файла, каталога или истории");
+    common(sessions);
+    sessions->add_option("servers", raw.servers, "Серверы");
+    sessions->add_option("--from-file", raw.fromFile, "Серверы из текстового файла (как кнопка TXT)")
+        ->option_text("FILE");
+    sessions->add_flag("--from-directory", raw.fromDirectory, "Серверы-компьютеры домена из каталога (как кнопка LDAP)");
+    sessions->add_flag("--from-history", raw.fromHistory, "Серверы из истории программы (serverslist.txt)");
+    sessions->add_option("--user", raw.user, "Только сессии, где имя пользователя содержит текст (без учета регистра)")
+        ->option_text("TEXT");
+    sessions->add_option("--state", raw.state,
+                         "Только сессии в состоянии: active, connected, connectquery, shadow, disconnected, idle, "
+                         "listen, reset, down, init")
+        ->option_text("STATE");
+    sessions->add_option("--idle-over", raw.idleOver,
+                         "Только сессии, бездействующие дольше: 90s, 15m, 2h, 1d, 1d2h, 1:30, 2+03:00 (число - минуты)")
+        ->option_text("DURATION");
+
+    CLI::App* processes = app.add_subcommand("processes", "Процессы сервера (или одной сессии)");
+    common(processes);
+    processes->add_option("server", raw.server, "Сервер")->required();
+    processes->add_option("--session", raw.session, "Только процессы этой сессии")->option_text("ID");
+
+    CLI::App* logoff = app.add_subcommand("logoff", "Завершить сессии (нужен --yes или ответ на вопрос)");
+    common(logoff);
+    serverAndIds(logoff, "ID сессий");
+    logoff->add_flag("-y,--yes", raw.yes, "Не спрашивать подтверждения");
+
+    CLI::App* disconnect = app.add_subcommand("disconnect", "Отключить сессии (нужен --yes или ответ на вопрос)");
+    common(disconnect);
+    serverAndIds(disconnect, "ID сессий");
+    disconnect->add_flag("-y,--yes", raw.yes, "Не спрашивать подтверждения");
+
+    CLI::App* message = app.add_subcommand("message", "Отправить сообщение в сессии");
+    common(message);
+    serverAndIds(message, "ID сессий");
+    message->add_option("--title", raw.title, "Заголовок сообщения")->required()->option_text("TEXT");
+    message->add_option("--text", raw.text, "Текст сообщения")->required()->option_text("TEXT");
+
+    CLI::App* kill = app.add_subcommand("kill", "Завершить процессы (нужен --yes или ответ на вопрос)");
+    common(kill);
+    serverAndIds(kill, "ID процессов (PID)");
+    kill->add_flag("-y,--yes", raw.yes, "Не спрашивать подтверждения");
+
+    const auto fail = [&](const std::string& reason, const CLI::App& usageOf) {
+        result.exitCode = 2;
+        result.output = "tarvenix-cli: " + reason + "\n" + usageOf.help("", CLI::AppFormatMode::Normal);
+        return result;
+    };
+    // The innermost command named on the line, for the usage after an error.
+    const auto named = [&]() -> const CLI::App& {
+        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill})
+            if (c->parsed()) return *c;
+        return app;
+    };
+    if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
+        bool known = false;
+        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill}) known = known || c->get_name() == args[0];
+        if (!known)
+            return fail("неизвестная команда: " + args[0] + " (есть sessions, processes, logoff, disconnect, message, kill)",
+                        app);
+    }
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp& e) {
+        result.exitCode = 0;
+        result.output = named().help();
+        return result;
+    } catch (const CLI::ParseError& e) {
+        return fail(Reason(e), named());
+    }
+
+    CliRequest& r = result.request;
+    r.format = raw.format == "csv" ? OutputFormat::Csv : raw.format == "json" ? OutputFormat::Json : OutputFormat::Table;
+    r.timeoutSeconds = raw.timeout;
+    r.parallel = raw.parallel;
+    r.server = Utf8ToUtf16(raw.server);
+    r.title = Utf8ToUtf16(raw.title);
+    r.text = Utf8ToUtf16(raw.text);
+    r.yes = raw.yes;
+    for (const std::string& id : raw.ids) {
+        const auto value = ParseId(id);
+        if (!value) return fail("неверный номер: " + id + " (нужно целое от 0 до 4294967295)", named());
+        r.ids.push_back(*value);
+    }
+    if (sessions->parsed()) {
+        r.command = CliCommand::Sessions;
+        for (const std::string& s : raw.servers) r.servers.push_back(Utf8ToUtf16(s));
+        if (sessions->count("--from-file")) {
+            if (raw.fromFile.empty()) return fail("не указан файл для --from-file", *sessions);
+            r.fromFile = Utf8ToUtf16(raw.fromFile);
+        }
+        r.fromDirectory = raw.fromDirectory;
+        r.fromHistory = raw.fromHistory;
+        if (r.servers.empty() && !r.fromFile && !r.fromDirectory && !r.fromHistory)
+            return fail("не указаны серверы (аргументы, --from-file, --from-directory или --from-history)", *sessions);
+        if (sessions->count("--user")) r.user = Utf8ToUtf16(raw.user);
+        if (sessions->count("--state")) {
+            r.state = StateNameFor(raw.state);
+            if (!r.state) return fail("неизвестное состояние: " + raw.state, *sessions);
+        }
+        if (sessions->count("--idle-over")) {
+            r.idleOverSeconds = ParseDuration(raw.idleOver);
+            if (!r.idleOverSeconds) return fail("неверная длительность: " + raw.idleOver, *sessions);
+        }
+    } else if (processes->parsed()) {
+        r.command = CliCommand::Processes;
+        if (processes->count("--session")) {
+            r.session = ParseId(raw.session);
+            if (!r.session) return fail("неверный номер сессии: " + raw.session, *processes);
+        }
+    } else if (logoff->parsed()) {
+        r.command = CliCommand::Logoff;
+    } else if (disconnect->parsed()) {
+        r.command = CliCommand::Disconnect;
+    } else if (message->parsed()) {
+        r.command = CliCommand::Message;
+    } else {
+        r.command = CliCommand::Kill;
+    }
+    if (r.command != CliCommand::Sessions && r.server.empty()) return fail("не указан сервер", named());
+    return result;
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,314 @@
+// tarvenix-cli: the command-line companion of the console. The same engine
+// and the same server sources as the window; the output for eyes (an aligned
+// table) or for scripts (CSV, JSON). Exit code 0 when everything succeeded,
+// 1 when some server, session or process failed (the rest is still printed),
+// 2 for a wrong command line or unusable input, before anything is done.
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "actions/bulk_run.h"
+#include "base/ansi_code_page_win.h"
+#include "base/app_error.h"
+#include "base/engine.h"
+#include "base/engine_win.h"
+#include "base/error_text.h"
+#include "base/platform_win.h"
+#include "base/text.h"
+#include "base/win_text.h"
+#include "cli/cli_output.h"
+#include "cli/cli_request.h"
+#include "servers/directory.h"
+#include "servers/directory_win.h"
+#include "servers/text_files_win.h"
+#include "sessions/farm_inventory.h"
+#include "sessions/session_times_win.h"
+#include "sessions/wts_terminal_services_win.h"
+
+using namespace tarvenix;
+
+namespace {
+
+// Standard output or error: a console gets UTF-16 through WriteConsoleW, a
+// file or a pipe gets UTF-8.
+class Stream {
+public:
+    explicit Stream(DWORD which) : handle_(GetStdHandle(which)) {
+        DWORD mode = 0;
+        console_ = handle_ && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode);
+    }
+    void Write(const std::u16string& text) const {
+        if (!handle_ || handle_ == INVALID_HANDLE_VALUE || text.empty()) return;
+        if (console_) {
+            std::size_t at = 0;
+            while (at < text.size()) {
+                const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - at, 8192));
+                DWORD written = 0;
+                if (!WriteConsoleW(handle_, reinterpret_cast<const wchar_t*>(text.data() + at), chunk, &written, nullptr) ||
+                    written == 0)
+                    return;
+                at += written;
+            }
+            return;
+        }
+        const std::string bytes = Utf16ToUtf8(text);
+        std::size_t at = 0;
+        while (at < bytes.size()) {
+            DWORD written = 0;
+            if (!WriteFile(handle_, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) ||
+                written == 0)
+                return;
+            at += written;
+        }
+    }
+    void Line(const std::u16string& text) const { Write(text + u"\r\n"); }
+    // The output of a command: CSV going to a file or a pipe starts with the
+    // UTF-8 mark, as the window's export does (spreadsheets then read the
+    // Cyrillic right); a console needs none.
+    void Output(const std::u16string& text, OutputFormat format) const {
+        Write(format == OutputFormat::Csv && !console_ ? u"\uFEFF" + text : text);
+    }
+
+private:
+    HANDLE handle_;
+    bool console_ = false;
+};
+
+std::u16string ExeDirectory() {
+    wchar_t path[MAX_PATH * 4] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    std::u16string dir = U16(path, n);
+    const auto slash = dir.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : dir.substr(0, slash + 1);
+}
+
+struct Program {
+    CliRequest request;
+    Stream out{STD_OUTPUT_HANDLE};
+    Stream err{STD_ERROR_HANDLE};
+    // The engine; left to the end of the process (a call that does not
+    // answer keeps its worker, and nobody waits for it).
+    WtsTerminalServices* terminal = new WtsTerminalServices;
+    ThreadPoolExecutor* executor = nullptr;
+    QueueDispatcher* dispatcher = new QueueDispatcher;
+    SystemAnsiCodePage ansi;
+    WinErrorTexts errors;
+
+    DescribeError Describer() {
+        return [this](std::uint32_t code) { return errors.Describe(code); };
+    }
+    std::chrono::milliseconds Timeout() const { return std::chrono::seconds(request.timeoutSeconds); }
+    std::uint32_t TimeoutMs() const { return static_cast<std::uint32_t>(request.timeoutSeconds) * 1000; }
+
+    int Usage(const std::u16string& reason) {
+        err.Line(u"tarvenix-cli: " + reason);
+        err.Line(u"Справка: tarvenix-cli --help");
+        return 2;
+    }
+
+    int Sessions();
+    int Processes();
+    int Command();
+};
+
+int Program::Sessions() {
+    // Every source is read before any server is asked.
+    std::vector<std::u16string> names = request.servers;
+    const auto readList = [&](const std::u16string& path) -> bool {
+        try {
+            const LoadedHistory list = ReadHistoryFile(path, ansi, &errors);
+            names.insert(names.end(), list.entries.begin(), list.entries.end());
+            return true;
+        } catch (const AppError& e) {
+            err.Line(u"tarvenix-cli: " + DefaultErrorBoxText(e.Message()));
+            return false;
+        }
+    };
+    if (request.fromFile && !readList(*request.fromFile)) return 2;
+    if (request.fromHistory && !readList(ExeDirectory() + u"serverslist.txt")) return 2;
+    bool failed = false;
+    if (request.fromDirectory) {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        AdsiDirectoryService directory;
+        const DirectoryFill fill = ReadDirectoryServers(directory, ansi);
+        if (SUCCEEDED(com)) CoUninitialize();
+        if (!fill.ok) {
+            err.Line(u"tarvenix-cli: " + std::u16string(kDirectoryFailedMessage));
+            failed = true;
+        }
+        names.insert(names.end(), fill.sorted.begin(), fill.sorted.end());
+    }
+    const std::vector<std::u16string> servers = DistinctServers(names);
+    if (servers.empty()) {
+        if (failed) return 1;
+        return Usage(u"список серверов пуст");
+    }
+
+    FarmOptions options;
+    options.parallelServers = 8;
+    options.parallelSessionsPerServer = static_cast<std::size_t>(request.parallel);
+    options.parallelSessions = static_cast<std::size_t>(request.parallel) * options.parallelServers;
+    options.timeout = Timeout();
+    options.formatLogon = LocalLogonText;
+    bool done = false;
+    FarmOutcome outcome;
+    FarmCallbacks callbacks;
+    callbacks.finished = [&](FarmOutcome o) {
+        outcome = std::move(o);
+        done = true;
+    };
+    StartFarmInventory(*terminal, *executor, *dispatcher, servers, options, CancelToken(), std::move(callbacks));
+    dispatcher->RunUntil([&] { return done; });
+
+    std::vector<CliSession> rows;
+    for (ServerOutcome& server : outcome.servers) {
+        if (server.Failed()) {
+            err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
+            failed = true;
+            continue;
+        }
+        for (SessionRow& row : server.outcome.inventory.rows) {
+            if (!SessionPasses(request, row)) continue;
+            std::u16string logon = row.logon;
+            rows.push_back({server.server, std::move(row), std::move(logon)});
+        }
+    }
+    out.Output(FormatSessions(rows, request.format, ListSeparator()), request.format);
+    return failed ? 1 : 0;
+}
+
+int Program::Processes() {
+    struct Listed {
+        CallResult result;
+        std::vector<ProcessRecord> records;
+    };
+    bool done = false, timedOut = false;
+    Listed listed;
+    const std::u16string server = request.server;
+    TerminalServices* services = terminal;
+    RunAsync<Listed>(
+        *executor, *dispatcher, CancelToken(), Timeout(),
+        [services, server] {
+            Listed l;
+            const std::unique_ptr<TerminalServer> open = services->Open(server);
+            l.result = open->EnumerateProcesses(l.records);
+            return l;
+        },
+        [&](Listed l) {
+            listed = std::move(l);
+            done = true;
+        },
+        [&] {
+            timedOut = true;
+            done = true;
+        });
+    dispatcher->RunUntil([&] { return done; });
+    if (timedOut) {
+        err.Line(ServerTimeoutText(server, TimeoutMs()));
+        return 1;
+    }
+    if (!listed.result.ok) {
+        err.Line(server + u": " + SystemErrorLine(listed.result.error, Describer()));
+        return 1;
+    }
+    std::vector<CliProcess> rows;
+    for (const ProcessRecord& record : listed.records)
+        if (!request.session || record.sessionId == *request.session) rows.push_back({server, record});
+    out.Output(FormatProcesses(rows, request.format, ListSeparator()), request.format);
+    return 0;
+}
+
+// Asks on the console; false when there is no console to ask on.
+bool AskOnConsole(const Stream& err, const std::u16string& question, bool* asked) {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    *asked = in && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode);
+    if (!*asked) return false;
+    err.Write(question + u" [д/н] ");
+    wchar_t answer[64] = {};
+    DWORD read = 0;
+    if (!ReadConsoleW(in, answer, 63, &read, nullptr) || read == 0) return false;
+    const wchar_t c = answer[0];
+    return c == L'д' || c == L'Д' || c == L'y' || c == L'Y';
+}
+
+int Program::Command() {
+    const CliCommand command = request.command;
+    const std::u16string server = request.server;
+    const std::u16string count = DecimalU32(static_cast<std::uint32_t>(request.ids.size()));
+    if (command != CliCommand::Message && !request.yes) {
+        const std::u16string question =
+            command == CliCommand::Kill     ? u"Завершить процессы (" + count + u") на сервере " + server + u"?"
+            : command == CliCommand::Logoff ? u"Завершить сессии (" + count + u") на сервере " + server + u"?"
+                                            : u"Отключить сессии (" + count + u") на сервере " + server + u"?";
+        bool asked = false;
+        if (!AskOnConsole(err, question, &asked)) {
+            if (!asked) return Usage(u"команда меняет состояние сервера: подтвердите её параметром --yes");
+            err.Line(u"Отменено: ничего не сделано.");
+            return 1;
+        }
+    }
+    BulkOptions options;
+    options.parallel = static_cast<std::size_t>(request.parallel);
+    options.timeout = Timeout();
+    options.openPerItem = command == CliCommand::Message;
+    const std::u16string title = request.title, text = request.text;
+    BulkCall call = [command, title, text](TerminalServer& s, std::uint32_t id) {
+        switch (command) {
+            case CliCommand::Logoff: return s.Logoff(id);
+            case CliCommand::Disconnect: return s.Disconnect(id);
+            case CliCommand::Message: return s.SendSessionMessage(id, title, text);
+            default: return s.TerminateProcess(id);
+        }
+    };
+    bool done = false;
+    std::vector<CallResult> results;
+    StartBulk(*terminal, *executor, *dispatcher, server, request.ids, options, CancelToken(), std::move(call),
+              [&](std::vector<CallResult> r) {
+                  results = std::move(r);
+                  done = true;
+              });
+    dispatcher->RunUntil([&] { return done; });
+    std::vector<CliResult> rows;
+    bool failed = false;
+    for (std::size_t i = 0; i < results.size() && i < request.ids.size(); ++i) {
+        CliResult row{server, request.ids[i], results[i].ok, results[i].error, {}};
+        if (!row.ok) {
+            failed = true;
+            row.errorText = results[i].error == kTimeoutError ? ServerTimeoutText(server, TimeoutMs())
+                                                              : SystemErrorLine(results[i].error, Describer());
+            err.Line(server + u": " + DecimalU32(row.id) + u": " + row.errorText);
+        }
+        rows.push_back(std::move(row));
+    }
+    out.Output(FormatResults(rows, request.format, ListSeparator()), request.format);
+    return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(Utf16ToUtf8(U16(argv[i])));
+    auto* program = new Program;  // see Program: the engine outlives main
+    const CliParse parsed = ParseCommandLine(args);
+    if (parsed.exitCode == 0) {
+        program->out.Write(Utf8ToUtf16(parsed.output));
+        return 0;
+    }
+    if (parsed.exitCode == 2) {
+        program->err.Write(Utf8ToUtf16(parsed.output));
+        return 2;
+    }
+    program->request = parsed.request;
+    program->executor = new ThreadPoolExecutor(program->request.parallel * 8 + 8 + 2);
+    switch (program->request.command) {
+        case CliCommand::Sessions: return program->Sessions();
+        case CliCommand::Processes: return program->Processes();
+        default: return program->Command();
+    }
+}

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The command-line companion end to end: tarvenix-cli.exe under Wine with the
+# farm double beside it. Each command is run and its output read back (JSON
+# with nlohmann-json and CSV with the program's own reader, through the native
+# cli_output_check); exit codes for a farm with a server switched off; the
+# double's action log for the commands that change sessions; bad input ends
+# with code 2 before any call. Needs no display.
+#   cli.sh BIN_DIR WINEPREFIX OUT_DIR
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BIN=$(cd "$1" && pwd)
+export WINEPREFIX=$(cd "$2" && pwd)
+CHECK=${TARVENIX_NATIVE_BIN:-$ROOT/build/native/bin}/cli_output_check
+[ -x "$CHECK" ] || { echo "cli.sh: $CHECK is missing (build the native tree first)" >&2; exit 1; }
+export WINEDEBUG=-all LC_ALL=ru_RU.UTF-8 WINEDLLOVERRIDES='mscoree,mshtml=;wtsapi32=n,b'
+APP=$(mktemp -d /tmp/tarvenix-cli.XXXXXX)
+trap 'rm -rf "$APP"' EXIT
+cp "$BIN/tarvenix-cli.exe" "$BIN/wtsapi32.dll" "$APP/"
+cp "$ROOT/tests/e2e/cli-farm.json" "$APP/farm.json"
+LOG=$APP/farm-actions.log
+
+fail() {
+  echo "CLI E2E FAILED: $*" >&2
+  for f in out err; do [ -f "$APP/$f" ] && { echo "--- $f ---" >&2; cat "$APP/$f" >&2; }; done
+  exit 1
+}
+# cli EXPECTED_CODE ARGS...: runs the program (stdin not a console), output in $APP/out and $APP/err.
+cli() {
+  local expected=$1 code=0
+  shift
+  rm -f "$LOG"
+  (cd "$APP" && wine ./tarvenix-cli.exe "$@" >"$APP/out" 2>"$APP/err" </dev/null) || code=$?
+  [ "$code" = "$expected" ] || fail "tarvenix-cli $*: exit code $code, expected $expected"
+}
+expect_same() {  # expect_same WHAT EXPECTED ACTUAL
+  [ "$2" = "$3" ] || fail "$1: expected
+$2
+got
+$3"
+}
+logged() { [ -f "$LOG" ] && grep -cP -- "$1" "$LOG" || echo 0; }
+
+# sessions over the farm: GONE fails (stderr, exit 1), the rest is printed.
+cli 1 sessions CLI1 CLI2 GONE --format json
+grep -q '^GONE: ' "$APP/err" || fail "no error line for GONE"
+expect_same "sessions as JSON" "CLI1 | 2 | ivanov | Active | 20
+CLI1 | 3 | Петрова | Disconnected | 183600
+CLI1 | 5 | petrenko | Active | 7200
+CLI2 | 4 | ПЕТРОВ | Active | 90000
+CLI2 | 6 | sidorov | Disconnected | 60" "$("$CHECK" json "$APP/out" server id user state idle_seconds)"
+expect_same "logon times" "2026-12-10T08:15:00Z
+null" "$("$CHECK" json "$APP/out" logon_time | sed -n '1p;3p')"
+grep -q '"client": "БУХ;ПК \\"7\\""' "$APP/out" || fail "the client name with a quote is not escaped as JSON"
+
+# From a UTF-16 file of servers (as the TXT button reads it), CSV, filtered.
+printf '\xff\xfe' >"$APP/servers.txt"
+printf 'CLI1\r\nCLI2\r\n' | iconv -f utf-8 -t utf-16le >>"$APP/servers.txt"
+cli 0 sessions --from-file servers.txt --format csv --state disconnected
+expect_same "disconnected sessions as CSV" "ID | Учетная запись | Имя компьютера | IP адрес | Состояние сессии | Сессия | Сервер | Бездействие
+3 | Петрова | БУХ;ПК \"7\" | 10.0.0.17 | Disconnected |  | CLI1 | 2+03:00
+6 | sidorov | PC-66 |  | Disconnected |  | CLI2 | 1" "$("$CHECK" csv "$APP/out" ';' | awk -F' [|] ' -v OFS=' | ' '{NF=8; print}')"
+[ "$(head -c 3 "$APP/out" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "CSV without the UTF-8 mark of the window's export"
+
+# The table, filtered by user (any case, Cyrillic) and idle time.
+cli 0 sessions CLI1 CLI2 --user ПЕТР --idle-over 1d
+grep -q 'ПЕТРОВ' "$APP/out" || fail "ПЕТРОВ (idle a day and more) is missing"
+grep -q 'Петрова' "$APP/out" || fail "Петрова (disconnected 2 days) is missing"
+grep -q 'petrenko' "$APP/out" && fail "petrenko is Latin: 'ПЕТР' does not find him"
+[ "$(grep -c . "$APP/out")" = 4 ] || fail "expected a header, a rule and two rows"
+
+# processes of one session.
+cli 0 processes CLI1 --session 2 --format json
+expect_same "processes" "2 | 2000 | explorer.exe
+2 | 2004 | Отчёт.exe" "$("$CHECK" json "$APP/out" session pid name)"
+
+# logoff with --yes: the calls in the action log; without it and without a
+# console to ask on: code 2 and no call.
+cli 0 logoff CLI1 2 5 --yes
+[ "$(logged '^WTSLogoffSession\tserver=CLI1\t.*session=2\t.*result=1')" = 1 ] || fail "session 2 was not logged off"
+[ "$(logged '^WTSLogoffSession\tserver=CLI1\t.*session=5\t.*result=1')" = 1 ] || fail "session 5 was not logged off"
+[ "$(logged '^WTSLogoffSession\t')" = 2 ] || fail "other logoffs were made"
+cli 2 logoff CLI1 3
+grep -q -- '--yes' "$APP/err" || fail "the refusal does not say how to confirm"
+[ ! -f "$LOG" ] || [ "$(logged '^WTS(Logoff|Open)')" = 0 ] || fail "a refused logoff still called the server"
+
+# disconnect, message, kill.
+cli 0 disconnect CLI2 6 --yes --format json
+expect_same "disconnect" "CLI2 | 6 | true" "$("$CHECK" json "$APP/out" server id ok)"
+[ "$(logged '^WTSDisconnectSession\tserver=CLI2\t.*session=6\t.*result=1')" = 1 ] || fail "no disconnect in the log"
+cli 0 message CLI2 4 6 --title 'Работы' --text 'Перезагрузка в 22:00'
+[ "$(logged '^WTSSendMessageW\tserver=CLI2\t')" = 2 ] || fail "the messages did not go to both sessions"
+cli 0 kill CLI1 2004 -y
+[ "$(logged '^WTSTerminateProcess\tserver=CLI1\t.*2004')" = 1 ] || fail "process 2004 was not terminated"
+
+# A failing session: exit 1, the system's text on stderr, the rest still done.
+cli 1 logoff CLI1 3 99 --yes --format csv
+grep -q '^CLI1: 99: ' "$APP/err" || fail "no error line for session 99"
+[ "$(logged '^WTSLogoffSession\tserver=CLI1\t.*session=3\t.*result=1')" = 1 ] || fail "session 3 was not logged off"
+
+# Bad input: code 2, a reason, the usage, and no call.
+for bad in "sessions CLI1 --format xml" "logoff CLI1 abc --yes" "sessions --from-file missing.txt" \
+           "kill CLI1 -y" "sessions CLI1 --idle-over 5x" "frobnicate CLI1"; do
+  # shellcheck disable=SC2086
+  cli 2 $bad
+  grep -q '^tarvenix-cli: ' "$APP/err" || fail "$bad: no one-line reason"
+  [ ! -f "$LOG" ] || [ "$(logged '^WTS')" = 0 ] || fail "$bad: the server was called"
+done
+grep -q 'missing.txt' <(cd "$APP" && wine ./tarvenix-cli.exe sessions --from-file missing.txt 2>&1 </dev/null || true) \
+  || fail "an unreadable file is not named"
+
+# --help in Russian.
+cli 0 --help
+grep -q 'Использование' "$APP/out" || fail "the help is not in Russian"
+echo "e2e cli: ok"
