@@ -8,6 +8,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "actions/bulk_run.h"
@@ -373,6 +374,39 @@ TEST(RunAsync, DeliversOnTheDispatcherUnlessCancelled) {
     EXPECT_TRUE(got.empty()) << "nothing runs before the window thread takes it";
     dispatcher.RunPosted();
     EXPECT_EQ(got, std::vector<int>{7});
+}
+
+}  // namespace
+}  // namespace tarvenix::testing
+
+namespace tarvenix::testing {
+namespace {
+
+TEST(QueueDispatcher, RunsPostsFromOtherThreadsAndTimersInOrderOnTheCallingThread) {
+    QueueDispatcher dispatcher;
+    const auto caller = std::this_thread::get_id();
+    std::vector<int> seen;
+    bool onCaller = true;
+    dispatcher.PostAfter(std::chrono::milliseconds(30), [&] {
+        onCaller = onCaller && std::this_thread::get_id() == caller;
+        seen.push_back(3);
+    });
+    dispatcher.PostAfter(std::chrono::milliseconds(10), [&] { seen.push_back(2); });
+    std::thread worker([&] { dispatcher.Post([&] { seen.push_back(1); }); });
+    worker.join();
+    const auto start = std::chrono::steady_clock::now();
+    dispatcher.RunUntil([&] { return seen.size() == 3; });
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+    EXPECT_TRUE(onCaller);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(25)) << "a timer waits for its time";
+    // Waiting for a post that comes later from a worker.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        dispatcher.Post([&] { seen.push_back(4); });
+    });
+    dispatcher.RunUntil([&] { return seen.size() == 4; });
+    late.join();
+    EXPECT_EQ(seen.back(), 4);
 }
 
 }  // namespace
