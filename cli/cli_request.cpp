@@ -167,6 +167,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     const std::vector<std::string> formats = {"table", "csv", "json"};
     const auto common = [&](CLI::App* c) {
         Russian(*c);
+        c->group("Команды");
         c->set_help_flag("-h,--help", "Справка этой команды");
         c->add_option("--format", raw.format, "Вывод: table (таблица), csv или json")
             ->check(CLI::IsMember(formats))

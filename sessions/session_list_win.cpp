@@ -283,19 +283,24 @@ void SessionList::TakeStaged(bool keepFailed, std::vector<ReportRows::Row>& rows
 
 void SessionList::FinishFarmBackground() {
     background_ = false;
-    // The servers that answered show their sessions now; a server that did
-    // not keeps the rows it had, and the line under the counters says why.
+    ShowStaged(true);
+}
+
+void SessionList::ShowStaged(bool refresh) {
+    // The servers in list order, each server's rows in enumeration order; a
+    // server that failed is named on the line under the counters, not in a
+    // box (after a refresh it keeps the rows it had).
     std::vector<ReportRows::Row> rows, shown;
     std::vector<std::u16string> failures;
     const bool picked = stagedFilter_ == filter_;
-    TakeStaged(true, rows, shown, failures);
+    TakeStaged(refresh, rows, shown, failures);
     const auto active = std::count_if(rows.begin(), rows.end(),
                                       [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
     allRows_ = std::move(rows);
     activeCount_ = static_cast<std::int32_t>(active);
     rowCount_ = static_cast<std::int32_t>(allRows_.size());
     ShowCounters();
-    ApplyFilter(true, false, picked ? &shown : nullptr);
+    ApplyFilter(refresh, false, picked ? &shown : nullptr);
     SetFailures(std::move(failures), listedServers_.size());
 }
 
@@ -578,20 +583,7 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
 
 void SessionList::FinishFarm() {
     SetBusy(false);
-    // The servers in list order, each server's rows in enumeration order; a
-    // server that failed is named on the line under the counters, not in a box.
-    std::vector<ReportRows::Row> rows, shown;
-    std::vector<std::u16string> failures;
-    const bool picked = stagedFilter_ == filter_;
-    TakeStaged(false, rows, shown, failures);
-    const auto active = std::count_if(rows.begin(), rows.end(),
-                                      [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
-    allRows_ = std::move(rows);
-    activeCount_ = static_cast<std::int32_t>(active);
-    rowCount_ = static_cast<std::int32_t>(allRows_.size());
-    ShowCounters();
-    ApplyFilter(false, false, picked ? &shown : nullptr);
-    SetFailures(std::move(failures), listedServers_.size());
+    ShowStaged(false);
     SetFocus(list_.Handle());
 }
 

@@ -147,6 +147,9 @@ private:
     void RefreshInBackground();
     void FinishBackground(const std::u16string& server, InventoryOutcome outcome);
     void FinishFarmBackground();
+    // The staged rows of a farm listing into the list; refresh: a background
+    // one (failed servers keep their rows, the scroll position stays).
+    void ShowStaged(bool refresh);
     std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory, const std::u16string& server);
     // The listed rows replaced; the rows the find box lets through go into the
     // list. With keep, the selection, the focus and the top row stay.

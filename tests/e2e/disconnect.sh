@@ -9,9 +9,9 @@ e2e_farm_file actions-farm.json
 e2e_start
 
 e2e_get_data TS01
-e2e_key shift+Tab End shift+Home               # the server box, its text selected
+e2e_list_to_server_box                         # the server box, its text selected
 e2e_type OTHER                                 # the rows still belong to TS01
-e2e_key Tab                                    # back to the session list
+e2e_server_box_to_list                         # back to the session list
 e2e_key Home shift+Down                        # sessions 2 and 5
 e2e_key shift+F10 Down Down Down Down Down Right Return
 e2e_wait_log '^WTSDisconnectSession\tserver=TS01\t.*session=5\t'

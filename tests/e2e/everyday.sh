@@ -20,15 +20,18 @@ e2e_screenshot e2e-idle-logon-columns
 e2e_click 658 152
 EXPECTED_IDLE_ORDER='. . . 1 2 5 10 25 45 1:05 1:30 3:25 2+03:00 '
 
-# Ctrl+S: the save dialog; the file name typed as a Windows path.
-e2e_key ctrl+s
-e2e_wait_window '^Сохранить список$' 20 >/dev/null || e2e_fail "the save dialog did not open"
-sleep 1
+# save_list PATH: Ctrl+S, the save dialog, the file name typed as a Windows path.
+save_list() {
+  e2e_key ctrl+s
+  e2e_wait_window '^Сохранить список$' 20 >/dev/null || e2e_fail "the save dialog did not open"
+  sleep 1
+  e2e_type "Z:$(printf '%s' "$1" | tr '/' '\\')"
+  e2e_key Return
+  for _ in $(seq 50); do [ -s "$1" ] && break; sleep 0.2; done
+  [ -s "$1" ] || e2e_fail "the list was not saved to $1"
+}
 csv="$E2E_APP/list.csv"
-e2e_type "Z:$(printf '%s' "$csv" | tr '/' '\\')"
-e2e_key Return
-for _ in $(seq 50); do [ -s "$csv" ] && break; sleep 0.2; done
-[ -s "$csv" ] || e2e_fail "the list was not saved"
+save_list "$csv"
 [ "$(head -c 3 "$csv" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || e2e_fail "the CSV has no UTF-8 mark"
 head -n 1 "$csv" | grep -q $'^\xef\xbb\xbfID;Учетная запись;Имя компьютера;IP адрес;Состояние сессии;Сессия;Бездействие;Вход\r$' \
   || e2e_fail "the CSV header is not the list's: $(head -n 1 "$csv")"
@@ -42,13 +45,8 @@ idle_order=$(tail -n +2 "$csv" | cut -d';' -f7 | tr -d '\r' | tr '\n' ' ')
 # By logon time: a click on the header of "Вход" (its visible left part),
 # saved again; the session with a fixed logon time in March comes first.
 e2e_click 712 152
-e2e_key ctrl+s
-e2e_wait_window '^Сохранить список$' 20 >/dev/null || e2e_fail "the save dialog did not open again"
-sleep 1
 csv2="$E2E_APP/by-logon.csv"
-e2e_type "Z:$(printf '%s' "$csv2" | tr '/' '\\')"
-e2e_key Return
-for _ in $(seq 50); do [ -s "$csv2" ] && break; sleep 0.2; done
+save_list "$csv2"
 logon_order=$(tail -n +2 "$csv2" | cut -d';' -f1 | tr '\n' ' ')
 [ "$logon_order" = '12 1 4 11 3 9 13 6 14 2 10 7 5 ' ] || e2e_fail "not ordered by logon time: $logon_order"
 

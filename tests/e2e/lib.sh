@@ -149,3 +149,9 @@ e2e_stop() {
 # e2e_click X Y: a left click at a point of the main window (pixels from its
 # top left corner, frame included).
 e2e_click() { xdotool mousemove --window "$E2E_WID" "$1" "$2" click 1; sleep 0.5; }
+
+# From the session list back to the server box (past the find box, the
+# refresh chooser and "Все серверы", the last tab stops), its text selected;
+# and from the server box forward to the list.
+e2e_list_to_server_box() { e2e_key shift+Tab shift+Tab shift+Tab shift+Tab End shift+Home; }
+e2e_server_box_to_list() { e2e_key Tab Tab Tab Tab; }

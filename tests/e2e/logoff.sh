@@ -9,9 +9,9 @@ e2e_start
 e2e_get_data TS01
 
 # Log off the first two rows (sessions 2 and 5) of TS01, with the box edited meanwhile.
-e2e_key shift+Tab End shift+Home               # the server box, its text selected
+e2e_list_to_server_box                         # the server box, its text selected
 e2e_type OTHER
-e2e_key Tab                                    # back to the session list
+e2e_server_box_to_list                         # back to the session list
 e2e_key Home shift+Down
 e2e_key shift+F10 Down Right Return            # "Завершить сессию (-и)" / "Вы уверены?"
 e2e_wait_log '^WTSLogoffSession\tserver=TS01\t.*session=5\t'

@@ -58,7 +58,7 @@ struct Finished {
     InventoryOutcome outcome;
 };
 
-class EngineTest : public ::testing::Test {
+class EngineTest : public EngineFixture {
 protected:
     // Starts Get data of `server` on real threads.
     void Start(const std::u16string& server, const CancelToken& token, Finished& finished, std::size_t parallel = 16,
@@ -74,17 +74,6 @@ protected:
         if (progress) callbacks.progress = [progress](std::size_t d, std::size_t t) { progress->push_back({d, t}); };
         StartInventory(wts, executor, dispatcher, server, options, token, std::move(callbacks));
     }
-    // Everything the workers do is over (nothing is waiting at a gate).
-    void Drain() {
-        executor.Join();
-        dispatcher.RunPosted();
-        executor.Join();
-        dispatcher.RunPosted();
-    }
-
-    FakeTerminalServices wts;
-    ThreadExecutor executor;
-    ManualDispatcher dispatcher;
 };
 
 TEST(ForEachBounded, EachItemOnceNeverMoreThanTheLimitAndOneEnd) {

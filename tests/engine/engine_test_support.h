@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "base/engine.h"
+#include "tests/common/fake_terminal_services.h"
+#include "tests/common/test_executors.h"
+#include <gtest/gtest.h>
 
 namespace tarvenix::testing {
 
@@ -104,6 +107,23 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     int left_;
+};
+
+// Runs on real threads against the fake servers; the test is the window thread.
+class EngineFixture : public ::testing::Test {
+protected:
+    // Everything the workers do is over (nothing is waiting at a gate): what
+    // the callbacks start in turn is waited for too.
+    void Drain() {
+        executor.Join();
+        dispatcher.RunPosted();
+        executor.Join();
+        dispatcher.RunPosted();
+    }
+
+    FakeTerminalServices wts;
+    ThreadExecutor executor;
+    ManualDispatcher dispatcher;
 };
 
 }  // namespace tarvenix::testing

@@ -49,7 +49,7 @@ struct InFlight {
     void Leave() { --now; }
 };
 
-class FarmTest : public ::testing::Test {
+class FarmTest : public EngineFixture {
 protected:
     void Start(std::vector<std::u16string> servers, const CancelToken& token, FarmOptions options = {}) {
         options.timeout = 1000ms;  // fired by hand
@@ -61,16 +61,6 @@ protected:
         };
         StartFarmInventory(wts, executor, dispatcher, std::move(servers), options, token, std::move(callbacks));
     }
-    void Drain() {
-        executor.Join();
-        dispatcher.RunPosted();
-        executor.Join();
-        dispatcher.RunPosted();
-    }
-
-    FakeTerminalServices wts;
-    ThreadExecutor executor;
-    ManualDispatcher dispatcher;
     int finishedCount = 0;
     FarmOutcome outcome;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
