@@ -94,31 +94,23 @@ void ReportList::SetDpi(int dpi) {
 }
 
 void ReportList::SyncCount() {
-    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL);
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void ReportList::Clear() {
-    rows_.Clear();
-    ClearStates();
-    SendMessageW(hwnd_, LVM_SETITEMCOUNT, 0, 0);
-    InvalidateRect(hwnd_, nullptr, TRUE);
-}
+void ReportList::Clear() { ReplaceAll({}); }
 
 void ReportList::ReplaceAll(std::vector<ReportRows::Row> rows) {
     ClearStates();
     rows_.Clear();
     rows_.AppendAll(std::move(rows));
-    // One count change, straight to the new number.
-    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    SyncCount();  // one count change, straight to the new number
 }
 
 void ReportList::RemoveRows(const std::function<bool(const ReportRows::Row&)>& remove) {
     ClearStates();
     rows_.RemoveIf(remove);
-    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.Size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    SyncCount();
 }
 
 void ReportList::ClearStates() {

@@ -85,7 +85,6 @@ std::u16string RowKey(const ReportRows::Row& row) {
     return server + u'\n' + (row.empty() ? kEmpty : row[0]);
 }
 
-std::u16string LogonText(std::optional<std::int64_t> ticks) { return ticks ? LocalLogonText(*ticks) : std::u16string(); }
 
 }  // namespace
 
@@ -209,23 +208,16 @@ void SessionList::RefreshInBackground() {
     run_ = CancelToken();
     background_ = true;
     if (listedFarm_) {
-        FarmCallbacks callbacks;
-        staged_.assign(listedServers_.size(), {});
-        stagedFilter_ = filter_;
-        callbacks.serverFinished = [this](std::size_t index, ServerOutcome& server) { StageServer(index, server); };
+        FarmCallbacks callbacks = StagingCallbacks();
         callbacks.finished = [this](FarmOutcome) { FinishFarmBackground(); };
         StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
                            FarmRunOptions(), run_, std::move(callbacks));
         return;
     }
     const std::u16string server = listedServer_;
-    InventoryOptions options;
-    options.parallel = services_.parallelSessions;
-    options.timeout = services_.serverTimeout;
-    options.formatLogon = LocalLogonText;
     InventoryCallbacks callbacks;
     callbacks.finished = [this, server](InventoryOutcome outcome) { FinishBackground(server, std::move(outcome)); };
-    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
+    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
                    std::move(callbacks));
 }
 
@@ -242,6 +234,14 @@ void SessionList::FinishBackground(const std::u16string& server, InventoryOutcom
     const std::int32_t active = outcome.inventory.activeCount;
     ShowRows(MakeRows(outcome.inventory, server), active, true);
     SetLabelText(progressLabel_, u"");
+}
+
+FarmCallbacks SessionList::StagingCallbacks() {
+    staged_.assign(listedServers_.size(), {});
+    stagedFilter_ = filter_;
+    FarmCallbacks callbacks;
+    callbacks.serverFinished = [this](std::size_t index, ServerOutcome& server) { StageServer(index, server); };
+    return callbacks;
 }
 
 void SessionList::StageServer(std::size_t index, ServerOutcome& server) {
@@ -296,25 +296,17 @@ void SessionList::ShowStaged(bool refresh) {
     TakeStaged(refresh, rows, shown, failures);
     const auto active = std::count_if(rows.begin(), rows.end(),
                                       [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
-    allRows_ = std::move(rows);
-    activeCount_ = static_cast<std::int32_t>(active);
-    rowCount_ = static_cast<std::int32_t>(allRows_.size());
-    ShowCounters();
-    ApplyFilter(refresh, false, picked ? &shown : nullptr);
+    ShowRows(std::move(rows), static_cast<std::int32_t>(active), refresh, picked ? &shown : nullptr);
     SetFailures(std::move(failures), listedServers_.size());
 }
 
-void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep) {
+void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep,
+                           std::vector<ReportRows::Row>* ready) {
     allRows_ = std::move(rows);
     activeCount_ = active;
     rowCount_ = static_cast<std::int32_t>(allRows_.size());
     ShowCounters();
-    if (!keep) {
-        list_.Clear();
-        ApplyFilter(false);
-        return;
-    }
-    ApplyFilter(true);
+    ApplyFilter(keep, false, ready);
 }
 
 void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRows::Row>* ready) {
@@ -481,10 +473,6 @@ void SessionList::Start(const std::u16string& server) {
     listedServer_ = server;
     listedServers_.clear();
     SetLabelText(progressLabel_, u"Получение данных...");
-    InventoryOptions options;
-    options.parallel = services_.parallelSessions;
-    options.timeout = services_.serverTimeout;
-    options.formatLogon = LocalLogonText;
     InventoryCallbacks callbacks;
     callbacks.progress = [this](std::size_t done, std::size_t total) {
         if (busy_)
@@ -494,17 +482,14 @@ void SessionList::Start(const std::u16string& server) {
     callbacks.finished = [this, server](InventoryOutcome outcome) {
         RunReportingErrors(boxes_, [&] { Finish(server, std::move(outcome)); });
     };
-    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, options, run_,
+    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
                    std::move(callbacks));
 }
 
 void SessionList::StartFarm(std::vector<std::u16string> servers) {
     BeginListing(true);
     listedServers_ = std::move(servers);
-    staged_.assign(listedServers_.size(), {});
-    stagedFilter_ = filter_;
-    FarmCallbacks callbacks;
-    callbacks.serverFinished = [this](std::size_t index, ServerOutcome& server) { StageServer(index, server); };
+    FarmCallbacks callbacks = StagingCallbacks();
     callbacks.progress = [this](std::size_t done, std::size_t total) {
         if (busy_)
             SetLabelText(progressLabel_, u"Серверов " + DecimalU32(static_cast<std::uint32_t>(done)) + u" из " +
@@ -513,6 +498,14 @@ void SessionList::StartFarm(std::vector<std::u16string> servers) {
     callbacks.finished = [this](FarmOutcome) { RunReportingErrors(boxes_, [&] { FinishFarm(); }); };
     StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
                        FarmRunOptions(), run_, std::move(callbacks));
+}
+
+InventoryOptions SessionList::InventoryRunOptions() const {
+    InventoryOptions options;
+    options.parallel = services_.parallelSessions;
+    options.timeout = services_.serverTimeout;
+    options.formatLogon = LocalLogonText;
+    return options;
 }
 
 FarmOptions SessionList::FarmRunOptions() const {
@@ -531,9 +524,8 @@ std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory, 
     std::vector<ReportRows::Row> rows;
     rows.reserve(inventory.rows.size());
     for (SessionRow& row : inventory.rows) {
-        std::u16string logon = row.logon.empty() ? LogonText(row.logonTicks) : std::move(row.logon);
         rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
-                        std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(logon),
+                        std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(row.logon),
                         TimeKey(row.idleTicks), TimeKey(row.logonTicks), server});
     }
     return rows;

@@ -139,7 +139,10 @@ public:
 private:
     void Start(const std::u16string& server);
     void StartFarm(std::vector<std::u16string> servers);
+    InventoryOptions InventoryRunOptions() const;
     FarmOptions FarmRunOptions() const;
+    // Callbacks that stage each server's rows as it ends (see StageServer).
+    FarmCallbacks StagingCallbacks();
     void BeginListing(bool farm);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
     void FinishFarm();
@@ -152,8 +155,10 @@ private:
     void ShowStaged(bool refresh);
     std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory, const std::u16string& server);
     // The listed rows replaced; the rows the find box lets through go into the
-    // list. With keep, the selection, the focus and the top row stay.
-    void ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep);
+    // list (`ready`: those rows, picked already). With keep, the selection,
+    // the focus and the top row stay.
+    void ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep,
+                  std::vector<ReportRows::Row>* ready = nullptr);
     // narrowing: the find text grew, so only rows shown now can stay;
     // ready: the rows to show, already picked by the find text in force.
     void ApplyFilter(bool keepTop, bool narrowing = false, std::vector<ReportRows::Row>* ready = nullptr);
