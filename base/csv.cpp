@@ -22,13 +22,28 @@ bool NeedsQuotes(std::u16string_view field, char16_t separator) {
     return false;
 }
 
+bool StartsLikeFormula(std::u16string_view cell) {
+    if (cell.empty()) return false;
+    switch (cell.front()) {
+        case u'=': case u'+': case u'-': case u'@': case u'\t': case u'\r': return true;
+        default: return false;
+    }
+}
+
 }  // namespace
 
-std::u16string CsvLine(const std::vector<std::u16string>& fields, char16_t separator) {
+std::u16string SpreadsheetSafeCell(std::u16string cell) {
+    if (StartsLikeFormula(cell)) cell.insert(cell.begin(), u'\'');
+    return cell;
+}
+
+std::u16string CsvLine(const std::vector<std::u16string>& fields, char16_t separator, CsvCells cells) {
     std::u16string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line.push_back(separator);
-        const std::u16string& field = fields[i];
+        std::u16string safe;
+        if (cells == CsvCells::Spreadsheet && StartsLikeFormula(fields[i])) safe = SpreadsheetSafeCell(fields[i]);
+        const std::u16string& field = safe.empty() ? fields[i] : safe;
         if (!NeedsQuotes(field, separator)) {
             line += field;
             continue;
@@ -44,10 +59,14 @@ std::u16string CsvLine(const std::vector<std::u16string>& fields, char16_t separ
     return line;
 }
 
-std::string CsvFile(const std::vector<std::vector<std::u16string>>& rows, char16_t separator) {
+std::string CsvFile(const std::vector<std::vector<std::u16string>>& rows, char16_t separator, CsvCells cells) {
     std::string file(ByteOrderMark(TextEncoding::Utf8));
-    for (const auto& row : rows) file += Utf16ToUtf8(CsvLine(row, separator));
+    for (const auto& row : rows) file += Utf16ToUtf8(CsvLine(row, separator, cells));
     return file;
+}
+
+std::string CsvFileForSpreadsheet(const std::vector<std::vector<std::u16string>>& rows, char16_t separator) {
+    return CsvFile(rows, separator, CsvCells::Spreadsheet);
 }
 
 std::optional<std::vector<std::vector<std::u16string>>> ReadCsv(std::string_view utf8Bytes, char16_t separator) {

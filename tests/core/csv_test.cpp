@@ -74,6 +74,31 @@ TEST(Csv, NastyCellsRoundTrip) {
     }
 }
 
+TEST(Csv, SpreadsheetModeDefusesCellsThatStartLikeAFormula) {
+    const struct { std::vector<std::u16string> fields; char16_t separator; const char16_t* line; } cases[] = {
+        {{u"=1+2", u"+7", u"-5", u"@user"}, u';', u"'=1+2;'+7;'-5;'@user\r\n"},
+        {{u"=HYPERLINK(\"x\";\"y\")"}, u';', u"\"'=HYPERLINK(\"\"x\"\";\"\"y\"\")\"\r\n"},
+        {{u"-5;6", u"@a,b"}, u';', u"\"'-5;6\";'@a,b\r\n"},
+        {{u"-5;6", u"@a,b"}, u',', u"'-5;6,\"'@a,b\"\r\n"},
+        {{u"\tcmd", u"\rcmd"}, u';', u"'\tcmd;\"'\rcmd\"\r\n"},
+        {{u"=a "}, u';', u"\"'=a \"\r\n"},
+        {{u"'=already"}, u';', u"'=already\r\n"},
+        {{u"a=b", u"5-3", u"user@corp", u" =x", u"", u"Иванов"}, u';', u"a=b;5-3;user@corp;\" =x\";;Иванов\r\n"},
+        {{u"-"}, u'\t', u"'-\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf16ToUtf8(CsvLine(c.fields, c.separator, CsvCells::Spreadsheet)), Utf16ToUtf8(c.line));
+        // Raw (the clipboard, the command line) leaves every cell as it is.
+        const auto raw = ReadCsv(Utf16ToUtf8(CsvLine(c.fields, c.separator)), c.separator);
+        ASSERT_TRUE(raw.has_value());
+        EXPECT_EQ(raw->front(), c.fields);
+    }
+    const Rows rows = {{u"Пользователь", u"Клиент"}, {u"=cmd|' /C calc'!A0", u"-x"}};
+    const auto read = ReadCsv(CsvFileForSpreadsheet(rows, u';'), u';');
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, (Rows{{u"Пользователь", u"Клиент"}, {u"'=cmd|' /C calc'!A0", u"'-x"}}));
+}
+
 TEST(Csv, ReadsWhatOtherProgramsWrite) {
     const struct { const char* name; std::string bytes; char16_t separator; Rows rows; } cases[] = {
         {"empty file", "", u';', {}},
