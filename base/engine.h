@@ -2,7 +2,8 @@
 // runs on an Executor (the system thread pool on Windows, std::threads in the
 // tests), and its results come back to the window thread through a
 // Dispatcher. Every run has a CancelToken; a cancelled (or superseded) run
-// never delivers a result.
+// never delivers a result, and what it made is released on a worker, never on
+// the window thread.
 #pragma once
 
 #include <atomic>
@@ -79,11 +80,32 @@ private:
 void ForEachBounded(Executor& executor, std::size_t count, std::size_t limit, const CancelToken& token,
                     std::function<void(std::size_t)> work, std::function<void()> whenDone);
 
+// Hands a result made on a worker to done on the window thread, unless the
+// token is cancelled by then. Whatever a cancelled result owns (a server
+// handle, thousands of rows) is never released on the window thread: when the
+// posted callback finds the token cancelled, it gives the result back to the
+// executor, which drops it on a worker. Call it on a worker; `executor` must
+// outlive the posted callback.
+template <typename T>
+void PostResult(Executor& executor, Dispatcher& dispatcher, const CancelToken& token, std::shared_ptr<T> result,
+                std::function<void(T)> done) {
+    dispatcher.Post([&executor, token, result = std::move(result), done = std::move(done)]() mutable {
+        if (!token.Cancelled()) {
+            if (done) done(std::move(*result));
+            return;
+        }
+        executor.Submit([dropped = std::move(result)]() mutable { dropped.reset(); });
+    });
+}
+
 // Runs work on the executor and hands its result to done on the window thread,
 // unless the token was cancelled by then. With a time-out, when the work has
 // not returned in time, timedOut runs instead (on the window thread) and the
 // work's result, whenever it comes, is dropped on the worker (so whatever it
 // owns, a server handle, is released there, without anyone waiting for it).
+// A result of a cancelled run is dropped on a worker too: on the worker that
+// made it when the cancel came first, else as PostResult drops it. `executor`
+// and `dispatcher` must outlive the work and the callbacks they were given.
 template <typename T>
 void RunAsync(Executor& executor, Dispatcher& dispatcher, const CancelToken& token,
               std::optional<std::chrono::milliseconds> timeout, std::function<T()> work,
@@ -97,7 +119,7 @@ void RunAsync(Executor& executor, Dispatcher& dispatcher, const CancelToken& tok
             if (!token.Cancelled() && timedOut) timedOut();
         });
     }
-    executor.Submit([&dispatcher, phase, token, work = std::move(work), done = std::move(done)]() mutable {
+    executor.Submit([&executor, &dispatcher, phase, token, work = std::move(work), done = std::move(done)]() mutable {
         if (token.Cancelled()) {
             phase->store(1);
             return;
@@ -105,9 +127,8 @@ void RunAsync(Executor& executor, Dispatcher& dispatcher, const CancelToken& tok
         auto result = std::make_shared<T>(work());
         int running = 0;
         if (!phase->compare_exchange_strong(running, 1)) return;  // too late: dropped here
-        dispatcher.Post([token, done = std::move(done), result]() mutable {
-            if (!token.Cancelled()) done(std::move(*result));
-        });
+        if (token.Cancelled()) return;                            // cancelled meanwhile: dropped here
+        PostResult<T>(executor, dispatcher, token, std::move(result), std::move(done));
     });
 }
 

@@ -1,10 +1,13 @@
 // "Все серверы": the sessions of every server of a list in one run. At most
 // `parallelServers` servers are opened and enumerated at once, each with its
-// own time-out (a server that does not answer holds one of those places until
-// then, never the others); a server whose sessions are enumerated queries them
-// with at most `parallelSessionsPerServer` at once (the load of a single Get
-// data), and the session queries of all servers together are bounded by
-// `parallelSessions`. Portable.
+// own time-out for its whole listing, counted from its start (a server that
+// does not answer holds one of those places until then, never the others); a
+// server whose sessions are enumerated leaves its place to the next and
+// queries them with at most `parallelSessionsPerServer` at once (the load of a
+// single Get data), and the session queries of all servers together are
+// bounded by `parallelSessions`. A server that hangs in a session query ends
+// at its deadline as StartInventory says (timed out, with the rows it had
+// answered), so its rows and the others' come by then. Portable.
 #pragma once
 
 #include <chrono>
@@ -25,7 +28,7 @@ struct FarmOptions {
     std::size_t parallelServers = 8;              // opened and enumerated at once
     std::size_t parallelSessionsPerServer = 16;
     std::size_t parallelSessions = 128;           // over all servers together
-    std::chrono::milliseconds timeout{15000};   // each server's open + enumerate
+    std::chrono::milliseconds timeout{15000};   // each server's whole listing, from its start
     std::function<std::u16string(std::int64_t ticks)> formatLogon;  // as InventoryOptions
 };
 
@@ -65,8 +68,9 @@ void StartFarmInventory(TerminalServices& services, Executor& executor, Dispatch
 // for Latin and Cyrillic), blanks and empty names left out.
 std::vector<std::u16string> DistinctServers(const std::vector<std::u16string>& names);
 
-// Why a server gave no rows: "TS01: <system text> (<code>)", or the time-out
-// text. Empty when the server answered.
+// Why a server failed: "TS01: <system text> (<code>)", or the time-out text
+// (whether or not it gave the rows of some sessions). Empty when the server
+// answered.
 std::u16string ServerFailureText(const ServerOutcome& server, std::uint32_t timeoutMs, const DescribeError& describe);
 
 }  // namespace tarvenix

@@ -10,6 +10,7 @@ public:
     ~Server() override {
         std::lock_guard<std::recursive_mutex> lock(owner_.mutex);
         ++owner_.closed;
+        owner_.closedOn.push_back(std::this_thread::get_id());
     }
 
     CallResult EnumerateSessions(std::vector<SessionRecord>& out) override {

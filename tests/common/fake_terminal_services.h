@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sessions/terminal_services.h"
@@ -59,6 +60,7 @@ public:
     std::vector<std::string> calls;                // "open TS01", "enumerate TS01", "logoff 5 TS01", ...
     int opened = 0;
     int closed = 0;
+    std::vector<std::thread::id> closedOn;  // the thread that closed each handle
 
     struct Sent {
         std::u16string server;

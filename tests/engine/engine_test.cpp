@@ -49,7 +49,8 @@ FakeServer GeneratedServer(std::uint32_t n) {
 
 std::vector<std::vector<std::u16string>> Texts(const SessionInventory& inventory) {
     std::vector<std::vector<std::u16string>> out;
-    for (const SessionRow& r : inventory.rows) out.push_back({r.id, r.user, r.clientName, r.address, r.state, r.winStation});
+    for (const auto& r : inventory.rows)
+        out.push_back({DecimalU32(r.id), r.user, r.clientName, r.address, ConnectStateName(r.state), r.winStation});
     return out;
 }
 
@@ -218,6 +219,75 @@ TEST_F(EngineTest, AServerThatDoesNotAnswerInTimeEndsTheRunAndIsNotWaitedFor) {
     EXPECT_EQ(wts.closed, 1);
 }
 
+TEST_F(EngineTest, AServerHangingInASessionQueryEndsAtItsDeadlineWithTheRowsAnsweredByThen) {
+    // Two lanes: one hangs in session 2, the other answers 1 and 3 and is in
+    // session 4 when the deadline passes; 5..8 have not started.
+    wts.servers[u"TS01"] = GeneratedServer(8);
+    Gate hang, inFlight;
+    std::atomic<int> waiting{0};
+    wts.beforeCall = [&](const std::string& call) {
+        if (call == "query 2 10 TS01") {
+            ++waiting;
+            hang.Wait();
+        } else if (call == "query 4 10 TS01") {
+            ++waiting;
+            inFlight.Wait();
+        }
+    };
+    Finished finished;
+    Start(u"TS01", CancelToken(), finished, 2);
+    // (Expectations only until the gates are open: a failure must not hang the test.)
+    EXPECT_TRUE(dispatcher.RunUntil([&] { return waiting.load() == 2; }));
+    dispatcher.RunPosted();
+    EXPECT_EQ(finished.count, 0);
+    dispatcher.FireTimers();  // the deadline: the run ends without waiting for either
+    EXPECT_EQ(finished.count, 1);
+    EXPECT_TRUE(finished.outcome.timedOut);
+    EXPECT_FALSE(finished.outcome.inventory.enumerationFailed);
+    std::vector<std::u16string> users;
+    for (const auto& r : finished.outcome.inventory.rows) users.push_back(r.user);
+    EXPECT_EQ(users, (std::vector<std::u16string>{u"user1", u"user3"}));
+    EXPECT_EQ(finished.outcome.inventory.activeCount, 1);  // session 3
+    // The call under way at the deadline answers: its row is dropped, and
+    // the sessions not yet started are not queried.
+    inFlight.Open();
+    hang.Open();
+    Drain();
+    dispatcher.FireTimers();
+    EXPECT_EQ(finished.count, 1);
+    EXPECT_EQ(finished.outcome.inventory.rows.size(), 2u);
+    for (int id = 5; id <= 8; ++id)
+        EXPECT_EQ(std::count_if(wts.calls.begin(), wts.calls.end(),
+                                [&](const std::string& c) { return c.rfind("query " + std::to_string(id) + " ", 0) == 0; }),
+                  0)
+            << "session " << id;
+    EXPECT_EQ(wts.opened, 1);
+    ASSERT_EQ(wts.closed, 1);
+    EXPECT_NE(wts.closedOn[0], std::this_thread::get_id()) << "the handle was closed on the window thread";
+}
+
+TEST_F(EngineTest, ACancelledRunReleasesWhatItMadeOnAWorker) {
+    // Every worker is done and what they made waits for the window thread
+    // when Esc comes: with no sessions the enumeration's end, with some the
+    // rows.
+    for (std::uint32_t sessions : {0u, 3u}) {
+        SCOPED_TRACE(std::to_string(sessions) + " sessions");
+        const std::u16string name = u"TS" + DecimalU32(sessions);
+        wts.servers[name] = GeneratedServer(sessions);
+        CancelToken token;
+        Finished finished;
+        Start(name, token, finished);
+        executor.Join();
+        token.Cancel();
+        dispatcher.RunPosted();
+        Drain();
+        EXPECT_EQ(finished.count, 0);
+    }
+    EXPECT_EQ(wts.opened, 2);
+    ASSERT_EQ(wts.closed, 2);
+    for (const std::thread::id& thread : wts.closedOn) EXPECT_NE(thread, std::this_thread::get_id());
+}
+
 TEST_F(EngineTest, ACancelledRunDeliversNothingAndClosesItsHandle) {
     // Four sessions are being queried (each held at its first query) when
     // Esc comes: they finish, no other session is queried, nothing is shown.
@@ -283,7 +353,7 @@ TEST_F(EngineTest, AFailedEnumerationEndsWithItsError) {
 
 struct BulkResult {
     int count = 0;
-    std::vector<CallResult> results;
+    std::vector<ItemResult> results;
 };
 
 class BulkTest : public EngineTest {
@@ -293,7 +363,7 @@ protected:
         options.parallel = parallel;
         StartBulk(wts, executor, dispatcher, u"TS01", ids, options, token,
                   [](TerminalServer& s, std::uint32_t id) { return s.Logoff(id); },
-                  [&out](std::vector<CallResult> r) {
+                  [&out](std::vector<ItemResult> r) {
                       ++out.count;
                       out.results = std::move(r);
                   });
@@ -325,7 +395,7 @@ TEST_F(BulkTest, AnUnavailableServerStopsFurtherCalls) {
     Logoff({1, 2, 3, 4}, 1, out);
     ASSERT_TRUE(dispatcher.RunUntil([&] { return out.count == 1; }));
     Drain();
-    for (const CallResult& r : out.results) EXPECT_EQ(r.error, 1722u);
+    for (const ItemResult& r : out.results) EXPECT_EQ(r.error, 1722u);
     EXPECT_EQ(std::count_if(wts.calls.begin(), wts.calls.end(), [](const std::string& c) { return c.rfind("logoff", 0) == 0; }), 1);
 }
 
@@ -363,6 +433,52 @@ TEST(RunAsync, DeliversOnTheDispatcherUnlessCancelled) {
     EXPECT_TRUE(got.empty()) << "nothing runs before the window thread takes it";
     dispatcher.RunPosted();
     EXPECT_EQ(got, std::vector<int>{7});
+}
+
+// A result that notes the thread it is released on (a moved-from one notes nothing).
+struct Tracked {
+    explicit Tracked(std::shared_ptr<std::vector<std::thread::id>> log) : releasedOn(std::move(log)) {}
+    Tracked(Tracked&& other) noexcept : releasedOn(std::move(other.releasedOn)) {}
+    Tracked& operator=(Tracked&&) = delete;
+    ~Tracked() {
+        if (releasedOn) releasedOn->push_back(std::this_thread::get_id());
+    }
+    std::shared_ptr<std::vector<std::thread::id>> releasedOn;
+};
+
+TEST(RunAsync, ACancelledResultIsReleasedOnAWorkerNeverOnTheWindowThread) {
+    for (bool cancelWhileWorking : {false, true}) {
+        SCOPED_TRACE(cancelWhileWorking ? "cancelled while the work ran" : "cancelled once the result was posted");
+        ThreadExecutor executor;
+        ManualDispatcher dispatcher;
+        CancelToken token;
+        Gate finish;
+        std::atomic<bool> working{false};
+        auto log = std::make_shared<std::vector<std::thread::id>>();
+        int delivered = 0;
+        RunAsync<Tracked>(
+            executor, dispatcher, token, std::nullopt,
+            [&] {
+                working = true;
+                if (cancelWhileWorking) finish.Wait();
+                return Tracked(log);
+            },
+            [&](Tracked) { ++delivered; });
+        if (cancelWhileWorking) {
+            while (!working.load()) std::this_thread::yield();
+            token.Cancel();
+            finish.Open();
+            executor.Join();
+        } else {
+            executor.Join();
+            token.Cancel();
+        }
+        dispatcher.RunPosted();
+        executor.Join();
+        EXPECT_EQ(delivered, 0);
+        ASSERT_EQ(log->size(), 1u);
+        EXPECT_NE(log->front(), std::this_thread::get_id());
+    }
 }
 
 }  // namespace

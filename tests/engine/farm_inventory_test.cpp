@@ -79,7 +79,7 @@ TEST_F(FarmTest, RowsComeGroupedByServerInListOrderWithFailuresInTheirPlace) {
     std::vector<std::u16string> names, users;
     for (const ServerOutcome& s : outcome.servers) {
         names.push_back(s.server);
-        for (const SessionRow& r : s.outcome.inventory.rows) users.push_back(r.user);
+        for (const auto& r : s.outcome.inventory.rows) users.push_back(r.user);
     }
     EXPECT_EQ(names, (std::vector<std::u16string>{u"TS02", u"TS01", u"TS03", u"TS04"}));
     EXPECT_EQ(users, (std::vector<std::u16string>{u"b1", u"b2", u"a1", u"a2", u"a3"}));
@@ -180,6 +180,47 @@ TEST_F(FarmTest, AStuckServerEndsByItsTimeOutWithoutHoldingTheOthers) {
     Drain();
     EXPECT_EQ(finishedCount, 1);
     EXPECT_EQ(wts.opened, wts.closed);
+}
+
+TEST_F(FarmTest, AServerHangingInASessionQueryEndsAtItsDeadlineAndHoldsBackNoOtherServer) {
+    wts.servers[u"HUNG"] = Users(u"h", 3);
+    wts.servers[u"TS01"] = Users(u"a", 2);
+    wts.servers[u"TS03"] = Users(u"c", 2);
+    Gate answer;
+    std::atomic<bool> hanging{false};
+    wts.beforeCall = [&](const std::string& call) {
+        if (call != "query 2 10 HUNG") return;
+        hanging = true;
+        answer.Wait();
+    };
+    FarmOptions options;
+    options.parallelServers = 1;            // HUNG leaves its place once enumerated
+    options.parallelSessionsPerServer = 1;  // its session 1 is answered before session 2 hangs
+    Start({u"HUNG", u"TS01", u"TS03"}, CancelToken(), options);
+    // (Expectations only until the gate is open: a failure must not hang the test.)
+    EXPECT_TRUE(dispatcher.RunUntil([&] { return hanging.load() && progress.size() == 3; }))
+        << "both others end while HUNG hangs";
+    EXPECT_EQ(finishedCount, 0);
+    dispatcher.FireTimers();
+    EXPECT_EQ(finishedCount, 1);
+    std::vector<std::u16string> users;
+    if (!outcome.servers.empty()) {
+        const InventoryOutcome& hung = outcome.servers[0].outcome;
+        EXPECT_TRUE(hung.timedOut);
+        for (const auto& r : hung.inventory.rows) users.push_back(r.user);
+        EXPECT_EQ(hung.inventory.activeCount, 1);
+        EXPECT_EQ(ServerFailureText(outcome.servers[0], 15000, {}), u"Сервер HUNG не ответил за 15 с.");
+    }
+    EXPECT_EQ(users, std::vector<std::u16string>{u"h1"}) << "the session answered before the deadline";
+    EXPECT_EQ(outcome.FailedCount(), 1u);
+    EXPECT_EQ(outcome.RowCount(), 5u);
+    answer.Open();
+    Drain();
+    EXPECT_EQ(finishedCount, 1);
+    EXPECT_EQ(std::count(wts.calls.begin(), wts.calls.end(), "query 3 10 HUNG"), 0) << "started after the deadline";
+    EXPECT_EQ(wts.opened, 3);
+    EXPECT_EQ(wts.closed, 3);
+    for (const std::thread::id& thread : wts.closedOn) EXPECT_NE(thread, std::this_thread::get_id());
 }
 
 TEST_F(FarmTest, ACancelledRunDeliversNothingAndStartsNoFurtherServer) {
