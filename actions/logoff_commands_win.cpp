@@ -35,41 +35,42 @@ void LogoffCommands::OnCommand(int id) {
 
 void LogoffCommands::LogOffSelected() {
     // Selected rows top to bottom, in the present display order.
-    const std::vector<int> selected = sessions_.SelectedIndices();
+    std::vector<Session> selected = sessions_.SelectedSessions();
     // The report says what was sent; with nothing selected it is the singular one.
     if (selected.empty()) {
         boxes_.ShowMessage(LogoffSentMessage(0));
         return;
     }
-    Run(Kind::LogoffSelected, selected);
+    Run(Kind::LogoffSelected, std::move(selected));
 }
 
 void LogoffCommands::DisconnectSelected() {
-    const std::vector<int> selected = sessions_.SelectedIndices();
+    std::vector<Session> selected = sessions_.SelectedSessions();
     if (selected.empty()) {
         boxes_.ShowMessage(DisconnectSentMessage(0));
         return;
     }
-    Run(Kind::Disconnect, selected);
+    Run(Kind::Disconnect, std::move(selected));
 }
 
 void LogoffCommands::LogOffAll() {
-    std::vector<int> all(sessions_.Rows().Size());
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+    // The targets are the rows shown when the question is asked: whatever a
+    // refresh does while the box is open changes nothing the command acts on.
+    std::vector<Session> all = sessions_.ShownSessions();
     if (sessions_.FarmView() || sessions_.Filtered()) {
         // The rows shown, of one server or many: one question naming both numbers.
         if (all.empty()) return;
-        if (!boxes_.Confirm(LogoffListedQuestion(SessionTargets(sessions_, all).size(), all.size()))) return;
+        const std::size_t servers = GroupByServer(all).size();
+        if (!boxes_.Confirm(LogoffListedQuestion(servers, all.size()))) return;
     } else {
         const std::u16string server = sessions_.ListedServer();
         if (server.empty()) return;
         if (!boxes_.Confirm(LogoffAllQuestion(server))) return;
     }
-    Run(Kind::LogoffAll, all);
+    Run(Kind::LogoffAll, std::move(all));
 }
 
-void LogoffCommands::Run(Kind kind, const std::vector<int>& rows) {
-    std::vector<ServerItems> targets = SessionTargets(sessions_, rows);
+void LogoffCommands::Run(Kind kind, std::vector<Session> targets) {
     if (targets.empty()) {  // "log off all" of an empty list: nothing to call
         boxes_.ShowMessage(LogoffAllReport(0));
         return;
@@ -78,39 +79,25 @@ void LogoffCommands::Run(Kind kind, const std::vector<int>& rows) {
     options.parallel = services_.parallelCalls;
     options.timeout = services_.serverTimeout;
     activity_.Begin();
-    StartBulkByServer(
+    StartSessionCommand(
         *services_.terminal, *services_.executor, *services_.dispatcher, std::move(targets), options, runs_,
         [kind](TerminalServer& s, std::uint32_t id) { return kind == Kind::Disconnect ? s.Disconnect(id) : s.Logoff(id); },
         [this, kind](std::vector<ServerResults> servers) {
             activity_.End();
-            std::int32_t succeeded = 0;
-            std::vector<std::pair<std::u16string, std::int32_t>> counts;
-            std::u16string failureText;
-            for (const ServerResults& server : servers) {
-                std::int32_t here = 0;
-                std::vector<SessionFailure> failures;
-                for (std::size_t i = 0; i < server.results.size(); ++i) {
-                    if (server.results[i].ok) {
-                        ++here;
-                    } else {
-                        failures.push_back({server.ids[i], server.results[i].error});
-                    }
-                }
-                succeeded += here;
-                counts.push_back({server.server, here});
-                if (failures.empty()) continue;
-                if (!failureText.empty()) failureText += u"\r\n\r\n";
-                failureText += kind == Kind::Disconnect
-                                   ? DisconnectFailureText(server.server, failures, services_.Describer())
-                                   : LogoffFailureText(server.server, failures, services_.Describer());
-            }
+            const DescribeError describe = services_.Describer();
+            const CommandSummary summary = SummariseCommand(
+                servers, [kind, &describe](const std::u16string& server, const std::vector<SessionFailure>& failures) {
+                    return kind == Kind::Disconnect ? DisconnectFailureText(server, failures, describe)
+                                                    : LogoffFailureText(server, failures, describe);
+                });
             if (kind == Kind::LogoffAll) {
-                boxes_.ShowMessage(PerServerReport(LogoffAllReport(succeeded), counts));
-            } else if (succeeded > 0) {
-                boxes_.ShowMessage(PerServerReport(
-                    kind == Kind::Disconnect ? DisconnectSentMessage(succeeded) : LogoffSentMessage(succeeded), counts));
+                boxes_.ShowMessage(PerServerReport(LogoffAllReport(summary.done), summary.counts));
+            } else if (summary.done > 0) {
+                boxes_.ShowMessage(PerServerReport(kind == Kind::Disconnect ? DisconnectSentMessage(summary.done)
+                                                                            : LogoffSentMessage(summary.done),
+                                                   summary.counts));
             }
-            if (!failureText.empty()) boxes_.ShowMessage(failureText);
+            if (!summary.problems.empty()) boxes_.ShowMessage(summary.problems);
         });
 }
 

@@ -44,9 +44,9 @@ public:
 
 private:
     enum class Kind { LogoffSelected, LogoffAll, Disconnect };
-    // Logs off or disconnects the sessions of the given rows on the engine,
-    // then reports.
-    void Run(Kind kind, const std::vector<int>& rows);
+    // Logs off or disconnects the given sessions on the engine (each checked
+    // first), then reports.
+    void Run(Kind kind, std::vector<Session> targets);
 
     Services services_;
     Activity& activity_;

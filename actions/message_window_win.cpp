@@ -8,6 +8,7 @@
 
 #include "actions/bulk_run.h"
 #include "actions/message_status.h"
+#include "actions/session_actions.h"
 #include "actions/template_codec.h"
 #include "base/app_error.h"
 #include "base/dpi_win.h"
@@ -165,9 +166,8 @@ void MessageWindow::Send() {
     const std::u16string subject = GetText(subjectBox_);
     const std::u16string text = GetText(textBox_);
     // Each selected row's session, on the server the row came from.
-    std::vector<ServerItems> targets = SessionTargets(sessions_, sessions_.SelectedIndices());
-    std::size_t addressed = 0;
-    for (const ServerItems& t : targets) addressed += t.ids.size();
+    std::vector<Session> targets = sessions_.SelectedSessions();
+    const std::size_t addressed = targets.size();
     if (addressed == 0) {
         SetLabelText(statusLabel_, MessageSendStatus(0, 0));
         return;
@@ -177,25 +177,21 @@ void MessageWindow::Send() {
     options.timeout = services().serverTimeout;
     options.openPerItem = true;  // the server is opened for each session
     SetSending(true);
-    StartBulkByServer(*services().terminal, *services().executor, *services().dispatcher, std::move(targets), options,
-                      runs_,
-                      [subject, text](TerminalServer& s, std::uint32_t id) { return s.SendSessionMessage(id, subject, text); },
-                      [this, addressed](std::vector<ServerResults> servers) {
-                          SetSending(false);
-                          std::size_t failed = 0;
-                          std::u16string report;
-                          for (const ServerResults& server : servers) {
-                              std::vector<MessageFailure> failures;
-                              for (std::size_t i = 0; i < server.results.size(); ++i)
-                                  if (!server.results[i].ok) failures.push_back({server.ids[i], server.results[i].error});
-                              failed += failures.size();
-                              if (failures.empty()) continue;
-                              if (!report.empty()) report += u"\r\n\r\n";
-                              report += MessageFailureText(server.server, failures, services().Describer());
-                          }
-                          SetLabelText(statusLabel_, MessageSendStatus(addressed, failed));
-                          if (!report.empty()) OwnBoxes().ShowMessage(report);
-                      });
+    StartSessionCommand(
+        *services().terminal, *services().executor, *services().dispatcher, std::move(targets), options, runs_,
+        [subject, text](TerminalServer& s, std::uint32_t id) { return s.SendSessionMessage(id, subject, text); },
+        [this, addressed](std::vector<ServerResults> servers) {
+            SetSending(false);
+            const DescribeError describe = services().Describer();
+            const CommandSummary summary = SummariseCommand(
+                servers, [&describe](const std::u16string& server, const std::vector<SessionFailure>& failures) {
+                    std::vector<MessageFailure> messageFailures;
+                    for (const SessionFailure& f : failures) messageFailures.push_back({f.sessionId, f.error});
+                    return MessageFailureText(server, messageFailures, describe);
+                });
+            SetLabelText(statusLabel_, MessageSendStatus(addressed, summary.notDone));
+            if (!summary.problems.empty()) OwnBoxes().ShowMessage(summary.problems);
+        });
 }
 
 void MessageWindow::SetSending(bool sending) {

@@ -29,8 +29,8 @@ std::u16string LogoffAllReport(std::int32_t loggedOff) {
     return u"Было завершено " + DecimalI32(loggedOff) + u" сессий.";
 }
 
-std::u16string ShadowParameters(const std::u16string& sessionIdText, const std::u16string& server) {
-    return u"/shadow:" + sessionIdText + u" /v:" + server + u" /control";
+std::u16string ShadowParameters(std::uint32_t sessionId, const std::u16string& server) {
+    return u"/shadow:" + DecimalU32(sessionId) + u" /v:" + server + u" /control";
 }
 
 std::vector<std::u16string> ProcessRow(const ProcessRecord& record) {
@@ -44,14 +44,10 @@ std::u16string ProcessCountText(std::size_t count) {
 }
 
 std::vector<std::vector<std::u16string>> ProcessRows(const std::vector<ProcessRecord>& records,
-                                                     const std::optional<std::u16string>& sessionCaption) {
+                                                     std::optional<std::uint32_t> sessionId) {
     std::vector<std::vector<std::u16string>> rows;
-    // The caption reads back the way every command reads a session ID, so the
-    // IDs from 2^31 up, which read as negative numbers, find their processes too.
-    std::optional<std::uint32_t> wanted;
-    if (sessionCaption) wanted = static_cast<std::uint32_t>(StrToIntLike(*sessionCaption));
     for (const ProcessRecord& record : records) {
-        if (wanted && *wanted != record.sessionId) continue;
+        if (sessionId && *sessionId != record.sessionId) continue;
         rows.push_back(ProcessRow(record));
     }
     return rows;
@@ -124,8 +120,59 @@ std::u16string ProcessListFailureHeading(const std::u16string& server) {
     return u"Не удалось получить список процессов сервера " + server + u".";
 }
 
-std::u16string ShadowFailureHeading(const std::u16string& sessionIdText, const std::u16string& server) {
-    return u"Не удалось запустить mstsc для подключения к сессии " + sessionIdText + u" на сервере " + server + u".";
+std::u16string ShadowFailureHeading(std::uint32_t sessionId, const std::u16string& server) {
+    return u"Не удалось запустить mstsc для подключения к сессии " + DecimalU32(sessionId) + u" на сервере " + server +
+           u".";
+}
+
+std::u16string NotActedLine(const Session& session, const ItemResult& result) {
+    const std::u16string which = u"Сессия " + DecimalU32(session.id) + u" на сервере " + session.server;
+    switch (result.state) {
+        case ItemState::Ended: return which + u" уже завершена.";
+        case ItemState::ChangedHands: return which + u" теперь у " + result.holder + u": команда не отправлена.";
+        case ItemState::NotStarted: return which + u": команда не отправлена, время ожидания истекло.";
+        case ItemState::NoAnswer: return which + u": нет ответа, команда могла быть выполнена.";
+        case ItemState::Answered: break;
+    }
+    return {};
+}
+
+std::u16string SessionCheckFailureText(const Session& session, const ItemResult& checked,
+                                       std::chrono::milliseconds timeout, const DescribeError& describe) {
+    if (checked.Untouched()) return NotActedLine(session, checked);
+    const std::u16string heading =
+        u"Не удалось проверить сессию " + DecimalU32(session.id) + u" на сервере " + session.server + u".";
+    if (checked.state == ItemState::Answered) return SystemErrorReport(heading, checked.error, describe);
+    return heading + u"\r\n" + ServerTimeoutText(session.server, static_cast<std::uint32_t>(timeout.count()));
+}
+
+CommandSummary SummariseCommand(const std::vector<ServerResults>& servers, const FailureReport& failureText) {
+    CommandSummary summary;
+    std::u16string notActed;
+    for (const ServerResults& server : servers) {
+        std::int32_t here = 0;
+        std::vector<SessionFailure> failures;
+        for (std::size_t i = 0; i < server.results.size() && i < server.sessions.size(); ++i) {
+            const ItemResult& r = server.results[i];
+            if (r.ok) {
+                ++here;
+                continue;
+            }
+            ++summary.notDone;
+            if (r.state == ItemState::Answered) {
+                failures.push_back({server.sessions[i].id, r.error});
+            } else {
+                notActed += (notActed.empty() ? u"" : u"\r\n") + NotActedLine(server.sessions[i], r);
+            }
+        }
+        summary.done += here;
+        summary.counts.push_back({server.server, here});
+        if (failures.empty()) continue;
+        if (!summary.problems.empty()) summary.problems += u"\r\n\r\n";
+        summary.problems += failureText(server.server, failures);
+    }
+    if (!notActed.empty()) summary.problems += (summary.problems.empty() ? u"" : u"\r\n\r\n") + notActed;
+    return summary;
 }
 
 }  // namespace tarvenix

@@ -1,5 +1,6 @@
 #include "actions/shadow_command_win.h"
 
+#include "actions/bulk_run.h"
 #include "actions/session_actions.h"
 #include "base/controls_win.h"
 #include "base/platform_win.h"
@@ -19,17 +20,27 @@ void ShadowCommand::OnCommand(int id) {
 }
 
 void ShadowCommand::Shadow() {
-    const int row = sessions_.FirstSelected();
-    if (row < 0) return;
-    // Aim at the server the row came from, whatever the box holds now.
-    const std::u16string id = sessions_.Rows().Text(static_cast<std::size_t>(row), 0);
-    const std::u16string server = sessions_.RowServer(row);
-    std::uint32_t error = 0;
-    {
-        WaitCursor wait;
-        error = services_.shell->Execute(boxes_.Owner(), kShadowClient, ShadowParameters(id, server), kShadowShowCommand);
-    }
-    if (error != 0) boxes_.ShowMessage(SystemErrorReport(ShadowFailureHeading(id, server), error, services_.Describer()));
+    const std::optional<Session> session = sessions_.FirstSelectedSession();
+    if (!session) return;
+    // Aim at the server the row came from, whatever the box holds now, and
+    // only at the session the row showed.
+    StartSessionCheck(
+        *services_.terminal, *services_.executor, *services_.dispatcher, *session, services_.serverTimeout, runs_,
+        [this, seen = *session](ItemResult checked) {
+            if (!checked.ok) {
+                boxes_.ShowMessage(SessionCheckFailureText(seen, checked, services_.serverTimeout, services_.Describer()));
+                return;
+            }
+            std::uint32_t error = 0;
+            {
+                WaitCursor wait;
+                error = services_.shell->Execute(boxes_.Owner(), kShadowClient, ShadowParameters(seen.id, seen.server),
+                                                 kShadowShowCommand);
+            }
+            if (error != 0)
+                boxes_.ShowMessage(
+                    SystemErrorReport(ShadowFailureHeading(seen.id, seen.server), error, services_.Describer()));
+        });
 }
 
 }  // namespace tarvenix

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "base/engine.h"
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
@@ -17,17 +18,21 @@ enum ShadowCommandId : int {
 class ShadowCommand final : public CommandTarget {
 public:
     ShadowCommand(const Services& services, const SessionListView& sessions);
+    ~ShadowCommand() override { runs_.Cancel(); }
     // The item "Подключиться к сессии"; owner: the window whose boxes report failures.
     void AddMenuItems(HMENU sessionMenu, HWND owner);
 
-    // Starts the client for the first selected row, on its server. N4Click.
+    // Starts the client for the first selected row's session, on its server,
+    // once the server confirms the session is still the one listed. N4Click.
     void Shadow();
 
     CommandRange Commands() const override { return {kCmdShadow, kShadowLastId}; }
     void OnCommand(int id) override;
+    void CancelWork() override { runs_.Cancel(); }
 
 private:
     Services services_;
+    CancelToken runs_;  // cancelled when the window goes
     Boxes boxes_;
     const SessionListView& sessions_;
 };

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvenix {
@@ -14,6 +15,11 @@ namespace tarvenix {
 // Ordinal comparison of UTF-16 code units, ASCII letters folded to capitals;
 // no locale, so numbers order as text. Negative, 0 or positive.
 std::int32_t CompareRowText(std::u16string_view s1, std::u16string_view s2);
+// The same, reversed when descending.
+inline std::int32_t CompareRowTextBy(std::u16string_view s1, std::u16string_view s2, bool descending) {
+    const std::int32_t result = CompareRowText(s1, s2);
+    return descending ? -result : result;
+}
 
 // The one ordering state shared by the session and the process list.
 struct OrderingState {
@@ -33,7 +39,16 @@ enum class SortType { None, Text };
 // mode is switched on and whenever a row's caption changes.
 class ReportRows {
 public:
-    using Row = std::vector<std::u16string>;
+    // A row's texts (caption first), and which item of the list's owner it
+    // shows: a list over typed items keeps the item's index here, so that
+    // ordering and commands read the item, never the texts back.
+    struct Row : std::vector<std::u16string> {
+        using std::vector<std::u16string>::vector;
+        Row() = default;
+        Row(std::vector<std::u16string> cells, std::size_t itemIndex = 0)
+            : std::vector<std::u16string>(std::move(cells)), item(itemIndex) {}
+        std::size_t item = 0;
+    };
     using Compare = std::function<std::int32_t(const Row&, const Row&)>;
     // Called after every re-order with the permutation: order[new] = old index.
     using ReorderListener = std::function<void(const std::vector<std::size_t>& order)>;

@@ -7,15 +7,13 @@
 #include "base/csv.h"
 #include "base/text.h"
 #include "base/text_fold.h"
+#include "sessions/session_inventory.h"
 #include "sessions/session_times.h"
 
 namespace tarvenix {
 
 namespace {
 
-const std::vector<std::u16string> kSessionHeader = {u"ID",        u"Учетная запись", u"Имя компьютера",
-                                                    u"IP адрес",  u"Состояние сессии", u"Сессия",
-                                                    u"Сервер",    u"Бездействие",    u"Вход"};
 const std::vector<std::u16string> kProcessHeader = {u"Сервер", u"ID сессии", u"Название процесса", u"PID"};
 const std::vector<std::u16string> kResultHeader = {u"Сервер", u"ID", u"Результат"};
 
@@ -37,61 +35,14 @@ std::string Number(std::uint64_t v) { return std::to_string(v); }
 
 }  // namespace
 
-bool SessionPasses(const CliRequest& request, const SessionRow& row) {
+bool SessionPasses(const CliRequest& request, const Session& row) {
     if (request.user && !ContainsFolded(row.user, FoldCase(*request.user))) return false;
-    if (request.state && row.state != *request.state) return false;
+    if (request.state && ConnectStateName(row.state) != *request.state) return false;
     if (request.idleOverSeconds) {
         if (!row.idleTicks) return false;
         if (*row.idleTicks <= *request.idleOverSeconds * kTicksPerSecond) return false;
     }
     return true;
-}
-
-std::string IsoUtc(std::int64_t ticks) {
-    if (ticks < 0) ticks = 0;
-    const std::int64_t totalSeconds = ticks / kTicksPerSecond;
-    std::int64_t days = totalSeconds / 86400;
-    const std::int64_t secondOfDay = totalSeconds % 86400;
-    // Days since 1601-01-01 to a civil date (proleptic Gregorian).
-    days += 584694;  // days from 0000-03-01 to 1601-01-01: the count the civil-date arithmetic below starts from
-    const std::int64_t era = days / 146097;
-    const std::int64_t doe = days - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    std::int64_t year = yoe + era * 400;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    if (month <= 2) ++year;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
-                  static_cast<long long>(month), static_cast<long long>(day),
-                  static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),
-                  static_cast<long long>(secondOfDay % 60));
-    return buf;
-}
-
-std::string JsonString(std::u16string_view text) {
-    std::string out = "\"";
-    const std::string utf8 = Utf16ToUtf8(text);
-    for (unsigned char c : utf8) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
 }
 
 std::u16string AlignedTable(const std::vector<std::vector<std::u16string>>& rows) {
@@ -128,27 +79,17 @@ std::u16string AlignedTable(const std::vector<std::vector<std::u16string>>& rows
     return out;
 }
 
-std::u16string FormatSessions(const std::vector<CliSession>& sessions, OutputFormat format, char16_t separator) {
+std::u16string FormatSessions(const std::vector<Session>& sessions, OutputFormat format, char16_t separator) {
     if (format == OutputFormat::Json) {
         std::vector<std::string> objects;
-        for (const CliSession& s : sessions) {
-            const SessionRow& r = s.row;
-            std::string o = "{\"server\": " + JsonString(s.server) + ", \"id\": " +
-                            Number(static_cast<std::uint32_t>(StrToIntLike(r.id))) + ", \"user\": " + JsonString(r.user) +
-                            ", \"client\": " + JsonString(r.clientName) + ", \"address\": " + JsonString(r.address) +
-                            ", \"state\": " + JsonString(r.state) + ", \"winstation\": " + JsonString(r.winStation) +
-                            ", \"idle_seconds\": " +
-                            (r.idleTicks ? std::to_string(*r.idleTicks / kTicksPerSecond) : std::string("null")) +
-                            ", \"idle\": " + JsonString(r.idle) + ", \"logon_time\": " +
-                            (r.logonTicks ? "\"" + IsoUtc(*r.logonTicks) + "\"" : std::string("null")) + "}";
-            objects.push_back(std::move(o));
-        }
+        for (const Session& s : sessions) objects.push_back(SessionJson(s));
         return JsonArray(objects);
     }
-    std::vector<std::vector<std::u16string>> rows = {kSessionHeader};
-    for (const CliSession& s : sessions) {
-        const SessionRow& r = s.row;
-        rows.push_back({r.id, r.user, r.clientName, r.address, r.state, r.winStation, s.server, r.idle, s.logonText});
+    std::vector<std::vector<std::u16string>> rows(1);
+    for (const SessionColumnSpec& column : SessionColumnTable()) rows[0].push_back(column.caption);
+    for (const Session& s : sessions) {
+        std::vector<std::u16string>& row = rows.emplace_back();
+        for (const SessionColumnSpec& column : SessionColumnTable()) row.push_back(CellText(column.field, s));
     }
     return Cells(rows, format, separator);
 }

@@ -9,16 +9,11 @@
 #include <vector>
 
 #include "cli/cli_request.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session.h"
+#include "sessions/session_columns.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
-
-struct CliSession {
-    std::u16string server;
-    SessionRow row;
-    std::u16string logonText;  // in the user's local time, as the window shows it
-};
 
 struct CliProcess {
     std::u16string server;
@@ -35,23 +30,18 @@ struct CliResult {
 
 // The filters of `sessions`: user name contains (any case), state, idle
 // longer than (a session without an idle time never is).
-bool SessionPasses(const CliRequest& request, const SessionRow& row);
-
-// "2026-12-10T08:15:00Z" for a FILETIME (100-ns ticks since 1601, UTC).
-std::string IsoUtc(std::int64_t ticks);
+bool SessionPasses(const CliRequest& request, const Session& session);
 
 // The text to print, UTF-16 for the console (UTF-8 for a file or a pipe is
 // made from it). `separator` is the CSV field separator (the user's list
-// separator, as the window's export).
-std::u16string FormatSessions(const std::vector<CliSession>& sessions, OutputFormat format, char16_t separator);
+// separator, as the window's export). Sessions go in the columns of the
+// session table, the server after the six.
+std::u16string FormatSessions(const std::vector<Session>& sessions, OutputFormat format, char16_t separator);
 std::u16string FormatProcesses(const std::vector<CliProcess>& processes, OutputFormat format, char16_t separator);
 std::u16string FormatResults(const std::vector<CliResult>& results, OutputFormat format, char16_t separator);
 
 // The columns of a text table: each column as wide as its widest cell, two
 // spaces between columns, no trailing blanks; a line after the header.
 std::u16string AlignedTable(const std::vector<std::vector<std::u16string>>& rows);
-
-// A JSON string literal (quotes included) for UTF-16 text.
-std::string JsonString(std::u16string_view text);
 
 }  // namespace tarvenix

@@ -1,19 +1,9 @@
 #include "sessions/session_inventory.h"
 
 #include "base/text.h"
+#include "base/text_fold.h"
 
 namespace tarvenix {
-
-const std::u16string& SessionRow::Text(int column) const {
-    switch (column) {
-        case kColId: return id;
-        case kColUser: return user;
-        case kColClientName: return clientName;
-        case kColAddress: return address;
-        case kColState: return state;
-        default: return winStation;
-    }
-}
 
 std::u16string ConnectStateName(std::uint32_t state) {
     static const char16_t* const kNames[] = {
@@ -31,31 +21,61 @@ std::u16string ClientIPv4Text(const ClientAddress& address) {
            DecimalU32(address.bytes[4]) + u"." + DecimalU32(address.bytes[5]);
 }
 
-std::optional<SessionRow> QuerySessionRow(TerminalServer& server, const SessionRecord& session) {
-    SessionRow row;
-    row.clientName = server.QueryString(session.sessionId, SessionInfoClass::ClientName).value_or(u"");
-    row.user = server.QueryString(session.sessionId, SessionInfoClass::UserName).value_or(u"");
-    row.winStation = server.QueryString(session.sessionId, SessionInfoClass::WinStationName).value_or(u"");
-    if (auto address = server.QueryClientAddress(session.sessionId)) row.address = ClientIPv4Text(*address);
-    if (row.user.empty()) return std::nullopt;
-    if (const std::optional<SessionTimes> times = server.QuerySessionTimes(session.sessionId)) {
-        row.idleTicks = IdleTicks(*times, session.state);
-        row.logonTicks = LogonTicks(*times);
-        row.idle = IdleText(row.idleTicks);
+std::optional<Session> QuerySessionRow(TerminalServer& server, const std::u16string& serverName,
+                                       const SessionRecord& record) {
+    Session session;
+    session.clientName = server.QueryString(record.sessionId, SessionInfoClass::ClientName).value_or(u"");
+    session.user = server.QueryString(record.sessionId, SessionInfoClass::UserName).value_or(u"");
+    session.winStation = server.QueryString(record.sessionId, SessionInfoClass::WinStationName).value_or(u"");
+    if (auto address = server.QueryClientAddress(record.sessionId)) session.address = ClientIPv4Text(*address);
+    if (session.user.empty()) return std::nullopt;
+    SessionInfo info;
+    // Asked after the user name: the times and the domain are this logon's
+    // unless another user logged on in between (then they are left out).
+    if (server.QuerySessionInfo(record.sessionId, info).ok && FoldCase(info.user) == FoldCase(session.user)) {
+        session.timesKnown = true;
+        session.idleTicks = IdleTicks(info.times, record.state);
+        session.logonTicks = LogonTicks(info.times);
+        session.domain = info.domain;
     }
-    row.id = DecimalU32(session.sessionId);
-    row.state = ConnectStateName(session.state);
-    return row;
+    session.server = serverName;
+    session.id = record.sessionId;
+    session.state = record.state;
+    return session;
 }
 
-SessionInventory AssembleInventory(std::vector<std::optional<SessionRow>> rows) {
+SessionInventory AssembleInventory(std::vector<std::optional<Session>> rows) {
     SessionInventory result;
-    for (std::optional<SessionRow>& row : rows) {
+    for (std::optional<Session>& row : rows) {
         if (!row) continue;
-        if (row->state == u"Active") ++result.activeCount;
+        if (row->Active()) ++result.activeCount;
         result.rows.push_back(std::move(*row));
     }
     return result;
+}
+
+SessionConfirmation ConfirmSession(TerminalServer& server, const Session& seen) {
+    constexpr std::uint32_t kNoSuchSession = 7022;  // ERROR_CTX_WINSTATION_NOT_FOUND
+    SessionConfirmation out;
+    SessionInfo info;
+    SessionHolder holder;
+    const CallResult asked = server.QuerySessionInfo(seen.id, info);
+    if (asked.ok) {
+        holder = {info.user, info.domain, LogonTicks(info.times)};
+    } else if (asked.error == kNoSuchSession) {
+        out.check = SessionCheck::Ended;
+        return out;
+    } else {
+        std::optional<std::u16string> user = server.QueryString(seen.id, SessionInfoClass::UserName);
+        if (!user) {
+            out.failure = asked;
+            return out;
+        }
+        holder.user = std::move(*user);
+    }
+    out.check = CheckHolder(seen, holder);
+    if (out.check == SessionCheck::ChangedHands) out.holder = holder.user;
+    return out;
 }
 
 SessionInventory ReadSessionInventory(TerminalServices& services, const std::u16string& serverName) {
@@ -68,9 +88,9 @@ SessionInventory ReadSessionInventory(TerminalServices& services, const std::u16
         result.error = enumerated.error;
         return result;
     }
-    std::vector<std::optional<SessionRow>> rows;
+    std::vector<std::optional<Session>> rows;
     rows.reserve(sessions.size());
-    for (const SessionRecord& session : sessions) rows.push_back(QuerySessionRow(*server, session));
+    for (const SessionRecord& session : sessions) rows.push_back(QuerySessionRow(*server, serverName, session));
     return AssembleInventory(std::move(rows));
 }
 

@@ -12,6 +12,7 @@
 #include "base/platform_win.h"
 #include "base/text_fold.h"
 #include "base/win_text.h"
+#include "sessions/session_columns.h"
 #include "sessions/session_inventory.h"
 #include "sessions/session_times.h"
 #include "sessions/session_times_win.h"
@@ -20,71 +21,25 @@ namespace tarvenix {
 
 namespace {
 
-// Cells past the shown columns that hold the idle and logon times as numbers,
-// for ordering by time rather than by text.
-constexpr int kIdleKeyCell = 8;
-constexpr int kLogonKeyCell = 9;
-// The server a row lives on (shown as "Сервер" in the farm view).
-constexpr int kServerCell = 10;
-constexpr int kIdleCell = 6;
-constexpr int kLogonCell = 7;
-
-std::u16string TimeKey(std::optional<std::int64_t> ticks) {
-    if (!ticks) return {};
-    const std::string digits = std::to_string(*ticks);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-std::optional<std::int64_t> ParseTimeKey(const std::u16string& key) {
-    if (key.empty()) return std::nullopt;
-    std::int64_t value = 0;
-    bool negative = false;
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        if (i == 0 && key[i] == u'-') {
-            negative = true;
-            continue;
-        }
-        value = value * 10 + (key[i] - u'0');
+// A session's identity as one key, for keeping the selection across a
+// refresh: server, ID, user, domain and logon time. A row keeps its
+// selection only when all of them are the same (an ID the server gave to
+// another logon is another session).
+std::u16string IdentityKey(const Session& s) {
+    std::u16string key = FoldCase(s.server);
+    key += u'\n';
+    key += DecimalU32(s.id);
+    key += u'\n';
+    key += FoldCase(s.user);
+    key += u'\n';
+    key += FoldCase(s.domain);
+    key += u'\n';
+    if (s.logonTicks) {
+        const std::string digits = std::to_string(*s.logonTicks);
+        key.append(digits.begin(), digits.end());
     }
-    return negative ? -value : value;
+    return key;
 }
-
-ReportColumn TimeColumn(std::u16string caption, int width, int cell, int keyCell) {
-    ReportColumn column{std::move(caption), {width, 0, 0, false}, true, {}, cell};
-    column.compare = [keyCell](const ReportRows::Row& a, const ReportRows::Row& b, bool descending) {
-        const auto key = [keyCell](const ReportRows::Row& r) {
-            return static_cast<std::size_t>(keyCell) < r.size() ? ParseTimeKey(r[static_cast<std::size_t>(keyCell)])
-                                                                : std::nullopt;
-        };
-        return static_cast<std::int32_t>(CompareTimes(key(a), key(b), descending));
-    };
-    return column;
-}
-
-std::vector<ReportColumn> SessionColumns(bool farm) {
-    std::vector<ReportColumn> columns = {
-        {u"ID", {0, 30, 30, true}},
-        {u"Учетная запись", {0, 150, 150, true}},
-        {u"Имя компьютера", {0, 120, 120, true}},
-        {u"IP адрес", {100, 100, 100, false}},
-        {u"Состояние сессии", {0, 100, 120, true}},
-        {u"Сессия", {95, 95, 95, false}},
-    };
-    // After the six: the server in the farm view, how long idle, and when
-    // the user logged on.
-    if (farm) columns.push_back({u"Сервер", {110, 0, 0, false}, true, {}, kServerCell});
-    columns.push_back(TimeColumn(u"Бездействие", 80, kIdleCell, kIdleKeyCell));
-    columns.push_back(TimeColumn(u"Вход", 110, kLogonCell, kLogonKeyCell));
-    return columns;
-}
-
-// The key of a row for keeping its selection: its server and session ID.
-std::u16string RowKey(const ReportRows::Row& row) {
-    static const std::u16string kEmpty;
-    const std::u16string& server = row.size() > kServerCell ? row[kServerCell] : kEmpty;
-    return server + u'\n' + (row.empty() ? kEmpty : row[0]);
-}
-
 
 }  // namespace
 
@@ -94,15 +49,57 @@ SessionList::SessionList(const Services& services, Activity& activity, OrderingS
     : services_(services),
       activity_(activity),
       serverText_(std::move(serverText)),
-      list_(ordering, SessionColumns(false)),
+      list_(ordering, {}),
       farmServers_(std::move(farmServers)),
       allServers_(services.allServers) {
+    list_.SetColumns(ListColumns(false));
     list_.rowBackground = [this](int index) { return RowBackground(index); };
 }
 
-const std::u16string& SessionList::RowServer(int index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= list_.Rows().Size()) return listedServer_;
-    return list_.Rows().Text(static_cast<std::size_t>(index), kServerCell);
+std::vector<ReportColumn> SessionList::ListColumns(bool farm) const {
+    std::vector<ReportColumn> columns;
+    for (SessionField field : ListedFields(farm)) {
+        const SessionColumnSpec& spec = ColumnOf(field);
+        ReportColumn column{spec.caption, spec.width, spec.added, {}, static_cast<int>(field)};
+        // Ordered by the sessions' values, not by the texts shown.
+        column.compare = [this, field](const ReportRows::Row& a, const ReportRows::Row& b, bool descending) {
+            return CompareSessions(field, allSessions_[a.item], allSessions_[b.item], descending);
+        };
+        columns.push_back(std::move(column));
+    }
+    return columns;
+}
+
+ReportRows::Row SessionList::MakeRow(const Session& session, std::size_t item) {
+    ReportRows::Row row;
+    row.reserve(kSessionFieldCount);
+    for (int field = 0; field < kSessionFieldCount; ++field)
+        row.push_back(CellText(static_cast<SessionField>(field), session));
+    row.item = item;
+    return row;
+}
+
+const Session& SessionList::SessionAt(int index) const {
+    return allSessions_[list_.Rows().At(static_cast<std::size_t>(index)).item];
+}
+
+std::vector<Session> SessionList::SelectedSessions() const {
+    std::vector<Session> out;
+    for (int index : list_.SelectedIndices()) out.push_back(SessionAt(index));
+    return out;
+}
+
+std::optional<Session> SessionList::FirstSelectedSession() const {
+    const int index = list_.FirstSelected();
+    if (index < 0) return std::nullopt;
+    return SessionAt(index);
+}
+
+std::vector<Session> SessionList::ShownSessions() const {
+    std::vector<Session> out;
+    out.reserve(list_.Rows().Size());
+    for (std::size_t i = 0; i < list_.Rows().Size(); ++i) out.push_back(allSessions_[list_.Rows().At(i).item]);
+    return out;
 }
 
 void SessionList::CreateList(HWND parent, const Fonts& fonts) {
@@ -231,8 +228,7 @@ void SessionList::FinishBackground(const std::u16string& server, InventoryOutcom
                          : u"Не удалось обновить список: " + SystemErrorLine(outcome.inventory.error, services_.Describer()));
         return;
     }
-    const std::int32_t active = outcome.inventory.activeCount;
-    ShowRows(MakeRows(outcome.inventory, server), active, true);
+    ShowSessions(std::move(outcome.inventory.rows), true);
     SetLabelText(progressLabel_, u"");
 }
 
@@ -252,31 +248,45 @@ void SessionList::StageServer(std::size_t index, ServerOutcome& server) {
     if (staged.failed)
         staged.failure = ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
                                            services_.Describer());
-    staged.rows = MakeRows(server.outcome.inventory, server.server);
+    staged.sessions = std::move(server.outcome.inventory.rows);
+    // The rows made now, numbered within the server (the place in the whole
+    // list is added when the servers are put together).
+    staged.rows.reserve(staged.sessions.size());
+    for (std::size_t i = 0; i < staged.sessions.size(); ++i) staged.rows.push_back(MakeRow(staged.sessions[i], i));
     if (filter_ != stagedFilter_) return;  // the find text changed meanwhile: picked again at the end
-    for (const ReportRows::Row& row : staged.rows)
-        if (Matches(row)) staged.shown.push_back(row);
+    for (std::size_t i = 0; i < staged.rows.size(); ++i)
+        if (Matches(staged.sessions[i])) staged.shown.push_back(staged.rows[i]);
 }
 
-void SessionList::TakeStaged(bool keepFailed, std::vector<ReportRows::Row>& rows, std::vector<ReportRows::Row>& shown,
-                             std::vector<std::u16string>& failures) {
-    std::size_t total = 0;
-    for (const StagedServer& staged : staged_) total += staged.rows.size();
-    rows.reserve(total);
+void SessionList::TakeStaged(bool keepFailed, std::vector<Session>& sessions, std::vector<ReportRows::Row>& rows,
+                             std::vector<ReportRows::Row>& shown, std::vector<std::u16string>& failures) {
     for (StagedServer& staged : staged_) {
         if (staged.failed) {
             failures.push_back(staged.failure);
             if (keepFailed) {
-                // The rows it had stay until it answers again.
-                for (const ReportRows::Row& row : allRows_) {
-                    if (row[kServerCell] != staged.server) continue;
-                    staged.rows.push_back(row);
-                    if (Matches(row)) staged.shown.push_back(row);
+                // The sessions it had stay until it answers again.
+                staged.sessions.clear();
+                staged.rows.clear();
+                staged.shown.clear();
+                const std::u16string key = FoldCase(staged.server);
+                for (const Session& session : allSessions_) {
+                    if (FoldCase(session.server) != key) continue;
+                    staged.rows.push_back(MakeRow(session, staged.sessions.size()));
+                    if (Matches(session)) staged.shown.push_back(staged.rows.back());
+                    staged.sessions.push_back(session);
                 }
             }
         }
-        for (ReportRows::Row& row : staged.rows) rows.push_back(std::move(row));
-        for (ReportRows::Row& row : staged.shown) shown.push_back(std::move(row));
+        const std::size_t offset = sessions.size();
+        for (Session& session : staged.sessions) sessions.push_back(std::move(session));
+        for (ReportRows::Row& row : staged.rows) {
+            row.item += offset;
+            rows.push_back(std::move(row));
+        }
+        for (ReportRows::Row& row : staged.shown) {
+            row.item += offset;
+            shown.push_back(std::move(row));
+        }
     }
     staged_.clear();
 }
@@ -290,58 +300,71 @@ void SessionList::ShowStaged(bool refresh) {
     // The servers in list order, each server's rows in enumeration order; a
     // server that failed is named on the line under the counters, not in a
     // box (after a refresh it keeps the rows it had).
+    std::vector<Session> sessions;
     std::vector<ReportRows::Row> rows, shown;
     std::vector<std::u16string> failures;
     const bool picked = stagedFilter_ == filter_;
-    TakeStaged(refresh, rows, shown, failures);
-    const auto active = std::count_if(rows.begin(), rows.end(),
-                                      [](const ReportRows::Row& row) { return row[kColState] == u"Active"; });
-    ShowRows(std::move(rows), static_cast<std::int32_t>(active), refresh, picked ? &shown : nullptr);
+    TakeStaged(refresh, sessions, rows, shown, failures);
+    ShowSessions(std::move(sessions), refresh, std::move(rows), picked ? &shown : nullptr);
     SetFailures(std::move(failures), listedServers_.size());
 }
 
-void SessionList::ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep,
-                           std::vector<ReportRows::Row>* ready) {
+void SessionList::ShowSessions(std::vector<Session> sessions, bool keep, std::vector<ReportRows::Row> rows,
+                               std::vector<ReportRows::Row>* ready) {
+    // What the user had, by the sessions' identities: taken before the
+    // sessions behind the rows are replaced.
+    const Marks marks = TakeMarks();
+    allSessions_ = std::move(sessions);
+    if (rows.size() != allSessions_.size()) {
+        rows.clear();
+        rows.reserve(allSessions_.size());
+        for (std::size_t i = 0; i < allSessions_.size(); ++i) rows.push_back(MakeRow(allSessions_[i], i));
+    }
     allRows_ = std::move(rows);
-    activeCount_ = active;
-    rowCount_ = static_cast<std::int32_t>(allRows_.size());
+    activeCount_ = static_cast<std::int32_t>(
+        std::count_if(allSessions_.begin(), allSessions_.end(), [](const Session& s) { return s.Active(); }));
+    rowCount_ = static_cast<std::int32_t>(allSessions_.size());
     ShowCounters();
-    ApplyFilter(keep, false, ready);
+    ApplyFilter(keep, false, ready, &marks);
 }
 
-void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRows::Row>* ready) {
-    // What the user had: the selected and focused rows (by server and
-    // session ID), the top row.
+SessionList::Marks SessionList::TakeMarks() const {
+    Marks marks;
+    if (!list_.Handle()) return marks;
+    for (int row : list_.SelectedIndices()) marks.selected.push_back(IdentityKey(SessionAt(row)));
+    std::sort(marks.selected.begin(), marks.selected.end());
+    const int focusedRow = ListView_GetNextItem(list_.Handle(), -1, LVNI_FOCUSED);
+    if (focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < list_.Rows().Size())
+        marks.focused = IdentityKey(SessionAt(focusedRow));
+    return marks;
+}
+
+void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRows::Row>* ready, const Marks* taken) {
+    // What the user had: the selected and focused rows (by the identity of
+    // their sessions), the top row.
     HWND list = list_.Handle();
-    std::vector<std::u16string> selected;
-    for (int row : list_.SelectedIndices()) selected.push_back(RowKey(list_.Rows().At(static_cast<std::size_t>(row))));
-    std::sort(selected.begin(), selected.end());
-    const int focusedRow = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
-    const std::u16string focused =
-        focusedRow >= 0 && static_cast<std::size_t>(focusedRow) < list_.Rows().Size()
-            ? RowKey(list_.Rows().At(static_cast<std::size_t>(focusedRow)))
-            : std::u16string();
+    const Marks marks = taken ? *taken : TakeMarks();
     const int top = ListView_GetTopIndex(list);
     // Redrawing is held only while the scroll position is being put back
     // (switching it back on costs a full re-layout of the control).
     if (keepTop) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (narrowing) {
         // The text only grew: every row it lets through is shown already.
-        list_.RemoveRows([&](const ReportRows::Row& row) { return !Matches(row); });
+        list_.RemoveRows([&](const ReportRows::Row& row) { return !Matches(allSessions_[row.item]); });
     } else if (ready) {
         list_.ReplaceAll(std::move(*ready));
     } else {
         std::vector<ReportRows::Row> shown;
         for (const ReportRows::Row& row : allRows_)
-            if (Matches(row)) shown.push_back(row);
+            if (Matches(allSessions_[row.item])) shown.push_back(row);
         list_.ReplaceAll(std::move(shown));  // the ordering column stays: the rows take the same order
     }
     for (std::size_t i = 0; i < list_.Rows().Size(); ++i) {
-        if (selected.empty() && focused.empty()) break;
-        const std::u16string key = RowKey(list_.Rows().At(i));
+        if (marks.selected.empty() && marks.focused.empty()) break;
+        const std::u16string key = IdentityKey(allSessions_[list_.Rows().At(i).item]);
         UINT state = 0;
-        if (std::binary_search(selected.begin(), selected.end(), key)) state |= LVIS_SELECTED;
-        if (!focused.empty() && key == focused) state |= LVIS_FOCUSED;
+        if (std::binary_search(marks.selected.begin(), marks.selected.end(), key)) state |= LVIS_SELECTED;
+        if (!marks.focused.empty() && key == marks.focused) state |= LVIS_FOCUSED;
         if (state) ListView_SetItemState(list, static_cast<int>(i), state, LVIS_SELECTED | LVIS_FOCUSED);
     }
     const int count = ListView_GetItemCount(list);
@@ -356,11 +379,11 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRo
     if (shownLabel_)
         SetLabelText(shownLabel_, filter_.empty() ? std::u16string()
                                                   : u"Показано: " + DecimalU32(static_cast<std::uint32_t>(count)) +
-                                                        u" из " + DecimalU32(static_cast<std::uint32_t>(allRows_.size())));
+                                                        u" из " + DecimalU32(static_cast<std::uint32_t>(allSessions_.size())));
 }
 
-bool SessionList::Matches(const ReportRows::Row& row) const {
-    return filter_.empty() || ContainsFolded(row[kColUser], filter_) || ContainsFolded(row[kColClientName], filter_);
+bool SessionList::Matches(const Session& session) const {
+    return filter_.empty() || ContainsFolded(session.user, filter_) || ContainsFolded(session.clientName, filter_);
 }
 
 void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t servers) {
@@ -417,7 +440,8 @@ void SessionList::ExportRows() {
     if (!path) return;
     std::vector<std::vector<std::u16string>> rows = list_.RowsInScreenOrder({});
     rows.insert(rows.begin(), list_.HeaderInScreenOrder());
-    const std::string bytes = CsvFile(rows, ListSeparator());
+    // A file a spreadsheet opens: a client name like "=cmd|..." must not run.
+    const std::string bytes = CsvFileForSpreadsheet(rows, ListSeparator());
     DWORD error = 0;
     WriteStep step = WriteStep::Create;
     if (!WriteFileAtomically(*path, bytes, &error, &step))
@@ -455,13 +479,17 @@ void SessionList::BeginListing(bool farm) {
     run_.Cancel();  // a run still going never writes into the list
     background_ = false;
     run_ = CancelToken();
-    if (farm != listedFarm_) list_.SetColumns(SessionColumns(farm));
+    if (farm != listedFarm_) list_.SetColumns(ListColumns(farm));
     listedFarm_ = farm;
+    // The list and the counters are emptied together: a run that is
+    // cancelled or fails leaves both empty.
     list_.Clear();
     allRows_.clear();
+    allSessions_.clear();
     staged_.clear();
     activeCount_ = 0;
     rowCount_ = 0;
+    ShowCounters();
     list_.Ordering().sortedColumn = -1;
     SetFailures({}, 0);
     SetBusy(true);
@@ -520,17 +548,6 @@ FarmOptions SessionList::FarmRunOptions() const {
     return options;
 }
 
-std::vector<ReportRows::Row> SessionList::MakeRows(SessionInventory& inventory, const std::u16string& server) {
-    std::vector<ReportRows::Row> rows;
-    rows.reserve(inventory.rows.size());
-    for (SessionRow& row : inventory.rows) {
-        rows.push_back({std::move(row.id), std::move(row.user), std::move(row.clientName), std::move(row.address),
-                        std::move(row.state), std::move(row.winStation), std::move(row.idle), std::move(row.logon),
-                        TimeKey(row.idleTicks), TimeKey(row.logonTicks), server});
-    }
-    return rows;
-}
-
 void SessionList::Cancel() {
     if (!busy_) return;
     run_.Cancel();
@@ -558,8 +575,7 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
     SetBusy(false);
     SetLabelText(progressLabel_, u"");
     SessionInventory& inventory = outcome.inventory;
-    const std::int32_t active = inventory.activeCount;
-    ShowRows(MakeRows(inventory, server), active, false);
+    ShowSessions(std::move(inventory.rows), false);
     if (outcome.timedOut) {
         // As after a failed enumeration: an empty list, and why.
         boxes_.ShowMessage(ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())) +

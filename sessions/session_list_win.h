@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "sessions/farm_inventory.h"
 #include "sessions/inventory_run.h"
 #include "sessions/session_list.h"
+#include "sessions/session_columns.h"
 
 namespace tarvenix {
 
@@ -79,8 +81,9 @@ public:
     // F5: Get data again for ListedServer, whatever the box holds now.
     void Refresh();
     // The automatic refresh: every so many seconds (0 off) the listed server
-    // is listed again in the background, keeping the selection (by session
-    // ID), the focus, the order and the scroll position; a tick is skipped
+    // is listed again in the background, keeping the selection (on rows of
+    // the same sessions: same server, ID, user and logon), the focus, the
+    // order and the scroll position; a tick is skipped
     // while a run is going, and a failure goes to the line under the
     // counters, never to a box.
     void SetAutoRefresh(int seconds);
@@ -119,12 +122,17 @@ public:
     // The servers of the farm listing (empty for one server).
     const std::vector<std::u16string>& ListedServers() const { return listedServers_; }
 
+    // The rows shown, in display order, and which are selected.
+    const ReportRows& Rows() const { return list_.Rows(); }
+    std::vector<int> SelectedIndices() const { return list_.SelectedIndices(); }
+    // The session a row shows.
+    const Session& SessionAt(int index) const;
+
     // SessionListView
-    const ReportRows& Rows() const override { return list_.Rows(); }
-    std::vector<int> SelectedIndices() const override { return list_.SelectedIndices(); }
-    int FirstSelected() const override { return list_.FirstSelected(); }
+    std::vector<Session> SelectedSessions() const override;
+    std::optional<Session> FirstSelectedSession() const override;
+    std::vector<Session> ShownSessions() const override;
     const std::u16string& ListedServer() const override { return listedServer_; }
-    const std::u16string& RowServer(int index) const override;
     bool FarmView() const override { return listedFarm_; }
     bool Filtered() const override { return !filter_.empty(); }
 
@@ -141,6 +149,9 @@ private:
     void StartFarm(std::vector<std::u16string> servers);
     InventoryOptions InventoryRunOptions() const;
     FarmOptions FarmRunOptions() const;
+    std::vector<ReportColumn> ListColumns(bool farm) const;
+    // The row of a session: every field's text, the session's place in allSessions_.
+    static ReportRows::Row MakeRow(const Session& session, std::size_t item);
     // Callbacks that stage each server's rows as it ends (see StageServer).
     FarmCallbacks StagingCallbacks();
     void BeginListing(bool farm);
@@ -153,23 +164,32 @@ private:
     // The staged rows of a farm listing into the list; refresh: a background
     // one (failed servers keep their rows, the scroll position stays).
     void ShowStaged(bool refresh);
-    std::vector<ReportRows::Row> MakeRows(SessionInventory& inventory, const std::u16string& server);
-    // The listed rows replaced; the rows the find box lets through go into the
-    // list (`ready`: those rows, picked already). With keep, the selection,
-    // the focus and the top row stay.
-    void ShowRows(std::vector<ReportRows::Row> rows, std::int32_t active, bool keep,
-                  std::vector<ReportRows::Row>* ready = nullptr);
+    // The listed sessions replaced (with their rows when made already); the
+    // rows the find box lets through go into the list (`ready`: those rows,
+    // picked already). With keep, the selection and the focus stay on rows of
+    // the same sessions (same identity), and the top row stays.
+    void ShowSessions(std::vector<Session> sessions, bool keep, std::vector<ReportRows::Row> rows = {},
+                      std::vector<ReportRows::Row>* ready = nullptr);
+    // The selected and focused rows, as identity keys of their sessions.
+    struct Marks {
+        std::vector<std::u16string> selected;  // sorted
+        std::u16string focused;
+    };
+    Marks TakeMarks() const;
     // narrowing: the find text grew, so only rows shown now can stay;
-    // ready: the rows to show, already picked by the find text in force.
-    void ApplyFilter(bool keepTop, bool narrowing = false, std::vector<ReportRows::Row>* ready = nullptr);
-    bool Matches(const ReportRows::Row& row) const;
+    // ready: the rows to show, already picked by the find text in force;
+    // taken: the marks to put back (else those of the rows shown now).
+    void ApplyFilter(bool keepTop, bool narrowing = false, std::vector<ReportRows::Row>* ready = nullptr,
+                     const Marks* taken = nullptr);
+    bool Matches(const Session& session) const;
     // A server of a farm listing has ended: its rows made, and those the find
     // text lets through copied, now rather than all at the end.
     void StageServer(std::size_t index, ServerOutcome& server);
-    // The staged rows of every server in list order; a server that failed
-    // gives its failure line and, when `keepFailed`, the rows it had.
-    void TakeStaged(bool keepFailed, std::vector<ReportRows::Row>& rows, std::vector<ReportRows::Row>& shown,
-                    std::vector<std::u16string>& failures);
+    // The staged sessions and rows of every server in list order; a server
+    // that failed gives its failure line and, when `keepFailed`, the sessions
+    // it had instead of whatever it gave before its time ran out.
+    void TakeStaged(bool keepFailed, std::vector<Session>& sessions, std::vector<ReportRows::Row>& rows,
+                    std::vector<ReportRows::Row>& shown, std::vector<std::u16string>& failures);
     void SetFailures(std::vector<std::u16string> failures, std::size_t servers);
     void ShowCounters();
     void SetBusy(bool busy);
@@ -191,13 +211,15 @@ private:
     bool allServers_ = false;      // the view Get data lists in
     bool listedFarm_ = false;      // the list holds a farm listing
     std::vector<std::u16string> listedServers_;
-    std::vector<ReportRows::Row> allRows_;  // every listed row, shown or not, in listing order
+    std::vector<Session> allSessions_;      // every listed session, shown or not, in listing order
+    std::vector<ReportRows::Row> allRows_;  // their rows, in the same order
     std::u16string filter_;                 // the find box's text, folded
     std::vector<std::u16string> failures_;
     struct StagedServer {
         std::u16string server;
         bool failed = false;
         std::u16string failure;
+        std::vector<Session> sessions;
         std::vector<ReportRows::Row> rows, shown;
     };
     std::vector<StagedServer> staged_;  // the farm listing going, by list position

@@ -44,6 +44,15 @@ struct ProcessRecord {
     std::optional<std::u16string> name;
 };
 
+// The session information (WTSSessionInfo): who is logged on in the session
+// now and its times, all in one answer.
+struct SessionInfo {
+    std::uint32_t state = 0;
+    std::u16string user;    // empty: nobody is logged on
+    std::u16string domain;
+    SessionTimes times;
+};
+
 // Outcome of a call: success, or the system error code (never 0 on failure).
 struct CallResult {
     bool ok = true;
@@ -61,8 +70,10 @@ public:
     // the text up to its NUL, or nothing when the query fails.
     virtual std::optional<std::u16string> QueryString(std::uint32_t sessionId, SessionInfoClass infoClass) = 0;
     virtual std::optional<ClientAddress> QueryClientAddress(std::uint32_t sessionId) = 0;
-    // The session's times (SessionInfo), or nothing when the query fails.
-    virtual std::optional<SessionTimes> QuerySessionTimes(std::uint32_t sessionId) = 0;
+    // The session information (the times, and who holds the session): the
+    // system error code when the query fails (7022 when there is no such
+    // session).
+    virtual CallResult QuerySessionInfo(std::uint32_t sessionId, SessionInfo& info) = 0;
     virtual CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) = 0;
     virtual CallResult Logoff(std::uint32_t sessionId) = 0;  // does not wait
     virtual CallResult Disconnect(std::uint32_t sessionId) = 0;  // does not wait; the session keeps running

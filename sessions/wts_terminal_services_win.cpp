@@ -77,15 +77,24 @@ public:
         return address;
     }
 
-    std::optional<SessionTimes> QuerySessionTimes(std::uint32_t sessionId) override {
-        const std::optional<WTSINFOW> info = QueryStruct<WTSINFOW>(sessionId, WTSSessionInfo);
-        if (!info) return std::nullopt;
-        SessionTimes times;
-        times.lastInputTime = info->LastInputTime.QuadPart;
-        times.disconnectTime = info->DisconnectTime.QuadPart;
-        times.logonTime = info->LogonTime.QuadPart;
-        times.currentTime = info->CurrentTime.QuadPart;
-        return times;
+    CallResult QuerySessionInfo(std::uint32_t sessionId, SessionInfo& out) override {
+        if (!handle_) return CallResult::Failure(openError_);
+        LPWSTR raw = nullptr;
+        DWORD bytes = 0;
+        if (!WTSQuerySessionInformationW(handle_, sessionId, WTSSessionInfo, &raw, &bytes))
+            return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        WtsBuffer<WCHAR> owned(raw);
+        if (!raw || bytes < sizeof(WTSINFOW)) return CallResult::Failure(ERROR_INVALID_DATA);
+        WTSINFOW info;
+        std::memcpy(&info, raw, sizeof info);
+        out.state = static_cast<std::uint32_t>(info.State);
+        out.user = FixedText(info.UserName);
+        out.domain = FixedText(info.Domain);
+        out.times.lastInputTime = info.LastInputTime.QuadPart;
+        out.times.disconnectTime = info.DisconnectTime.QuadPart;
+        out.times.logonTime = info.LogonTime.QuadPart;
+        out.times.currentTime = info.CurrentTime.QuadPart;
+        return CallResult::Success();
     }
 
     CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) override {
@@ -135,6 +144,14 @@ public:
     }
 
 private:
+    // The text of a fixed-size array of a structure: up to its NUL, never past its end.
+    template <std::size_t N>
+    static std::u16string FixedText(const WCHAR (&text)[N]) {
+        std::size_t n = 0;
+        while (n < N && text[n] != 0) ++n;
+        return U16(text, n);
+    }
+
     // A query whose answer is one structure: a copy of it, or nothing when
     // the query fails or answers fewer bytes than the structure has.
     template <typename T>

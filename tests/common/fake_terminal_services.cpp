@@ -38,10 +38,17 @@ public:
         const FakeSession* f = Session(id);
         return f ? f->address : std::nullopt;
     }
-    std::optional<SessionTimes> QuerySessionTimes(std::uint32_t id) override {
+    CallResult QuerySessionInfo(std::uint32_t id, SessionInfo& info) override {
         const auto lock = Begin("query " + std::to_string(id) + " 24");
+        if (!Find()) return CallResult::Failure(1722);
         const FakeSession* f = Session(id);
-        return f ? f->times : std::nullopt;
+        if (!f) return CallResult::Failure(7022);
+        if (!f->times) return CallResult::Failure(f->infoError);
+        info.state = f->state;
+        info.user = f->user.value_or(u"");
+        info.domain = f->domain;
+        info.times = *f->times;
+        return CallResult::Success();
     }
     CallResult EnumerateProcesses(std::vector<ProcessRecord>& out) override {
         const auto lock = Begin("processes");

@@ -144,16 +144,21 @@ TEST(CliDuration, StateNamesAndIds) {
     EXPECT_EQ(ParseId(""), std::nullopt);
 }
 
-SessionRow Row(const char16_t* id, const char16_t* user, const char16_t* state, std::optional<std::int64_t> idleSeconds) {
-    SessionRow r;
+constexpr std::uint32_t kActive = 0, kDisconnected = 4;
+
+Session Row(std::uint32_t id, const char16_t* user, std::uint32_t state, std::optional<std::int64_t> idleSeconds,
+            const char16_t* server = u"TS01", const char16_t* logonText = u"") {
+    Session r;
+    r.server = server;
     r.id = id;
     r.user = user;
     r.clientName = u"PC;\"7\"";
     r.address = u"10.0.0.5";
     r.state = state;
     r.winStation = u"RDP-Tcp#1";
+    r.timesKnown = true;
     if (idleSeconds) r.idleTicks = *idleSeconds * kTicksPerSecond;
-    r.idle = IdleText(r.idleTicks);
+    r.logonText = logonText;
     return r;
 }
 
@@ -162,20 +167,20 @@ TEST(CliOutput, FiltersPickByUserStateAndIdleTime) {
     request.user = u"ПЕТР";
     request.state = u"Disconnected";
     request.idleOverSeconds = 3600;
-    EXPECT_TRUE(SessionPasses(request, Row(u"1", u"Петрова", u"Disconnected", 7200)));
-    EXPECT_FALSE(SessionPasses(request, Row(u"1", u"Иванова", u"Disconnected", 7200)));
-    EXPECT_FALSE(SessionPasses(request, Row(u"1", u"Петрова", u"Active", 7200)));
-    EXPECT_FALSE(SessionPasses(request, Row(u"1", u"Петрова", u"Disconnected", 3600))) << "longer than, not as long";
-    EXPECT_FALSE(SessionPasses(request, Row(u"1", u"Петрова", u"Disconnected", std::nullopt)));
-    EXPECT_TRUE(SessionPasses(CliRequest(), Row(u"1", u"x", u"Active", std::nullopt)));
+    EXPECT_TRUE(SessionPasses(request, Row(1, u"Петрова", kDisconnected, 7200)));
+    EXPECT_FALSE(SessionPasses(request, Row(1, u"Иванова", kDisconnected, 7200)));
+    EXPECT_FALSE(SessionPasses(request, Row(1, u"Петрова", kActive, 7200)));
+    EXPECT_FALSE(SessionPasses(request, Row(1, u"Петрова", kDisconnected, 3600))) << "longer than, not as long";
+    EXPECT_FALSE(SessionPasses(request, Row(1, u"Петрова", kDisconnected, std::nullopt)));
+    EXPECT_TRUE(SessionPasses(CliRequest(), Row(1, u"x", kActive, std::nullopt)));
 }
 
 TEST(CliOutput, JsonAndCsvReadBackExactly) {
-    std::vector<CliSession> sessions = {
-        {u"TS01", Row(u"4294967295", u"d.o'brien \"admin\"\\", u"Active", 65 * 60), u"10.12.2026 8:15"},
-        {u"СЕРВЕР-БУХ", Row(u"3", u"Петрова\r\nline", u"Disconnected", std::nullopt), u""},
+    std::vector<Session> sessions = {
+        Row(4294967295u, u"d.o'brien \"admin\"\\", kActive, 65 * 60, u"TS01", u"10.12.2026 8:15"),
+        Row(3, u"Петрова\r\nline", kDisconnected, std::nullopt, u"СЕРВЕР-БУХ"),
     };
-    sessions[0].row.logonTicks = 116444736000000000 + 1765354500LL * kTicksPerSecond;  // 2025-12-10T08:15:00Z
+    sessions[0].logonTicks = 116444736000000000 + 1765354500LL * kTicksPerSecond;  // 2025-12-10T08:15:00Z
 
     const auto json = nlohmann::json::parse(Utf16ToUtf8(FormatSessions(sessions, OutputFormat::Json, u';')));
     ASSERT_EQ(json.size(), 2u);

@@ -22,9 +22,9 @@ TEST(SessionActionTexts, LogoffReportsAndQuestion) {
 }
 
 TEST(ShadowParameters, IdAndServerGoInUnchangedAndUnquoted) {
-    EXPECT_EQ(ShadowParameters(u"5", u"ts01"), u"/shadow:5 /v:ts01 /control");
-    EXPECT_EQ(ShadowParameters(u"12", u"my server"), u"/shadow:12 /v:my server /control");
-    EXPECT_EQ(ShadowParameters(u"3", u"сервер.домен"), u"/shadow:3 /v:сервер.домен /control");
+    EXPECT_EQ(ShadowParameters(5, u"ts01"), u"/shadow:5 /v:ts01 /control");
+    EXPECT_EQ(ShadowParameters(12, u"my server"), u"/shadow:12 /v:my server /control");
+    EXPECT_EQ(ShadowParameters(4294967295u, u"сервер.домен"), u"/shadow:4294967295 /v:сервер.домен /control");
 }
 
 TEST(ProcessRow, UnknownNameForMissingOrEmptyName) {
@@ -35,22 +35,18 @@ TEST(ProcessRow, UnknownNameForMissingOrEmptyName) {
               (std::vector<std::u16string>{u"4294967295", u"x", u"4294967294"}));
 }
 
-TEST(ProcessRows, FiltersBySessionCaptionReadAsNumber) {
+TEST(ProcessRows, FiltersBySession) {
     const std::vector<ProcessRecord> records = {
         {0, 4, u"System"}, {2, 100, u"a.exe"}, {3, 200, u"b.exe"}, {2, 101, std::nullopt}, {0, 8, u"svc"},
     };
     // Every record, in the order given, without a session.
     EXPECT_EQ(ProcessRows(records, std::nullopt).size(), 5u);
     EXPECT_EQ(ProcessRows(records, std::nullopt)[4], (std::vector<std::u16string>{u"0", u"svc", u"8"}));
-    EXPECT_EQ(ProcessRows(records, u"2"), (Rows{{u"2", u"a.exe", u"100"}, {u"2", u"<неизвестно>", u"101"}}));
-    // The caption reads by the shell's rule: leading digits, no digits = 0.
-    EXPECT_EQ(ProcessRows(records, u"3x"), (Rows{{u"3", u"b.exe", u"200"}}));
-    EXPECT_EQ(ProcessRows(records, u"abc").size(), 2u) << "no digits reads as session 0";
-    EXPECT_TRUE(ProcessRows(records, u"9").empty());
-    // The largest session IDs read back as negative numbers; their processes are still theirs.
+    EXPECT_EQ(ProcessRows(records, 2u), (Rows{{u"2", u"a.exe", u"100"}, {u"2", u"<неизвестно>", u"101"}}));
+    EXPECT_TRUE(ProcessRows(records, 9u).empty());
     const std::vector<ProcessRecord> high = {{4294967295u, 1, u"x"}, {2147483648u, 2, u"y"}, {0, 3, u"z"}};
-    EXPECT_EQ(ProcessRows(high, u"4294967295"), (Rows{{u"4294967295", u"x", u"1"}}));
-    EXPECT_EQ(ProcessRows(high, u"2147483648"), (Rows{{u"2147483648", u"y", u"2"}}));
+    EXPECT_EQ(ProcessRows(high, 4294967295u), (Rows{{u"4294967295", u"x", u"1"}}));
+    EXPECT_EQ(ProcessRows(high, 2147483648u), (Rows{{u"2147483648", u"y", u"2"}}));
 }
 
 std::u16string Describe(std::uint32_t code) {
@@ -76,8 +72,45 @@ TEST(LogoffFailureText, NamesServerSessionsAndSystemTexts) {
 TEST(FailureHeadings, NameServerAndSubject) {
     EXPECT_EQ(TerminateFailureHeading(u"TS01", 88), u"Не удалось завершить процесс 88 на сервере TS01.");
     EXPECT_EQ(ProcessListFailureHeading(u"TS01"), u"Не удалось получить список процессов сервера TS01.");
-    EXPECT_EQ(ShadowFailureHeading(u"5", u"TS01"), u"Не удалось запустить mstsc для подключения к сессии 5 на сервере TS01.");
+    EXPECT_EQ(ShadowFailureHeading(5, u"TS01"), u"Не удалось запустить mstsc для подключения к сессии 5 на сервере TS01.");
     EXPECT_EQ(SystemErrorLine(2, nullptr), u"Код ошибки 2 (2)");
+}
+
+Session Listed(const char16_t* server, std::uint32_t id, const char16_t* user) {
+    Session s;
+    s.server = server;
+    s.id = id;
+    s.user = user;
+    return s;
+}
+
+TEST(CommandSummary, CountsWhatWasDoneAndNamesWhatWasNot) {
+    std::vector<ServerResults> servers(2);
+    servers[0].server = u"TS01";
+    servers[0].sessions = {Listed(u"TS01", 2, u"a"), Listed(u"TS01", 3, u"petrova"), Listed(u"TS01", 4, u"b"),
+                           Listed(u"TS01", 5, u"c")};
+    servers[0].results = {ItemResult::From(CallResult::Success()),
+                          {ItemState::ChangedHands, false, 0, u"ivanov"},
+                          {ItemState::Ended, false, 0, {}},
+                          ItemResult::From(CallResult::Failure(5))};
+    servers[1].server = u"TS02";
+    servers[1].sessions = {Listed(u"TS02", 7, u"d"), Listed(u"TS02", 8, u"e"), Listed(u"TS02", 9, u"f")};
+    servers[1].results = {ItemResult::From(CallResult::Success()),
+                          {ItemState::NoAnswer, false, kTimeoutError, {}},
+                          {ItemState::NotStarted, false, kTimeoutError, {}}};
+    const CommandSummary summary = SummariseCommand(
+        servers, [](const std::u16string& server, const std::vector<SessionFailure>& failures) {
+            return LogoffFailureText(server, failures, Describe);
+        });
+    EXPECT_EQ(summary.done, 2);
+    EXPECT_EQ(summary.notDone, 5u);
+    EXPECT_EQ(summary.counts, (std::vector<std::pair<std::u16string, std::int32_t>>{{u"TS01", 1}, {u"TS02", 1}}));
+    EXPECT_EQ(summary.problems,
+              u"Не удалось завершить сессию 5 на сервере TS01.\r\nОтказано в доступе. (5)\r\n\r\n"
+              u"Сессия 3 на сервере TS01 теперь у ivanov: команда не отправлена.\r\n"
+              u"Сессия 4 на сервере TS01 уже завершена.\r\n"
+              u"Сессия 8 на сервере TS02: нет ответа, команда могла быть выполнена.\r\n"
+              u"Сессия 9 на сервере TS02: команда не отправлена, время ожидания истекло.");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "sessions/session_columns.h"
 #include "tests/common/fake_terminal_services.h"
 
 namespace tarvenix {
@@ -53,21 +54,20 @@ TEST_F(InventoryTest, BuildsRowsInEnumerationOrderAndCountsActive) {
     ASSERT_FALSE(inv.enumerationFailed);
     ASSERT_EQ(inv.rows.size(), 4u);
     EXPECT_EQ(inv.activeCount, 2);
-    const SessionRow& r0 = inv.rows[0];
-    EXPECT_EQ(r0.id, u"7");
+    const Session& r0 = inv.rows[0];
+    EXPECT_EQ(r0.server, u"TS01");
+    EXPECT_EQ(r0.id, 7u);
     EXPECT_EQ(r0.user, u"ivanov");
     EXPECT_EQ(r0.clientName, u"PC-7");
     EXPECT_EQ(r0.address, u"10.0.0.5");
-    EXPECT_EQ(r0.state, u"Active");
+    EXPECT_EQ(CellText(SessionField::State, r0), u"Active");
     EXPECT_EQ(r0.winStation, u"RDP-Tcp#1");
     EXPECT_EQ(inv.rows[1].user, u"Петров");
-    EXPECT_EQ(inv.rows[1].state, u"Disconnected");
+    EXPECT_EQ(CellText(SessionField::State, inv.rows[1]), u"Disconnected");
     EXPECT_EQ(inv.rows[1].address, u"");
-    EXPECT_EQ(inv.rows[2].id, u"4294967295");
+    EXPECT_EQ(CellText(SessionField::Id, inv.rows[2]), u"4294967295");
     EXPECT_EQ(inv.rows[2].address, u"255.0.0.255");
-    EXPECT_EQ(inv.rows[3].state, u"Unknown");
-    EXPECT_EQ(inv.rows[0].Text(kColAddress), u"10.0.0.5");
-    EXPECT_EQ(inv.rows[0].Text(kColWinStation), u"RDP-Tcp#1");
+    EXPECT_EQ(CellText(SessionField::State, inv.rows[3]), u"Unknown");
 }
 
 TEST_F(InventoryTest, QueriesEachSessionInFixedOrderAndClosesTheServer) {
@@ -95,10 +95,10 @@ TEST_F(InventoryTest, SessionTimesGiveIdleAndLogonAndAFailedQueryKeepsTheRow) {
     server.sessions = {active, disconnected, failing};
     const SessionInventory inv = ReadSessionInventory(wts, u"TS01");
     ASSERT_EQ(inv.rows.size(), 3u);
-    EXPECT_EQ(inv.rows[0].idle, u"1:05");
+    EXPECT_EQ(CellText(SessionField::Idle, inv.rows[0]), u"1:05");
     EXPECT_EQ(inv.rows[0].logonTicks, kNow - 600 * kMinute);
-    EXPECT_EQ(inv.rows[1].idle, u"2+03:10") << "a disconnected session is idle since it was disconnected";
-    EXPECT_EQ(inv.rows[2].idle, u"");
+    EXPECT_EQ(CellText(SessionField::Idle, inv.rows[1]), u"2+03:10") << "a disconnected session is idle since it was disconnected";
+    EXPECT_EQ(CellText(SessionField::Idle, inv.rows[2]), u"");
     EXPECT_FALSE(inv.rows[2].idleTicks.has_value());
     EXPECT_FALSE(inv.rows[2].logonTicks.has_value());
     EXPECT_EQ(inv.rows[2].user, u"c") << "the row stays";
@@ -113,7 +113,7 @@ TEST_F(InventoryTest, SessionsWithoutUserNameAreLeftOutAndNotCounted) {
     SessionInventory inv = ReadSessionInventory(wts, u"TS01");
     ASSERT_EQ(inv.rows.size(), 1u);
     EXPECT_EQ(inv.activeCount, 1);
-    EXPECT_EQ(inv.rows[0].id, u"4");
+    EXPECT_EQ(inv.rows[0].id, 4u);
     EXPECT_EQ(inv.rows[0].clientName, u"");
     EXPECT_EQ(inv.rows[0].winStation, u"");
     EXPECT_EQ(inv.rows[0].address, u"");
@@ -147,6 +147,80 @@ TEST_F(InventoryTest, ServerNameIsPassedUnchanged) {
     SessionInventory inv = ReadSessionInventory(wts, u" TS01 ");
     EXPECT_EQ(inv.rows.size(), 1u);
     EXPECT_EQ(wts.calls.front(), "open  TS01 ");
+}
+
+// --- A session's identity ---
+
+Session Seen(std::uint32_t id, const char16_t* user, std::optional<std::int64_t> logon, const char16_t* domain = u"CORP",
+             const char16_t* server = u"TS01") {
+    Session s;
+    s.server = server;
+    s.id = id;
+    s.user = user;
+    s.domain = domain;
+    s.logonTicks = logon;
+    return s;
+}
+
+TEST(SessionIdentity, SameServerIdUserDomainAndLogon) {
+    const Session listed = Seen(3, u"petrova", 1000);
+    const struct {
+        const char* name;
+        Session now;
+        bool same;
+    } cases[] = {
+        {"same ID and user", Seen(3, u"petrova", 1000), true},
+        {"user and server in another case", Seen(3, u"PETROVA", 1000, u"corp", u"ts01"), true},
+        {"ID reused by another user", Seen(3, u"ivanov", 2000), false},
+        {"same user, another logon", Seen(3, u"petrova", 2000), false},
+        {"same user of another domain", Seen(3, u"petrova", 1000, u"OTHER"), false},
+        {"another ID", Seen(4, u"petrova", 1000), false},
+        {"another server", Seen(3, u"petrova", 1000, u"CORP", u"TS02"), false},
+        {"logon time unknown on one side", Seen(3, u"petrova", std::nullopt), true},
+        {"domain unknown on one side", Seen(3, u"petrova", 1000, u""), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SameSession(listed, c.now), c.same) << c.name;
+}
+
+TEST(SessionIdentity, CheckAgainstWhatTheServerSaysNow) {
+    const Session listed = Seen(3, u"petrova", 1000);
+    EXPECT_EQ(CheckHolder(listed, {u"petrova", u"CORP", 1000}), SessionCheck::Same);
+    EXPECT_EQ(CheckHolder(listed, {u"ivanov", u"CORP", 2000}), SessionCheck::ChangedHands);
+    EXPECT_EQ(CheckHolder(listed, {u"petrova", u"CORP", 2000}), SessionCheck::ChangedHands)
+        << "she logged off and on again: another session";
+    EXPECT_EQ(CheckHolder(listed, {u"", u"", std::nullopt}), SessionCheck::Ended);
+}
+
+TEST_F(InventoryTest, ConfirmingASessionAsksTheSessionInformationOnce) {
+    FakeSession petrova{3, 0, u"petrova", u"c", u"w", std::nullopt};
+    petrova.times = SessionTimes{0, 0, 1000, 5000};
+    petrova.domain = u"CORP";
+    FakeSession refusing{5, 0, u"sidorov", u"c", u"w", std::nullopt};  // no session information: the user name decides
+    server.sessions = {petrova, refusing};
+    const std::unique_ptr<TerminalServer> open = wts.Open(u"TS01");
+    const struct {
+        const char* name;
+        Session seen;
+        SessionCheck check;
+        const char16_t* holder;
+    } cases[] = {
+        {"the same logon", Seen(3, u"petrova", 1000), SessionCheck::Same, u""},
+        {"another user now", Seen(3, u"ivanov", 900), SessionCheck::ChangedHands, u"petrova"},
+        {"another logon of the same user", Seen(3, u"petrova", 900), SessionCheck::ChangedHands, u"petrova"},
+        {"gone", Seen(4, u"petrova", 1000), SessionCheck::Ended, u""},
+        {"no session information, same user", Seen(5, u"sidorov", std::nullopt), SessionCheck::Same, u""},
+        {"no session information, another user", Seen(5, u"petrova", std::nullopt), SessionCheck::ChangedHands,
+         u"sidorov"},
+    };
+    for (const auto& c : cases) {
+        const SessionConfirmation now = ConfirmSession(*open, c.seen);
+        EXPECT_TRUE(now.failure.ok) << c.name;
+        EXPECT_EQ(now.check, c.check) << c.name;
+        EXPECT_EQ(now.holder, c.holder) << c.name;
+    }
+    wts.calls.clear();
+    ConfirmSession(*open, Seen(3, u"petrova", 1000));
+    EXPECT_EQ(wts.calls, std::vector<std::string>{"query 3 24 TS01"}) << "one query for a server that answers it";
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST_F(EngineWindowTest, EscCancelsAndTheCancelledRunNeverWrites) {
     threads.Join();
     PumpMessages();
     EXPECT_EQ(Rows(), 0) << "the list was emptied by Get data and stays so";
-    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"1") << "the counters are not written";
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"0") << "the counters describe the empty list";
     EXPECT_TRUE(dialogs.messages.empty());
 }
 

@@ -160,7 +160,11 @@ TEST_F(EverydayTest, DisconnectSendsOneCommandPerSelectedRowAndReportsFailures) 
     Select(Sessions(), {0, 1, 2});  // 3, 1, 2 in enumeration order
     window->Servers().SetText(u"OTHER");  // the rows still belong to TS01
     Command(kCmdDisconnectSelected);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "disconnect 3 TS01", "disconnect 1 TS01", "disconnect 2 TS01"}));
+    // Each session checked first; these sessions give no session information,
+    // so their user names are asked for instead.
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 3 24 TS01", "query 3 5 TS01", "disconnect 3 TS01", "query 1 24 TS01",
+                                "query 1 5 TS01", "disconnect 1 TS01", "query 2 24 TS01", "query 2 5 TS01",
+                                "disconnect 2 TS01"}));
     EXPECT_EQ(dialogs.messages, (Texts{u"Команды на отключение сессий отправлены",
                                        u"Не удалось отключить сессию 2 на сервере TS01.\r\nСистемная ошибка 5. (5)"}));
     EXPECT_EQ(ListView_GetItemCount(Sessions()), 3) << "the list is not refreshed";

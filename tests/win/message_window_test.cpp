@@ -285,6 +285,7 @@ TEST_F(MessageWindowTest, FailedSessionsAreReportedNotClaimedAsSent) {
     SetSubject(u"Тема");
     Click(kIdSendButton);
     EXPECT_EQ(wts.messages.size(), 3u) << "a failure does not stop the others";
+    wts.messages.clear();
     EXPECT_EQ(Status(), u"Отправлено не всем: 2 из 3.");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
@@ -292,14 +293,16 @@ TEST_F(MessageWindowTest, FailedSessionsAreReportedNotClaimedAsSent) {
     // The report is owned by the message window, not by whatever window is active.
     EXPECT_EQ(dialogs.owners, (std::vector<WindowRef>{reinterpret_cast<WindowRef>(messages->Handle())}));
 
-    // Every session gone from the server: nothing was sent.
+    // Every session gone from the server: nothing was sent, and each is named.
     wts.servers[u"TS01"].sessions.clear();
     dialogs.messages.clear();
     Click(kIdSendButton);
     EXPECT_EQ(Status(), u"Сообщения не отправлены!");
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0],
-              u"Не удалось отправить сообщение на сервере TS01:\r\nСессии 3, 5, 9: Системная ошибка 7022. (7022)");
+    EXPECT_EQ(dialogs.messages[0], u"Сессия 3 на сервере TS01 уже завершена.\r\n"
+                                   u"Сессия 5 на сервере TS01 уже завершена.\r\n"
+                                   u"Сессия 9 на сервере TS01 уже завершена.");
+    EXPECT_TRUE(wts.messages.empty()) << "no message to an ID nobody holds";
 }
 
 TEST_F(MessageWindowTest, SaveThenLoadGivesBackExactlyTheSubjectAndText) {

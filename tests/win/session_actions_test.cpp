@@ -22,6 +22,7 @@ FakeSession User(std::uint32_t id, std::u16string user, std::uint32_t state = 0)
     s.user = std::move(user);
     s.clientName = u"";
     s.winStation = u"RDP-Tcp#" + DecimalU32(id);
+    s.times = SessionTimes{};  // the session information answers: one query checks a session
     return s;
 }
 
@@ -73,7 +74,8 @@ TEST_F(SessionActionsTest, LogoffSelectedWalksSelectedRowsInDisplayOrderOnTheLis
     Select(Sessions(), {0, 2, 3});
     window->Servers().SetText(u"OTHER");  // edited after Get data: the rows still belong to TS01
     Command(kCmdLogoffSelected);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "logoff 1 TS01", "logoff 3 TS01", "logoff 5 TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 1 24 TS01", "logoff 1 TS01", "query 3 24 TS01", "logoff 3 TS01",
+                                "query 5 24 TS01", "logoff 5 TS01"}));
     EXPECT_EQ(dialogs.messages, (Texts{u"Команды на завершение сессий отправлены"}));
     // The list is not refreshed.
     EXPECT_EQ(ListView_GetItemCount(Sessions()), 4);
@@ -83,8 +85,8 @@ TEST_F(SessionActionsTest, LogoffSelectedWalksSelectedRowsInDisplayOrderOnTheLis
 TEST_F(SessionActionsTest, LogoffSelectedSingularPluralAndNothingSelected) {
     const struct { Texts selected; Calls calls; const char16_t* message; } cases[] = {
         {{}, {}, u"Команда на завершение сессии отправлена"},
-        {{u"2"}, {"open TS01", "logoff 2 TS01"}, u"Команда на завершение сессии отправлена"},
-        {{u"3", u"5"}, {"open TS01", "logoff 3 TS01", "logoff 5 TS01"}, u"Команды на завершение сессий отправлены"},
+        {{u"2"}, {"open TS01", "query 2 24 TS01", "logoff 2 TS01"}, u"Команда на завершение сессии отправлена"},
+        {{u"3", u"5"}, {"open TS01", "query 3 24 TS01", "logoff 3 TS01", "query 5 24 TS01", "logoff 5 TS01"}, u"Команды на завершение сессий отправлены"},
     };
     OpenWithFarm();
     for (const auto& c : cases) {
@@ -109,7 +111,8 @@ TEST_F(SessionActionsTest, LogoffAllAsksAboutTheListedServerAndCountsLogoffs) {
     dialogs.answers = {true};
     Command(kCmdLogoffAll);
     EXPECT_EQ(dialogs.questions.back(), u"Подтвердите завершение всех сессий сервера TS01");
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "logoff 3 TS01", "logoff 1 TS01", "logoff 2 TS01", "logoff 5 TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 3 24 TS01", "logoff 3 TS01", "query 1 24 TS01", "logoff 1 TS01",
+                                "query 2 24 TS01", "logoff 2 TS01", "query 5 24 TS01", "logoff 5 TS01"}));
     EXPECT_EQ(dialogs.messages, Texts{u"Было завершено 4 сессий."});
 
     // A listed server without rows: nothing to log off.
@@ -172,7 +175,7 @@ TEST_F(SessionActionsTest, ShadowStartsTheClientForTheTopmostSelectedRow) {
     EXPECT_EQ(shell.calls[0].parameters, u"/shadow:3 /v:TS01 /control");
     EXPECT_EQ(shell.calls[0].show, 10);
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_TRUE(wts.calls.empty());
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 3 24 TS01"})) << "the session is checked first";
 
     Select(Sessions(), {});
     Command(kCmdShadow);
@@ -198,7 +201,7 @@ TEST_F(SessionActionsTest, PanelListsOneSessionOrAllWithModesAndLabels) {
     EXPECT_EQ(OuterWidth(), 900);
     EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
     EXPECT_EQ(window->Processes().ListedProcessServer(), u"TS01");
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 3 24 TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 0), (Texts{u"3", u"3", u"3"}));
     EXPECT_EQ(ColumnTexts(Processes(), 1), (Texts{u"word.exe", u"<неизвестно>", u"<неизвестно>"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"301", u"302"}));
@@ -286,7 +289,7 @@ TEST_F(SessionActionsTest, RefreshRelistsOnlyInUserMode) {
     wts.servers[u"TS01"].processes.push_back({1, 102, u"new.exe"});
     wts.calls.clear();
     Command(kCmdRefreshProcesses);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 1 24 TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"100", u"101", u"102"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"alice");
     EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
@@ -324,7 +327,7 @@ TEST_F(SessionActionsTest, TerminateAddressesTheListedServerThenRelistsTheSelect
     window->Servers().SetText(u"TS02");
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 301 TS01", "open TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 301 TS01", "open TS01", "query 3 24 TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
     EXPECT_TRUE(dialogs.messages.empty());
 
@@ -335,7 +338,7 @@ TEST_F(SessionActionsTest, TerminateAddressesTheListedServerThenRelistsTheSelect
     window->Servers().SetText(u"TS03");
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 800 TS02", "open TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 800 TS02", "open TS01", "query 3 24 TS01", "processes TS01"}));
     EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
@@ -384,7 +387,7 @@ TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelSh
     wts.servers[u"TS01"].processes.erase(wts.servers[u"TS01"].processes.begin() + 1);  // 300 is gone
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 300 TS01", "open TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 300 TS01", "open TS01", "query 3 24 TS01", "processes TS01"}));
     EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"301", u"302"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
@@ -398,7 +401,7 @@ TEST_F(SessionActionsTest, FailedTerminationAndEnumerationAreReported) {
     Select(Processes(), {0});
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 100 TS01", "open TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 100 TS01", "open TS01", "query 1 24 TS01", "processes TS01"}));
     EXPECT_EQ(dialogs.messages, Texts{u"Не удалось завершить процесс 100 на сервере TS01.\r\n" + SystemText(5)});
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"100", u"101"}));
 

@@ -37,9 +37,13 @@ public:
         owners.push_back(owner);
         messages.push_back(text);
     }
+    // Runs while a question is open, as the box's own message loop would let
+    // the window go on (timers, posted results).
+    std::function<void()> whileAsking;
     bool Confirm(WindowRef owner, const std::u16string& text) override {
         owners.push_back(owner);
         questions.push_back(text);
+        if (whileAsking) whileAsking();
         if (answers.empty()) return true;
         const bool a = answers.front();
         answers.pop_front();

@@ -25,6 +25,7 @@
 #include "base/engine_win.h"
 #include "base/text.h"
 #include "sessions/inventory_run.h"
+#include "sessions/session_columns.h"
 #include "sessions/session_inventory.h"
 #include "sessions/wts_terminal_services_win.h"
 #include "tests/win/window_test_support.h"
@@ -257,11 +258,11 @@ TEST_F(FarmTest, InventoryRowsComeBackThroughTheWrapper) {
     };
     for (std::size_t i = 0; i < inv.rows.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(inv.rows[i].id, expected[i].id);
+        EXPECT_EQ(CellText(SessionField::Id, inv.rows[i]), expected[i].id);
         EXPECT_EQ(inv.rows[i].user, expected[i].user);
         EXPECT_EQ(inv.rows[i].clientName, expected[i].client);
         EXPECT_EQ(inv.rows[i].address, expected[i].address);
-        EXPECT_EQ(inv.rows[i].state, expected[i].state);
+        EXPECT_EQ(CellText(SessionField::State, inv.rows[i]), expected[i].state);
         EXPECT_EQ(inv.rows[i].winStation, expected[i].winStation);
     }
     ExpectNothingLeftOpen();
@@ -1523,7 +1524,11 @@ namespace {
 
 std::vector<std::vector<std::u16string>> RowTexts(const SessionInventory& inventory) {
     std::vector<std::vector<std::u16string>> out;
-    for (const SessionRow& r : inventory.rows) out.push_back({r.id, r.user, r.clientName, r.address, r.state, r.winStation});
+    for (const Session& r : inventory.rows) {
+        std::vector<std::u16string>& row = out.emplace_back();
+        for (int field = 0; field <= static_cast<int>(SessionField::WinStation); ++field)
+            row.push_back(CellText(static_cast<SessionField>(field), r));
+    }
     return out;
 }
 

@@ -1,0 +1,137 @@
+#include "sessions/session_columns.h"
+
+#include <cstdio>
+
+#include "base/list_ordering.h"
+#include "base/text.h"
+#include "sessions/session_inventory.h"
+
+namespace tarvenix {
+
+const std::vector<SessionColumnSpec>& SessionColumnTable() {
+    static const std::vector<SessionColumnSpec> kTable = {
+        {SessionField::Id, u"ID", {0, 30, 30, true}, false, "id"},
+        {SessionField::User, u"Учетная запись", {0, 150, 150, true}, false, "user"},
+        {SessionField::ClientName, u"Имя компьютера", {0, 120, 120, true}, false, "client"},
+        {SessionField::Address, u"IP адрес", {100, 100, 100, false}, false, "address"},
+        {SessionField::State, u"Состояние сессии", {0, 100, 120, true}, false, "state"},
+        {SessionField::WinStation, u"Сессия", {95, 95, 95, false}, false, "winstation"},
+        {SessionField::Server, u"Сервер", {110, 0, 0, false}, true, "server"},
+        {SessionField::Idle, u"Бездействие", {80, 0, 0, false}, true, "idle"},
+        {SessionField::Logon, u"Вход", {110, 0, 0, false}, true, "logon_time"},
+    };
+    return kTable;
+}
+
+const SessionColumnSpec& ColumnOf(SessionField field) { return SessionColumnTable()[static_cast<std::size_t>(field)]; }
+
+std::vector<SessionField> ListedFields(bool farm) {
+    std::vector<SessionField> fields = {SessionField::Id,    SessionField::User,       SessionField::ClientName,
+                                        SessionField::Address, SessionField::State, SessionField::WinStation};
+    if (farm) fields.push_back(SessionField::Server);
+    fields.push_back(SessionField::Idle);
+    fields.push_back(SessionField::Logon);
+    return fields;
+}
+
+std::u16string CellText(SessionField field, const Session& session) {
+    switch (field) {
+        case SessionField::Id: return DecimalU32(session.id);
+        case SessionField::User: return session.user;
+        case SessionField::ClientName: return session.clientName;
+        case SessionField::Address: return session.address;
+        case SessionField::State: return ConnectStateName(session.state);
+        case SessionField::WinStation: return session.winStation;
+        case SessionField::Server: return session.server;
+        case SessionField::Idle: return session.timesKnown ? IdleText(session.idleTicks) : std::u16string();
+        case SessionField::Logon: return session.logonText;
+    }
+    return {};
+}
+
+std::int32_t CompareSessions(SessionField field, const Session& a, const Session& b, bool descending) {
+    switch (field) {
+        case SessionField::Idle: return CompareTimes(a.idleTicks, b.idleTicks, descending);
+        case SessionField::Logon: return CompareTimes(a.logonTicks, b.logonTicks, descending);
+        case SessionField::User: return CompareRowTextBy(a.user, b.user, descending);
+        case SessionField::ClientName: return CompareRowTextBy(a.clientName, b.clientName, descending);
+        case SessionField::Address: return CompareRowTextBy(a.address, b.address, descending);
+        case SessionField::WinStation: return CompareRowTextBy(a.winStation, b.winStation, descending);
+        case SessionField::Server: return CompareRowTextBy(a.server, b.server, descending);
+        default: return CompareRowTextBy(CellText(field, a), CellText(field, b), descending);
+    }
+}
+
+std::string IsoUtc(std::int64_t ticks) {
+    if (ticks < 0) ticks = 0;
+    const std::int64_t totalSeconds = ticks / kTicksPerSecond;
+    std::int64_t days = totalSeconds / 86400;
+    const std::int64_t secondOfDay = totalSeconds % 86400;
+    // Days since 1601-01-01 to a civil date (proleptic Gregorian).
+    days += 584694;  // days from 0000-03-01 to 1601-01-01: the count the civil-date arithmetic below starts from
+    const std::int64_t era = days / 146097;
+    const std::int64_t doe = days - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    std::int64_t year = yoe + era * 400;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    if (month <= 2) ++year;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day),
+                  static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),
+                  static_cast<long long>(secondOfDay % 60));
+    return buf;
+}
+
+std::string JsonString(std::u16string_view text) {
+    std::string out = "\"";
+    const std::string utf8 = Utf16ToUtf8(text);
+    for (unsigned char c : utf8) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+namespace {
+
+std::string JsonMember(SessionField field, const Session& s) {
+    const std::string key = std::string("\"") + ColumnOf(field).jsonKey + "\": ";
+    switch (field) {
+        case SessionField::Id: return key + std::to_string(s.id);
+        case SessionField::Idle:
+            return std::string("\"idle_seconds\": ") +
+                   (s.idleTicks ? std::to_string(*s.idleTicks / kTicksPerSecond) : std::string("null")) + ", " + key +
+                   JsonString(CellText(field, s));
+        case SessionField::Logon:
+            return key + (s.logonTicks ? "\"" + IsoUtc(*s.logonTicks) + "\"" : std::string("null"));
+        default: return key + JsonString(CellText(field, s));
+    }
+}
+
+}  // namespace
+
+std::string SessionJson(const Session& session) {
+    std::string out = "{" + JsonMember(SessionField::Server, session);
+    for (const SessionColumnSpec& column : SessionColumnTable())
+        if (column.field != SessionField::Server) out += ", " + JsonMember(column.field, session);
+    return out + "}";
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,59 @@
+// The columns of a session listing, written once: the window's list, copy
+// and CSV export, and the command line's table, CSV and JSON all read this
+// table. Each column has its caption, its default width, how its cell is
+// shown, how it orders and its JSON name. Portable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/column_fit.h"
+#include "sessions/session.h"
+
+namespace tarvenix {
+
+// The fields of a listed session, in the order of the columns (the six of
+// the list first, then the server, the idle time and the logon time).
+enum class SessionField : int { Id, User, ClientName, Address, State, WinStation, Server, Idle, Logon };
+inline constexpr int kSessionFieldCount = 9;
+
+struct SessionColumnSpec {
+    SessionField field;
+    const char16_t* caption;  // the list's header, and the header of copies, CSV and the command line's table
+    ColumnSpec width;         // in the window, at 96 DPI
+    bool added;               // after the list's own six: takes no part in sharing the list's width
+    const char* jsonKey;      // the command line's JSON
+};
+
+// Every column, in field order.
+const std::vector<SessionColumnSpec>& SessionColumnTable();
+const SessionColumnSpec& ColumnOf(SessionField field);
+
+// The columns the window's list shows: the six, the server only in the farm
+// view, then the idle and logon times.
+std::vector<SessionField> ListedFields(bool farm);
+
+// A cell as shown: the ID in decimal, the state by its name, the idle time as
+// IdleText, the logon time in the user's local time (Session::logonText).
+std::u16string CellText(SessionField field, const Session& session);
+
+// Ordering by a column: negative, 0 or positive. Text columns compare their
+// shown texts with CompareRowText (so IDs order as text), reversed when
+// descending; the idle and logon columns compare the times, unknown times
+// last in both directions.
+std::int32_t CompareSessions(SessionField field, const Session& a, const Session& b, bool descending);
+
+// The JSON object of a session: the server first, then every other column
+// in table order; the ID as a number, the idle time as `idle_seconds` (a
+// number, null when unknown) and `idle` (its text), the logon time in UTC
+// (null when unknown).
+std::string SessionJson(const Session& session);
+
+// "2026-12-10T08:15:00Z" for a FILETIME (100-ns ticks since 1601, UTC).
+std::string IsoUtc(std::int64_t ticks);
+
+// A JSON string literal (quotes included) for UTF-16 text.
+std::string JsonString(std::u16string_view text);
+
+}  // namespace tarvenix
