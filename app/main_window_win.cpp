@@ -174,8 +174,14 @@ void MainWindow::FormShow() {
 }
 
 void MainWindow::FormClose() {
-    serverBox_.Save({{u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds())},
-                     {u"all servers", sessions_.AllServers() ? u"1" : u"0"}});
+    // Only what the user changed is written back: a value the file gave (out
+    // of range, or not a number at all) stays as it was written.
+    SettingValues options;
+    if (sessions_.AutoRefreshSeconds() != services().refreshSeconds)
+        options.emplace_back(u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds()));
+    if (sessions_.AllServers() != services().allServers)
+        options.emplace_back(u"all servers", sessions_.AllServers() ? u"1" : u"0");
+    serverBox_.Save(options);
 }
 
 void MainWindow::Show(int showCommand) {

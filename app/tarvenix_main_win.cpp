@@ -35,11 +35,10 @@ int Run(int showCommand) {
     Services services;
     services.appDirectory = ApplicationDirectory();
     const EngineSettings settings = ReadEngineSettings(services.appDirectory + u"settings.ini");
-    // The farm view's sessions (as many as Get data's for each server it
-    // queries at once) and its servers being opened, plus room for a command
-    // and a directory search.
-    auto* executor = new ThreadPoolExecutor(settings.parallelSessions * settings.parallelServers +
-                                            settings.parallelServers + settings.parallelCalls + 2);
+    // The farm view's session queries (capped over the whole farm) and its
+    // servers being opened, plus room for a command and a directory search.
+    auto* executor = new ThreadPoolExecutor(settings.farmParallelSessions + settings.parallelServers +
+                                            settings.parallelCalls + 2);
     WinDialogs dialogs;
     WinShell shell;
     WinErrorTexts errors;
@@ -55,6 +54,7 @@ int Run(int showCommand) {
     services.parallelCalls = static_cast<std::size_t>(settings.parallelCalls);
     services.serverTimeout = std::chrono::seconds(settings.timeoutSeconds);
     services.parallelServers = static_cast<std::size_t>(settings.parallelServers);
+    services.farmParallelSessions = static_cast<std::size_t>(settings.farmParallelSessions);
     services.refreshSeconds = settings.refreshSeconds;
     services.allServers = settings.allServers;
 

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "base/handles_win.h"
 #include "base/services.h"
 
 namespace tarvenix {
@@ -23,15 +24,24 @@ enum class WriteStep {
     Replace,  // the target could not be replaced (in use, read-only, refused)
 };
 
-// The temporary file a write of `path` goes through.
-std::u16string TemporaryPathFor(const std::u16string& path);
+// A new, empty file beside `path` for a write of it to go through, named
+// "<path>.<process>-<number>.tmp" and made with CREATE_NEW (another number is
+// tried while the name is taken), so that no existing file is ever opened or
+// overwritten. Returns the open file with its name in *temporary; on failure
+// an empty handle, with the system error code in *error.
+FileHandle CreateTemporaryBeside(const std::u16string& path, std::u16string* temporary, DWORD* error);
 
 // Writes the bytes to the file atomically. On failure returns false, with the
 // system error code in *error and the failed step in *step; the temporary file
 // is removed and the target is as it was.
 bool WriteFileAtomically(const std::u16string& path, const std::string& bytes, DWORD* error, WriteStep* step);
 
-// Puts an already written temporary file in the target's place (replacing it).
+// Puts an already written temporary file in the target's place. An existing
+// target is replaced with ReplaceFileW, so it keeps its attributes, its
+// security and its creation time; a read-only target is refused (access
+// denied), as the system refuses to replace it. A missing target is made by
+// renaming the temporary file (written through). On failure the target is as
+// it was and the temporary file is still there (the caller removes it).
 bool ReplaceWithTemporary(const std::u16string& temporary, const std::u16string& path, DWORD* error);
 
 // "Cannot open file "PATH". " and the system's description of the cause.

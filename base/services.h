@@ -105,8 +105,11 @@ struct Services {
     // on many sessions; how long a server may take to answer.
     std::size_t parallelSessions = 16;
     std::size_t parallelCalls = 8;
-    // Servers opened and enumerated at once by the farm view.
+    // Servers opened and enumerated at once by the farm view, and its session
+    // queries in flight over all servers together (parallelSessions x
+    // parallelServers, capped: see settings.ini's [options]).
     std::size_t parallelServers = 8;
+    std::size_t farmParallelSessions = 128;
     std::chrono::milliseconds serverTimeout{15000};
     // The automatic refresh chosen last time (seconds, 0 off), and how long
     // one of its seconds lasts (shorter in tests).

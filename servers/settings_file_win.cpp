@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "base/files_win.h"
 #include "base/handles_win.h"
 #include "base/win_text.h"
 #include "servers/profile_text.h"
+#include "base/settings_options.h"
 
 namespace tarvenix {
 
@@ -15,13 +17,18 @@ namespace {
 
 constexpr DWORD kBufferChars = 2048;
 
-bool WriteBytes(const std::u16string& path, const std::string& bytes) {
-    FileHandle file(CreateFileW(Wz(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+bool WriteBytes(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
     return bytes.empty() ||
-           (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-            written == bytes.size() && FlushFileBuffers(file.Get()));
+           (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size() && FlushFileBuffers(file));
+}
+
+// The option's value as the file has it (empty when the key is missing).
+std::u16string ReadOption(const std::u16string& settingsPath, const wchar_t* key) {
+    wchar_t buffer[256] = {};
+    const DWORD n = GetPrivateProfileStringW(L"options", key, L"", buffer, std::size(buffer), Wz(settingsPath));
+    return U16(buffer, n);
 }
 
 }  // namespace
@@ -51,9 +58,17 @@ bool WriteServerName(const std::u16string& settingsPath, const std::u16string& n
     if (!lossless) {
         if (std::optional<std::string> unicode = ProfileAsUnicode(bytes, ansi)) bytes = std::move(*unicode);
     }
-    const std::u16string temporary = TemporaryPathFor(settingsPath);
+    std::u16string temporary;
+    {
+        FileHandle file = CreateTemporaryBeside(settingsPath, &temporary, &error);
+        if (!file) return false;
+        if (!WriteBytes(file.Get(), bytes)) {
+            file.Reset();
+            DeleteFileW(Wz(temporary));
+            return false;
+        }
+    }
     const bool written =
-        WriteBytes(temporary, bytes) &&
         WritePrivateProfileStringW(Wz(std::u16string(kSettingsSection)), Wz(std::u16string(kSettingsServerKey)),
                                    Wz(name), Wz(temporary)) != FALSE &&
         std::all_of(options.begin(), options.end(), [&](const auto& option) {
@@ -70,18 +85,16 @@ bool WriteServerName(const std::u16string& settingsPath, const std::u16string& n
 
 EngineSettings ReadEngineSettings(const std::u16string& settingsPath) {
     EngineSettings settings;
-    const auto read = [&](const wchar_t* key, int fallback, int low, int high) {
-        const UINT value = GetPrivateProfileIntW(L"options", key, fallback, Wz(settingsPath));
-        const int v = static_cast<int>(value);
-        return v < low || v > high ? fallback : v;
+    const auto read = [&](const wchar_t* key, const OptionLimits& limits) {
+        return OptionValue(ReadOption(settingsPath, key), limits);
     };
-    settings.parallelSessions = read(L"parallel sessions", settings.parallelSessions, 1, 64);
-    settings.parallelCalls = read(L"parallel calls", settings.parallelCalls, 1, 64);
-    settings.parallelServers = read(L"parallel servers", settings.parallelServers, 1, 64);
-    settings.timeoutSeconds = read(L"timeout seconds", settings.timeoutSeconds, 1, 600);
-    settings.allServers = read(L"all servers", 0, 0, 1) == 1;
-    const int refresh = read(L"refresh seconds", 0, 0, 300);
-    settings.refreshSeconds = (refresh == 15 || refresh == 30 || refresh == 60 || refresh == 300) ? refresh : 0;
+    settings.parallelSessions = read(L"parallel sessions", kParallelSessionsLimits);
+    settings.parallelCalls = read(L"parallel calls", kParallelCallsLimits);
+    settings.parallelServers = read(L"parallel servers", kParallelServersLimits);
+    settings.timeoutSeconds = read(L"timeout seconds", kTimeoutSecondsLimits);
+    settings.allServers = read(L"all servers", kAllServersLimits) == 1;
+    settings.refreshSeconds = ClampRefreshSeconds(read(L"refresh seconds", kRefreshSecondsLimits));
+    settings.farmParallelSessions = FarmParallelSessions(settings.parallelSessions, settings.parallelServers);
     return settings;
 }
 

@@ -28,15 +28,17 @@ using SettingValues = std::vector<std::pair<std::u16string, std::u16string>>;
 bool WriteServerName(const std::u16string& settingsPath, const std::u16string& name, const AnsiCodePage& ansi,
                      const SettingValues& options = {});
 
-// The [options] section: how many sessions Get data queries at once
-// ("parallel sessions", 1 to 64, default 16), how many calls a command on many
-// sessions makes at once ("parallel calls", 1 to 64, default 8), and how long
-// a server may take to answer ("timeout seconds", 1 to 600, default 15).
-// Missing or unreadable values take their default; the file is not written.
-// "refresh seconds": the automatic refresh of the list (0 off, 15, 30, 60 or
-// 300; anything else reads as off). "parallel servers": servers the farm view
-// opens at once (1 to 64, default 8). "all servers": the farm view was on (1)
-// or off (0, the default).
+// The [options] section (limits and reading in base/settings_options.h):
+// how many sessions Get data queries at once ("parallel sessions", 1 to 64,
+// default 16), how many calls a command on many sessions makes at once
+// ("parallel calls", 1 to 64, default 8), and how long a server may take to
+// answer ("timeout seconds", 1 to 600, default 15). "refresh seconds": the
+// automatic refresh of the list (0 off, else every 15 to 300 seconds, any
+// whole number of them). "parallel servers": servers the farm view opens at
+// once (1 to 64, default 8). "all servers": the farm view was on (1) or off
+// (0, the default). A number out of its range takes the nearest limit; a
+// missing value, or one that is not a whole number, takes the default. The
+// file is not written.
 struct EngineSettings {
     int parallelSessions = 16;
     int parallelCalls = 8;
@@ -44,6 +46,9 @@ struct EngineSettings {
     int timeoutSeconds = 15;
     int refreshSeconds = 0;
     bool allServers = false;
+    // Session queries in flight over the whole farm view: parallelSessions x
+    // parallelServers, at most kFarmSessionQueryCap (256).
+    int farmParallelSessions = 128;
 };
 EngineSettings ReadEngineSettings(const std::u16string& settingsPath);
 
