@@ -151,11 +151,38 @@ void AddFailingClasses(const json& entry, const std::string& where, std::vector<
     classes.push_back(ToU32(entry, where));
 }
 
+// A time of a session's later logon: kept when neither key is there, else as ReadTime.
+std::optional<SessionTime> ReadReusedTime(const json& object, const char* atKey, const char* beforeKey,
+                                          const std::string& where) {
+    if (!object.contains(atKey) && !object.contains(beforeKey)) return std::nullopt;
+    return ReadTime(object, atKey, beforeKey, where);
+}
+
+// A text of a session's later logon: kept when the key is not there.
+std::optional<std::wstring> ReusedText(const json& object, const char* key, const std::string& where) {
+    if (!object.contains(key)) return std::nullopt;
+    return Text(object, key, where);
+}
+
+Reuse ReadReuse(const json& j, const std::string& where) {
+    CheckKeys(j, where, {"after_info_queries", "user", "domain", "client", "logon_time", "logon_seconds_ago",
+                         "last_input_time", "idle_seconds"});
+    Reuse r;
+    r.afterInfoQueries = RequiredU32(j, "after_info_queries", where);
+    if (r.afterInfoQueries == 0) Fail(where + ".after_info_queries", "expected 1 or more");
+    r.user = ReusedText(j, "user", where);
+    r.domain = ReusedText(j, "domain", where);
+    r.client = ReusedText(j, "client", where);
+    r.logonTime = ReadReusedTime(j, "logon_time", "logon_seconds_ago", where);
+    r.lastInputTime = ReadReusedTime(j, "last_input_time", "idle_seconds", where);
+    return r;
+}
+
 Session ReadSession(const json& j, const std::string& where) {
     CheckKeys(j, where, {"id", "state", "user", "client", "winstation", "domain", "ipv4", "address", "fail",
                          "query_error", "logoff_error", "disconnect_error", "message_error", "message_response",
                          "logon_time", "logon_seconds_ago", "last_input_time", "idle_seconds", "disconnect_time",
-                         "disconnected_seconds"});
+                         "disconnected_seconds", "query_delay_ms", "reuse"});
     Session s;
     s.id = RequiredU32(j, "id", where);
     s.state = U32(j, "state", where, 0);
@@ -180,6 +207,8 @@ Session ReadSession(const json& j, const std::string& where) {
     s.logonTime = ReadTime(j, "logon_time", "logon_seconds_ago", where);
     s.lastInputTime = ReadTime(j, "last_input_time", "idle_seconds", where);
     s.disconnectTime = ReadTime(j, "disconnect_time", "disconnected_seconds", where);
+    s.queryDelayMs = U32(j, "query_delay_ms", where, 0);
+    if (j.contains("reuse")) s.reuse = ReadReuse(j["reuse"], where + ".reuse");
     return s;
 }
 

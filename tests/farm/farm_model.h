@@ -28,6 +28,19 @@ struct SessionTime {
     std::int64_t Resolve(std::int64_t current) const;
 };
 
+// A later logon that takes a session's ID (the session ends and the server
+// gives the ID to another user's logon): once the double has answered
+// `afterInfoQueries` session-information queries (class 24) for the session,
+// the given fields replace the session's; those not given stay as they were.
+struct Reuse {
+    DWORD afterInfoQueries = 1;
+    std::optional<std::wstring> user;
+    std::optional<std::wstring> domain;
+    std::optional<std::wstring> client;
+    std::optional<SessionTime> logonTime;
+    std::optional<SessionTime> lastInputTime;
+};
+
 struct Session {
     DWORD id = 0;
     DWORD state = 0;  // WTS_CONNECTSTATE_CLASS, any value
@@ -46,6 +59,9 @@ struct Session {
     SessionTime logonTime;
     SessionTime lastInputTime;
     SessionTime disconnectTime;
+    DWORD queryDelayMs = 0;  // each session-information query sleeps this long first
+    std::optional<Reuse> reuse;
+    DWORD infoAnswers = 0;  // class-24 queries answered since the load
 };
 
 struct Process {

@@ -284,18 +284,43 @@ DWORD Unreachable(const Target& t) {
 }
 
 // Looks the handle up, sleeps the server's latency (or its unreachable delay)
-// outside the lock, then runs the call under the lock.
-template <typename Body>
-BOOL ServerCall(HANDLE handle, Body&& body) {
+// and whatever extraDelay adds for the call outside the lock, then runs the
+// call under the lock.
+template <typename ExtraDelay, typename Body>
+BOOL DelayedServerCall(HANDLE handle, ExtraDelay&& extraDelay, Body&& body) {
     DWORD delay = 0;
     {
         Lock lock;
         EnsureLoaded();
-        delay = DelayOf(Resolve(handle));
+        const Target t = Resolve(handle);
+        delay = DelayOf(t) + extraDelay(t);
     }
     if (delay) Sleep(delay);
     Lock lock;
     return body(Resolve(handle));
+}
+
+template <typename Body>
+BOOL ServerCall(HANDLE handle, Body&& body) {
+    return DelayedServerCall(handle, [](const Target&) { return DWORD{0}; }, body);
+}
+
+// A session's own query delay, on a server that answers.
+DWORD QueryDelayOf(const Target& t, DWORD sessionId) {
+    if (Unreachable(t) != 0) return 0;
+    const farm::Session* session = t.farmServer->FindSession(sessionId);
+    return session ? session->queryDelayMs : 0;
+}
+
+// The session's ID goes to the later logon: its fields replace the session's.
+void Reuse(farm::Session& session) {
+    const farm::Reuse reuse = *session.reuse;
+    session.reuse.reset();
+    if (reuse.user) session.user = *reuse.user;
+    if (reuse.domain) session.domain = *reuse.domain;
+    if (reuse.client) session.client = *reuse.client;
+    if (reuse.logonTime) session.logonTime = *reuse.logonTime;
+    if (reuse.lastInputTime) session.lastInputTime = *reuse.lastInputTime;
 }
 
 void* NewBuffer(std::size_t bytes, const char* kind, DWORD& number) {
@@ -461,7 +486,8 @@ BOOL WINAPI WTSEnumerateSessionsW(HANDLE hServer, DWORD Reserved, DWORD Version,
 BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INFO_CLASS WTSInfoClass,
                                         LPWSTR* ppBuffer, DWORD* pBytesReturned) {
     Call call("WTSQuerySessionInformationW");
-    return ServerCall(hServer, [&](const Target& t) {
+    const auto sessionDelay = [&](const Target& t) { return QueryDelayOf(t, SessionId); };
+    return DelayedServerCall(hServer, sessionDelay, [&](const Target& t) {
         const DWORD infoClass = static_cast<DWORD>(WTSInfoClass);
         Describe(call.Line(), t);
         call.Line().Number("session", SessionId).Number("class", infoClass);
@@ -469,7 +495,7 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
         *ppBuffer = nullptr;
         *pBytesReturned = 0;
         if (DWORD e = Unreachable(t)) return call.Fail(e);
-        const farm::Session* session = t.farmServer->FindSession(SessionId);
+        farm::Session* session = t.farmServer->FindSession(SessionId);
         if (!session) return call.Fail(kSessionNotFound);
 
         const std::wstring* text = nullptr;
@@ -509,6 +535,13 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
         *ppBuffer = static_cast<LPWSTR>(buffer);
         *pBytesReturned = static_cast<DWORD>(bytes);
         call.Succeed().Number("bytes", bytes).Number("buffer", number);
+        if (infoClass == WTSSessionInfo) {
+            ++session->infoAnswers;
+            if (session->reuse && session->infoAnswers == session->reuse->afterInfoQueries) {
+                Reuse(*session);
+                call.Line().Number("reused", 1);
+            }
+        }
         return call.Done();
     });
 }
