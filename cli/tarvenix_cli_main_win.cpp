@@ -166,10 +166,11 @@ int Program::Sessions() {
 
     std::vector<CliSession> rows;
     for (ServerOutcome& server : outcome.servers) {
+        // Named as failed; one that did not answer in time still gives the
+        // sessions it had answered for.
         if (server.Failed()) {
             err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
             failed = true;
-            continue;
         }
         for (SessionRow& row : server.outcome.inventory.rows) {
             if (!SessionPasses(request, row)) continue;

@@ -52,6 +52,21 @@ expect_same "logon times" "2026-12-10T08:15:00Z
 null" "$("$CHECK" json "$APP/out" logon_time | sed -n '1p;3p')"
 grep -q '"client": "БУХ;ПК \\"7\\""' "$APP/out" || fail "the client name with a quote is not escaped as JSON"
 
+# A server that lists its sessions and then leaves one unanswered: the command
+# still ends by its time-out (plus Wine's start), exit 1, the server named on
+# stderr, the sessions that answered printed (the good server's, and the stuck
+# server's other session).
+started=$(date +%s%N)
+cli 1 sessions STUCK CLI1 --timeout 2 --format json
+took=$(( ($(date +%s%N) - started) / 1000000 ))
+[ "$took" -lt 12000 ] || fail "sessions with a stuck server took $took ms with --timeout 2 (at most 12000)"
+grep -q 'Сервер STUCK не ответил за 2 с\.' "$APP/err" || fail "no time-out line for STUCK"
+[ "$(grep -c . "$APP/err")" = 1 ] || fail "only STUCK failed"
+expect_same "sessions beside a stuck server" "STUCK | 8 | bystrova
+CLI1 | 2 | ivanov
+CLI1 | 3 | Петрова
+CLI1 | 5 | petrenko" "$("$CHECK" json "$APP/out" server id user)"
+
 # From a UTF-16 file of servers (as the TXT button reads it), CSV, filtered.
 printf '\xff\xfe' >"$APP/servers.txt"
 printf 'CLI1\r\nCLI2\r\n' | iconv -f utf-8 -t utf-16le >>"$APP/servers.txt"
