@@ -18,10 +18,13 @@
 #include "base/engine_win.h"
 #include "base/error_text.h"
 #include "base/platform_win.h"
+#include "base/settings_options.h"
 #include "base/text.h"
 #include "base/win_text.h"
 #include "cli/cli_output.h"
 #include "cli/cli_request.h"
+#include "cli/cli_stream_win.h"
+#include "cli/cli_write.h"
 #include "servers/directory.h"
 #include "servers/directory_win.h"
 #include "servers/text_files_win.h"
@@ -33,51 +36,6 @@ using namespace tarvenix;
 
 namespace {
 
-// Standard output or error: a console gets UTF-16 through WriteConsoleW, a
-// file or a pipe gets UTF-8.
-class Stream {
-public:
-    explicit Stream(DWORD which) : handle_(GetStdHandle(which)) {
-        DWORD mode = 0;
-        console_ = handle_ && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode);
-    }
-    void Write(const std::u16string& text) const {
-        if (!handle_ || handle_ == INVALID_HANDLE_VALUE || text.empty()) return;
-        if (console_) {
-            std::size_t at = 0;
-            while (at < text.size()) {
-                const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - at, 8192));
-                DWORD written = 0;
-                if (!WriteConsoleW(handle_, reinterpret_cast<const wchar_t*>(text.data() + at), chunk, &written, nullptr) ||
-                    written == 0)
-                    return;
-                at += written;
-            }
-            return;
-        }
-        const std::string bytes = Utf16ToUtf8(text);
-        std::size_t at = 0;
-        while (at < bytes.size()) {
-            DWORD written = 0;
-            if (!WriteFile(handle_, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) ||
-                written == 0)
-                return;
-            at += written;
-        }
-    }
-    void Line(const std::u16string& text) const { Write(text + u"\r\n"); }
-    // The output of a command: CSV going to a file or a pipe starts with the
-    // UTF-8 mark, as the window's export does (spreadsheets then read the
-    // Cyrillic right); a console needs none.
-    void Output(const std::u16string& text, OutputFormat format) const {
-        Write(format == OutputFormat::Csv && !console_ ? u"\uFEFF" + text : text);
-    }
-
-private:
-    HANDLE handle_;
-    bool console_ = false;
-};
-
 std::u16string ExeDirectory() {
     wchar_t path[MAX_PATH * 4] = {};
     const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
@@ -88,8 +46,8 @@ std::u16string ExeDirectory() {
 
 struct Program {
     CliRequest request;
-    Stream out{STD_OUTPUT_HANDLE};
-    Stream err{STD_ERROR_HANDLE};
+    CliStream out = CliStream::Standard(STD_OUTPUT_HANDLE);
+    CliStream err = CliStream::Standard(STD_ERROR_HANDLE);
     // The engine; left to the end of the process (a call that does not
     // answer keeps its worker, and nobody waits for it).
     WtsTerminalServices* terminal = new WtsTerminalServices;
@@ -108,6 +66,14 @@ struct Program {
         err.Line(u"tarvenix-cli: " + reason);
         err.Line(u"Справка: tarvenix-cli --help");
         return 2;
+    }
+
+    // The exit code once the output is written: a write that failed for any
+    // reason but a reader that went away is said, and the code becomes 1.
+    int Finish(int exitCode) {
+        const std::uint32_t error = out.Error();
+        if (error != 0 && !ReaderWentAway(error)) err.Line(OutputWriteFailureText(error, Describer()));
+        return ExitCodeAfterOutput(exitCode, error);
     }
 
     int Sessions();
@@ -151,7 +117,8 @@ int Program::Sessions() {
     FarmOptions options;
     options.parallelServers = 8;
     options.parallelSessionsPerServer = static_cast<std::size_t>(request.parallel);
-    options.parallelSessions = static_cast<std::size_t>(request.parallel) * options.parallelServers;
+    options.parallelSessions =
+        static_cast<std::size_t>(FarmParallelSessions(request.parallel, static_cast<int>(options.parallelServers)));
     options.timeout = Timeout();
     options.formatLogon = LocalLogonText;
     bool done = false;
@@ -224,7 +191,7 @@ int Program::Processes() {
 }
 
 // Asks on the console; false when there is no console to ask on.
-bool AskOnConsole(const Stream& err, const std::u16string& question, bool* asked) {
+bool AskOnConsole(CliStream& err, const std::u16string& question, bool* asked) {
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     *asked = in && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode);
@@ -299,17 +266,19 @@ int wmain(int argc, wchar_t** argv) {
     const CliParse parsed = ParseCommandLine(args);
     if (parsed.exitCode == 0) {
         program->out.Write(Utf8ToUtf16(parsed.output));
-        return 0;
+        return program->Finish(0);
     }
     if (parsed.exitCode == 2) {
         program->err.Write(Utf8ToUtf16(parsed.output));
         return 2;
     }
     program->request = parsed.request;
-    program->executor = new ThreadPoolExecutor(program->request.parallel * 8 + 8 + 2);
+    // The session queries over the servers opened at once (8), capped as the
+    // window caps them, and the servers being opened.
+    program->executor = new ThreadPoolExecutor(FarmParallelSessions(program->request.parallel, 8) + 8 + 2);
     switch (program->request.command) {
-        case CliCommand::Sessions: return program->Sessions();
-        case CliCommand::Processes: return program->Processes();
-        default: return program->Command();
+        case CliCommand::Sessions: return program->Finish(program->Sessions());
+        case CliCommand::Processes: return program->Finish(program->Processes());
+        default: return program->Finish(program->Command());
     }
 }
