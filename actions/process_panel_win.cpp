@@ -136,6 +136,12 @@ void ProcessPanel::EndRun() {
     activity_.End();
 }
 
+void ProcessPanel::EndTermination() {
+    if (!terminating_) return;
+    terminating_ = false;
+    activity_.End();
+}
+
 void ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
                                  const std::u16string& userName) {
     processServer_ = server;  // termination addresses the server listed here
@@ -187,25 +193,29 @@ void ProcessPanel::ClosePanel() {
 }
 
 void ProcessPanel::TerminateSelected() {
-    if (busy_) return;  // the list is being made: its rows are not there yet
+    // While the list is being made its rows are not there yet; one
+    // termination at a time.
+    if (busy_ || terminating_) return;
     const int row = list_.FirstSelected();
     if (row < 0) return;
     const auto pid = static_cast<std::uint32_t>(StrToIntLike(list_.Rows().Text(static_cast<std::size_t>(row), 2)));
     const std::u16string server = processServer_;
     TerminalServices* terminal = services_.terminal;
-    StartRun();
+    termination_ = CancelToken();
+    terminating_ = true;
+    activity_.Begin();
     RunAsync<CallResult>(
-        *services_.executor, *services_.dispatcher, run_, services_.serverTimeout,
+        *services_.executor, *services_.dispatcher, termination_, services_.serverTimeout,
         [terminal, server, pid] { return terminal->Open(server)->TerminateProcess(pid); },
         [this, server, pid](CallResult result) {
-            EndRun();
+            EndTermination();
             if (!result.ok)
                 boxes_.ShowMessage(
                     SystemErrorReport(TerminateFailureHeading(server, pid), result.error, services_.Describer()));
             Relist();
         },
         [this, server, pid] {
-            EndRun();
+            EndTermination();
             boxes_.ShowMessage(TerminateFailureHeading(server, pid) + u"\r\n" + ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())));
             Relist();
         });

@@ -42,7 +42,7 @@ public:
     // window may become when the panel closes.
     ProcessPanel(const Services& services, Activity& activity, OrderingState& ordering, const SessionListView& sessions,
                  std::function<std::u16string()> serverText, std::function<void()> relayout, int minOuterWidth);
-    ~ProcessPanel() override { run_.Cancel(); }
+    ~ProcessPanel() override { CancelWork(); }
 
     void CreateAllProcessesButton(HWND parent, const Fonts& fonts);
     // The panel (hidden) with its header, list and footer, as a child of window.
@@ -61,7 +61,7 @@ public:
     ReportList& List() { return list_; }
     bool IsShown() const;
     // A listing or a termination is going.
-    bool Busy() const { return busy_; }
+    bool Busy() const { return busy_ || terminating_; }
 
     void ListSessionProcesses();  // N2Click
     void ListAllProcesses();      // BtnGetAllClick
@@ -76,7 +76,11 @@ public:
 
     CommandRange Commands() const override { return {kCmdAllProcesses, kProcessPanelLastId}; }
     void OnCommand(int id) override;
-    void CancelWork() override { run_.Cancel(); }
+    // The window goes: neither a listing nor a termination reports any more.
+    void CancelWork() override {
+        run_.Cancel();
+        termination_.Cancel();
+    }
 
 private:
     void OpenPanel();
@@ -86,14 +90,19 @@ private:
                        const std::u16string& userName);
     void StartRun();
     void EndRun();
+    void EndTermination();
     // After a termination: the selected session's processes, else again what
     // the panel showed.
     void Relist();
 
     Services services_;
     Activity& activity_;
-    CancelToken run_;
+    CancelToken run_;  // the listing; a new listing cancels the one going
     bool busy_ = false;
+    // The termination going: its own token, so that a listing started
+    // meanwhile (a refresh) never swallows its report.
+    CancelToken termination_;
+    bool terminating_ = false;
     Boxes boxes_;
     const SessionListView& sessions_;
     std::function<std::u16string()> serverText_;
