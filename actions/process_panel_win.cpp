@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "actions/bulk_run.h"
 #include "actions/session_actions.h"
 #include "base/dpi_win.h"
 #include "base/platform_win.h"
@@ -100,13 +101,12 @@ void ProcessPanel::OpenPanel() {
 void ProcessPanel::ListSessionProcesses() {
     // The processes of one session need a session: without a selected row
     // the command does nothing.
-    const int row = sessions_.FirstSelected();
-    if (row < 0) return;
+    const std::optional<Session> session = sessions_.FirstSelectedSession();
+    if (!session) return;
     OpenPanel();
     processListMode_ = kProcessListModeUser;
     // The processes live on the server the row came from.
-    ListProcesses(sessions_.RowServer(row), sessions_.Rows().Text(static_cast<std::size_t>(row), 0),
-                  sessions_.Rows().Text(static_cast<std::size_t>(row), 1));
+    ListProcesses(session->server, session);
 }
 
 void ProcessPanel::ListAllProcesses() {
@@ -118,7 +118,7 @@ void ProcessPanel::ListAllProcesses() {
     }
     OpenPanel();
     processListMode_ = kProcessListModeServer;
-    ListProcesses(server, std::nullopt, u"");
+    ListProcesses(server, std::nullopt);
 }
 
 void ProcessPanel::StartRun() {
@@ -142,12 +142,11 @@ void ProcessPanel::EndTermination() {
     activity_.End();
 }
 
-void ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
-                                 const std::u16string& userName) {
+void ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<Session>& session) {
     processServer_ = server;  // termination addresses the server listed here
-    sessionCaption_ = sessionCaption;
-    sessionUser_ = userName;
+    listedSession_ = session;
     struct Listed {
+        ItemResult checked = ItemResult::From(CallResult::Success());
         CallResult result;
         std::vector<ProcessRecord> records;
     };
@@ -155,22 +154,35 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
     StartRun();
     RunAsync<Listed>(
         *services_.executor, *services_.dispatcher, run_, services_.serverTimeout,
-        [terminal, server] {
+        [terminal, server, session] {
             Listed listed;
-            listed.result = terminal->Open(server)->EnumerateProcesses(listed.records);
+            const std::unique_ptr<TerminalServer> open = terminal->Open(server);
+            // One session's processes only while the session is the one listed.
+            if (session) {
+                listed.checked = CheckAndCall(*open, *session, [](TerminalServer&, std::uint32_t) { return CallResult::Success(); });
+                if (!listed.checked.ok) return listed;
+            }
+            listed.result = open->EnumerateProcesses(listed.records);
             return listed;
         },
-        [this, server, sessionCaption, userName](Listed listed) {
+        [this, server, session](Listed listed) {
             EndRun();
+            if (!listed.checked.ok) {
+                boxes_.ShowMessage(
+                    SessionCheckFailureText(*session, listed.checked, services_.serverTimeout, services_.Describer()));
+                return;
+            }
             if (!listed.result.ok) {
                 boxes_.ShowMessage(
                     SystemErrorReport(ProcessListFailureHeading(server), listed.result.error, services_.Describer()));
                 return;
             }
-            std::vector<std::vector<std::u16string>> rows = ProcessRows(listed.records, sessionCaption);
+            std::vector<std::vector<std::u16string>> rows =
+                ProcessRows(listed.records, session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
             const std::size_t count = rows.size();
-            list_.AppendAll(std::move(rows));
-            if (sessionCaption) SetLabelText(userLabel_, userName);
+            std::vector<ReportRows::Row> listRows(rows.begin(), rows.end());
+            list_.AppendAll(std::move(listRows));
+            if (session) SetLabelText(userLabel_, session->user);
             SetLabelText(countLabel_, ProcessCountText(count));
         },
         [this, server] {
@@ -225,15 +237,14 @@ void ProcessPanel::Relist() {
     // The list never keeps showing a terminated process (its PID may be
     // reused): the selected session's processes when a session row is
     // selected, else again what the panel showed.
-    if (sessions_.FirstSelected() >= 0) {
+    if (sessions_.FirstSelectedSession()) {
         ListSessionProcesses();
         return;
     }
-    const std::optional<std::u16string> caption = sessionCaption_;
-    const std::u16string user = sessionUser_;
+    const std::optional<Session> session = listedSession_;
     list_.Clear();
     list_.Rows().SetMode(SortType::None);
-    ListProcesses(processServer_, caption, user);
+    ListProcesses(processServer_, session);
 }
 
 }  // namespace tarvenix

@@ -84,10 +84,10 @@ public:
 
 private:
     void OpenPanel();
-    // Lists the processes of the server (of one session when a caption is
-    // given) into the list, on the engine.
-    void ListProcesses(const std::u16string& server, const std::optional<std::u16string>& sessionCaption,
-                       const std::u16string& userName);
+    // Lists the processes of the server (of one session when one is given,
+    // after the server confirms the session is still the one listed) into
+    // the list, on the engine.
+    void ListProcesses(const std::u16string& server, const std::optional<Session>& session);
     void StartRun();
     void EndRun();
     void EndTermination();
@@ -115,9 +115,8 @@ private:
     HWND userLabel_ = nullptr, refreshButton_ = nullptr, closeButton_ = nullptr, countLabel_ = nullptr;
     std::u16string processListMode_;  // ProcessListMode
     std::u16string processServer_;
-    // The session the list shows in the "user" mode (its caption and user).
-    std::optional<std::u16string> sessionCaption_;
-    std::u16string sessionUser_;
+    // The session the list shows in the "user" mode.
+    std::optional<Session> listedSession_;
 };
 
 }  // namespace tarvenix

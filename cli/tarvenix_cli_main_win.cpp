@@ -131,7 +131,7 @@ int Program::Sessions() {
     StartFarmInventory(*terminal, *executor, *dispatcher, servers, options, CancelToken(), std::move(callbacks));
     dispatcher->RunUntil([&] { return done; });
 
-    std::vector<CliSession> rows;
+    std::vector<Session> rows;
     for (ServerOutcome& server : outcome.servers) {
         // Named as failed; one that did not answer in time still gives the
         // sessions it had answered for.
@@ -139,11 +139,8 @@ int Program::Sessions() {
             err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
             failed = true;
         }
-        for (SessionRow& row : server.outcome.inventory.rows) {
-            if (!SessionPasses(request, row)) continue;
-            std::u16string logon = row.logon;
-            rows.push_back({server.server, std::move(row), std::move(logon)});
-        }
+        for (Session& row : server.outcome.inventory.rows)
+            if (SessionPasses(request, row)) rows.push_back(std::move(row));
     }
     out.Output(FormatSessions(rows, request.format, ListSeparator()), request.format);
     return failed ? 1 : 0;
@@ -234,9 +231,9 @@ int Program::Command() {
         }
     };
     bool done = false;
-    std::vector<CallResult> results;
+    std::vector<ItemResult> results;
     StartBulk(*terminal, *executor, *dispatcher, server, request.ids, options, CancelToken(), std::move(call),
-              [&](std::vector<CallResult> r) {
+              [&](std::vector<ItemResult> r) {
                   results = std::move(r);
                   done = true;
               });
@@ -247,8 +244,12 @@ int Program::Command() {
         CliResult row{server, request.ids[i], results[i].ok, results[i].error, {}};
         if (!row.ok) {
             failed = true;
-            row.errorText = results[i].error == kTimeoutError ? ServerTimeoutText(server, TimeoutMs())
-                                                              : SystemErrorLine(results[i].error, Describer());
+            // Past the time-out: a call made may still happen, one not made never will.
+            row.errorText = results[i].state == ItemState::NoAnswer
+                                ? ServerTimeoutText(server, TimeoutMs()) + u" Нет ответа: команда могла быть выполнена."
+                            : results[i].state == ItemState::NotStarted
+                                ? ServerTimeoutText(server, TimeoutMs()) + u" Команда не отправлена."
+                                : SystemErrorLine(results[i].error, Describer());
             err.Line(server + u": " + DecimalU32(row.id) + u": " + row.errorText);
         }
         rows.push_back(std::move(row));

@@ -10,6 +10,7 @@
 #include "base/files_win.h"
 #include "base/table_text.h"
 #include "base/platform_win.h"
+#include "base/settings_options.h"
 #include "base/text_fold.h"
 #include "base/win_text.h"
 #include "sessions/session_columns.h"
@@ -161,27 +162,33 @@ void SessionList::ShowServerFailures() {
     boxes_.ShowMessage(text);
 }
 
-namespace {
-
-constexpr int kRefreshChoices[] = {0, 15, 30, 60, 300};
-const char16_t* const kRefreshTexts[] = {u"выкл.", u"15 с", u"30 с", u"60 с", u"5 мин"};
-
-}  // namespace
-
 void SessionList::CreateRefreshChooser(HWND footer, const Fonts& fonts) {
     refreshLabel_ = CreateLabel(footer, 8, 7, u"Обновлять каждые:", fonts.normal());
     refreshChooser_ = CreateChild(0, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, {110, 3, 70, 150},
                                   footer, kIdRefreshChooser, fonts.normal());
-    for (const char16_t* text : kRefreshTexts)
-        SendMessageW(refreshChooser_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(reinterpret_cast<const wchar_t*>(text)));
+    FillRefreshChooser(ClampRefreshSeconds(services_.refreshSeconds));
     SetAutoRefresh(services_.refreshSeconds);
 }
 
+void SessionList::FillRefreshChooser(int seconds) {
+    refreshChoices_ = RefreshChoicesFor(seconds);
+    if (!refreshChooser_) return;
+    SendMessageW(refreshChooser_, CB_RESETCONTENT, 0, 0);
+    for (const RefreshChoice& item : refreshChoices_.items)
+        SendMessageW(refreshChooser_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(item.text)));
+}
+
 void SessionList::SetAutoRefresh(int seconds) {
+    // A period remembered from settings.ini that is none of the usual ones
+    // (45 s) is kept as it is, as an item of its own.
+    seconds = ClampRefreshSeconds(seconds);
+    const auto& items = refreshChoices_.items;
+    if (std::none_of(items.begin(), items.end(), [seconds](const RefreshChoice& c) { return c.seconds == seconds; }))
+        FillRefreshChooser(seconds);
     int index = 0;
-    for (int i = 0; i < static_cast<int>(std::size(kRefreshChoices)); ++i)
-        if (kRefreshChoices[i] == seconds) index = i;
-    refreshSeconds_ = kRefreshChoices[index];
+    for (std::size_t i = 0; i < refreshChoices_.items.size(); ++i)
+        if (refreshChoices_.items[i].seconds == seconds) index = static_cast<int>(i);
+    refreshSeconds_ = seconds;
     if (refreshChooser_ && SendMessageW(refreshChooser_, CB_GETCURSEL, 0, 0) != index)
         SendMessageW(refreshChooser_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     refreshSchedule_.Cancel();
@@ -399,8 +406,8 @@ void SessionList::OnCommand(int id) {
     if (id == kCmdGetData) GetData();
     if (id == kIdRefreshChooser) {
         const LRESULT index = SendMessageW(refreshChooser_, CB_GETCURSEL, 0, 0);
-        if (index >= 0 && index < static_cast<LRESULT>(std::size(kRefreshChoices)))
-            SetAutoRefresh(kRefreshChoices[index]);
+        if (index >= 0 && index < static_cast<LRESULT>(refreshChoices_.items.size()))
+            SetAutoRefresh(refreshChoices_.items[static_cast<std::size_t>(index)].seconds);
     }
     if (id == kCmdAllServers) SetAllServers(SendMessageW(allServersButton_, BM_GETCHECK, 0, 0) == BST_CHECKED);
     if (id == kIdFindBox) {
@@ -542,7 +549,7 @@ FarmOptions SessionList::FarmRunOptions() const {
     FarmOptions options;
     options.parallelServers = services_.parallelServers;
     options.parallelSessionsPerServer = services_.parallelSessions;
-    options.parallelSessions = services_.parallelSessions * services_.parallelServers;
+    options.parallelSessions = services_.farmParallelSessions;
     options.timeout = services_.serverTimeout;
     options.formatLogon = LocalLogonText;
     return options;
@@ -575,11 +582,13 @@ void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome)
     SetBusy(false);
     SetLabelText(progressLabel_, u"");
     SessionInventory& inventory = outcome.inventory;
+    const bool someRows = !inventory.rows.empty();
     ShowSessions(std::move(inventory.rows), false);
     if (outcome.timedOut) {
-        // As after a failed enumeration: an empty list, and why.
+        // The sessions it answered for in time are listed; why the rest are not.
         boxes_.ShowMessage(ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())) +
-                           u" Список сессий не получен.");
+                           (someRows ? u" Показаны только сессии, о которых он успел ответить."
+                                     : u" Список сессий не получен."));
     } else if (inventory.enumerationFailed) {
         // The list stays empty, but an unreachable or refusing server must not
         // look like a server without sessions.

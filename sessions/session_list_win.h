@@ -15,6 +15,7 @@
 #include "base/controls_win.h"
 #include "base/report_list_win.h"
 #include "base/services.h"
+#include "base/settings_options.h"
 #include "base/engine.h"
 #include "base/window_win.h"
 #include "sessions/farm_inventory.h"
@@ -157,6 +158,8 @@ private:
     void BeginListing(bool farm);
     void Finish(const std::u16string& server, InventoryOutcome outcome);
     void FinishFarm();
+    // The chooser's items for a period (the usual ones, and this one).
+    void FillRefreshChooser(int seconds);
     void ScheduleRefresh();
     void RefreshInBackground();
     void FinishBackground(const std::u16string& server, InventoryOutcome outcome);
@@ -225,6 +228,7 @@ private:
     std::vector<StagedServer> staged_;  // the farm listing going, by list position
     std::u16string stagedFilter_;       // the find text the staged rows were picked by
     int refreshSeconds_ = 0;
+    RefreshChoices refreshChoices_;  // the chooser's items
     bool background_ = false;  // an automatic refresh is going (no wait cursor, the rows stay usable)
     CancelToken refreshSchedule_;  // the pending tick; cancelled when the choice changes
     CancelToken run_;

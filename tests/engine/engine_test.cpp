@@ -421,6 +421,33 @@ TEST_F(BulkTest, CallsWithoutAnAnswerByTheTimeOutFailWithIt) {
     EXPECT_EQ(wts.opened, wts.closed);
 }
 
+TEST_F(BulkTest, AfterTheReportNoCallStartsAndTheReportTellsNotSentFromNoAnswer) {
+    wts.servers[u"TS01"] = GeneratedServer(5);
+    Gate hang;
+    std::atomic<bool> inCall{false};
+    wts.beforeCall = [&](const std::string& call) {
+        if (call != "logoff 1 TS01") return;
+        inCall = true;
+        hang.Wait();
+    };
+    BulkResult out;
+    Logoff({1, 3, 4}, 1, out);  // one lane: 3 and 4 wait behind 1
+    ASSERT_TRUE(dispatcher.RunUntil([&] { return inCall.load(); }));
+    dispatcher.FireTimers();  // the time-out: the report goes out
+    ASSERT_EQ(out.count, 1);
+    ASSERT_EQ(out.results.size(), 3u);
+    EXPECT_EQ(out.results[0].state, ItemState::NoAnswer) << "started: it may still happen";
+    EXPECT_EQ(out.results[1].state, ItemState::NotStarted);
+    EXPECT_EQ(out.results[2].state, ItemState::NotStarted);
+    hang.Open();
+    Drain();
+    std::lock_guard<std::recursive_mutex> lock(wts.mutex);
+    EXPECT_EQ(std::count_if(wts.calls.begin(), wts.calls.end(), [](const std::string& c) { return c.rfind("logoff", 0) == 0; }),
+              1)
+        << "the sessions reported as not sent are never logged off";
+    EXPECT_EQ(out.count, 1);
+}
+
 TEST(RunAsync, DeliversOnTheDispatcherUnlessCancelled) {
     ThreadExecutor executor;
     ManualDispatcher dispatcher;

@@ -96,5 +96,25 @@ TEST_F(OptionsWriteBackTest, ValuesTheUserLeftAloneStayAsTheFileHasThem) {
     EXPECT_EQ(Option(L"all servers"), u"<none>");
 }
 
+TEST_F(OptionsWriteBackTest, ARememberedPeriodOutsideTheUsualChoicesIsKeptAsAChoiceOfItsOwn) {
+    OpenWithSettings("refresh seconds=45\r\n");
+    HWND chooser = window->Sessions().RefreshChooser();
+    EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 45);
+    ASSERT_EQ(SendMessageW(chooser, CB_GETCOUNT, 0, 0), 6);
+    wchar_t text[32] = {};
+    SendMessageW(chooser, CB_GETLBTEXT, SendMessageW(chooser, CB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(U16(text), u"45 с");
+    Close();
+    EXPECT_EQ(Option(L"refresh seconds"), u"45") << "never written back as another value";
+
+    // Another choice from the list, then 45 again: both kept.
+    OpenWithSettings("refresh seconds=45\r\n");
+    SendMessageW(chooser = window->Sessions().RefreshChooser(), CB_SETCURSEL, 1, 0);
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE), reinterpret_cast<LPARAM>(chooser));
+    EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 15);
+    Close();
+    EXPECT_EQ(Option(L"refresh seconds"), u"15");
+}
+
 }  // namespace
 }  // namespace tarvenix::testing
