@@ -177,10 +177,13 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
                     SystemErrorReport(ProcessListFailureHeading(server), listed.result.error, services_.Describer()));
                 return;
             }
-            std::vector<std::vector<std::u16string>> rows =
-                ProcessRows(listed.records, session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
-            const std::size_t count = rows.size();
-            std::vector<ReportRows::Row> listRows(rows.begin(), rows.end());
+            // The rows carry their processes: a termination takes the PID
+            // from the process, not back from the row's text.
+            processes_ = SessionProcesses(std::move(listed.records),
+                                          session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
+            std::vector<ReportRows::Row> listRows;
+            for (std::size_t i = 0; i < processes_.size(); ++i) listRows.emplace_back(ProcessRow(processes_[i]), i);
+            const std::size_t count = listRows.size();
             list_.AppendAll(std::move(listRows));
             if (session) SetLabelText(userLabel_, session->user);
             SetLabelText(countLabel_, ProcessCountText(count));
@@ -210,7 +213,9 @@ void ProcessPanel::TerminateSelected() {
     if (busy_ || terminating_) return;
     const int row = list_.FirstSelected();
     if (row < 0) return;
-    const auto pid = static_cast<std::uint32_t>(StrToIntLike(list_.Rows().Text(static_cast<std::size_t>(row), 2)));
+    const std::size_t item = list_.Rows().At(static_cast<std::size_t>(row)).item;
+    if (item >= processes_.size()) return;
+    const std::uint32_t pid = processes_[item].processId;
     const std::u16string server = processServer_;
     TerminalServices* terminal = services_.terminal;
     termination_ = CancelToken();

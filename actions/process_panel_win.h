@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/controls_win.h"
 #include "base/engine.h"
@@ -17,6 +18,7 @@
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -117,6 +119,8 @@ private:
     std::u16string processServer_;
     // The session the list shows in the "user" mode.
     std::optional<Session> listedSession_;
+    // The processes the rows show (each row's item is its place here).
+    std::vector<ProcessRecord> processes_;
 };
 
 }  // namespace tarvenix

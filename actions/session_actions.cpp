@@ -1,5 +1,7 @@
 #include "actions/session_actions.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace tarvenix {
@@ -43,14 +45,12 @@ std::u16string ProcessCountText(std::size_t count) {
     return u"Кол-во процессов: " + DecimalU32(static_cast<std::uint32_t>(count));
 }
 
-std::vector<std::vector<std::u16string>> ProcessRows(const std::vector<ProcessRecord>& records,
-                                                     std::optional<std::uint32_t> sessionId) {
-    std::vector<std::vector<std::u16string>> rows;
-    for (const ProcessRecord& record : records) {
-        if (sessionId && *sessionId != record.sessionId) continue;
-        rows.push_back(ProcessRow(record));
-    }
-    return rows;
+std::vector<ProcessRecord> SessionProcesses(std::vector<ProcessRecord> records, std::optional<std::uint32_t> sessionId) {
+    if (sessionId)
+        records.erase(std::remove_if(records.begin(), records.end(),
+                                     [&](const ProcessRecord& r) { return r.sessionId != *sessionId; }),
+                      records.end());
+    return records;
 }
 
 namespace {

@@ -51,8 +51,7 @@ std::vector<std::u16string> ProcessRow(const ProcessRecord& record);
 std::u16string ProcessCountText(std::size_t count);
 
 // The processes of one session (every process without one), in the order given.
-std::vector<std::vector<std::u16string>> ProcessRows(const std::vector<ProcessRecord>& records,
-                                                     std::optional<std::uint32_t> sessionId);
+std::vector<ProcessRecord> SessionProcesses(std::vector<ProcessRecord> records, std::optional<std::uint32_t> sessionId);
 
 // --- Failure reports ---
 

@@ -35,18 +35,24 @@ TEST(ProcessRow, UnknownNameForMissingOrEmptyName) {
               (std::vector<std::u16string>{u"4294967295", u"x", u"4294967294"}));
 }
 
-TEST(ProcessRows, FiltersBySession) {
+Rows RowsOf(const std::vector<ProcessRecord>& records) {
+    Rows rows;
+    for (const ProcessRecord& r : records) rows.push_back(ProcessRow(r));
+    return rows;
+}
+
+TEST(SessionProcesses, FiltersBySession) {
     const std::vector<ProcessRecord> records = {
         {0, 4, u"System"}, {2, 100, u"a.exe"}, {3, 200, u"b.exe"}, {2, 101, std::nullopt}, {0, 8, u"svc"},
     };
     // Every record, in the order given, without a session.
-    EXPECT_EQ(ProcessRows(records, std::nullopt).size(), 5u);
-    EXPECT_EQ(ProcessRows(records, std::nullopt)[4], (std::vector<std::u16string>{u"0", u"svc", u"8"}));
-    EXPECT_EQ(ProcessRows(records, 2u), (Rows{{u"2", u"a.exe", u"100"}, {u"2", u"<неизвестно>", u"101"}}));
-    EXPECT_TRUE(ProcessRows(records, 9u).empty());
+    EXPECT_EQ(SessionProcesses(records, std::nullopt).size(), 5u);
+    EXPECT_EQ(RowsOf(SessionProcesses(records, std::nullopt))[4], (std::vector<std::u16string>{u"0", u"svc", u"8"}));
+    EXPECT_EQ(RowsOf(SessionProcesses(records, 2u)), (Rows{{u"2", u"a.exe", u"100"}, {u"2", u"<неизвестно>", u"101"}}));
+    EXPECT_TRUE(SessionProcesses(records, 9u).empty());
     const std::vector<ProcessRecord> high = {{4294967295u, 1, u"x"}, {2147483648u, 2, u"y"}, {0, 3, u"z"}};
-    EXPECT_EQ(ProcessRows(high, 4294967295u), (Rows{{u"4294967295", u"x", u"1"}}));
-    EXPECT_EQ(ProcessRows(high, 2147483648u), (Rows{{u"2147483648", u"y", u"2"}}));
+    EXPECT_EQ(RowsOf(SessionProcesses(high, 4294967295u)), (Rows{{u"4294967295", u"x", u"1"}}));
+    EXPECT_EQ(RowsOf(SessionProcesses(high, 2147483648u)), (Rows{{u"2147483648", u"y", u"2"}}));
 }
 
 std::u16string Describe(std::uint32_t code) {

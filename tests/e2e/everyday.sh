@@ -55,12 +55,7 @@ logon_order=$(tail -n +2 "$csv2" | cut -d';' -f1 | tr '\n' ' ')
 # серверы" to the chooser, "15 с"; the server is listed again without Get data.
 e2e_key Home
 e2e_key Tab Tab Tab Tab Tab Tab Down
-for _ in $(seq 150); do
-  [ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] && break
-  sleep 0.2
-done
-[ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] || e2e_fail "the list was not refreshed by itself"
-sleep 2
+e2e_wait_refresh TS01
 e2e_screenshot e2e-auto-refresh
 # Back to the list (past the find box) and "Отключить сессию (-и)" / "Вы
 # уверены?": it goes to the session still selected after the refresh.

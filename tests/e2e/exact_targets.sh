@@ -14,12 +14,7 @@ e2e_key Home                                   # petrova (3) selected and focuse
 # From the list to the refresh chooser (past the specified controls and
 # "Все серверы"), "15 с"; the server is listed again without Get data.
 e2e_key Tab Tab Tab Tab Tab Tab Down
-for _ in $(seq 150); do
-  [ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] && break
-  sleep 0.2
-done
-[ "$(e2e_count_log '^WTSEnumerateSessionsW\tserver=TS01\t')" -ge 2 ] || e2e_fail "the list was not refreshed by itself"
-sleep 2
+e2e_wait_refresh TS01
 e2e_key Up                                     # the refresh off again
 e2e_screenshot e2e-exact-targets-refreshed
 # Back to the list (past the find box): "Завершить сессию (-и)" / "Вы уверены?".

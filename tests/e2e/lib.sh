@@ -117,6 +117,18 @@ e2e_get_data() {
   sleep 1
 }
 
+# e2e_wait_refresh SERVER: waits until the server was listed a second time
+# without Get data (the automatic refresh), and a moment for its rows to show.
+e2e_wait_refresh() {
+  local pattern="^WTSEnumerateSessionsW\tserver=$1\t"
+  for _ in $(seq 150); do
+    [ "$(e2e_count_log "$pattern")" -ge 2 ] && break
+    sleep 0.2
+  done
+  [ "$(e2e_count_log "$pattern")" -ge 2 ] || e2e_fail "the list was not refreshed by itself"
+  sleep 2
+}
+
 # e2e_count_log REGEX: how many lines of the action log match.
 e2e_count_log() { grep -cP -- "$1" "$E2E_LOG" || true; }
 

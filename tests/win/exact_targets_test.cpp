@@ -69,9 +69,10 @@ TEST_F(ExactTargetsTest, EveryCommandChecksTheSessionFirstAndLeavesAnIdGivenToAn
     const struct {
         const char* name;
         int command;
-        Calls acted;  // what reaches the server of the sessions 3 and 2 selected
+        Calls acted;  // what reaches the server, with sessions 3 and 2 selected
     } cases[] = {
         {"log off", kCmdLogoffSelected, {"logoff 2 TS01"}},
+        {"log off all (every row)", kCmdLogoffAll, {"logoff 1 TS01", "logoff 2 TS01"}},
         {"disconnect", kCmdDisconnectSelected, {"disconnect 2 TS01"}},
         {"message", kIdSendButton, {"message 2 TS01"}},
         {"shadow", kCmdShadow, {}},
