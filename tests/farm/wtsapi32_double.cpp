@@ -140,6 +140,16 @@ bool ReadWholeFile(const std::wstring& path, std::string& content, DWORD& error)
 
 // ---- loading ---------------------------------------------------------------
 
+// A logon happens once: a logon time given as so many seconds ago is fixed
+// on the server's clock when the logon comes (the farm's load, or the later
+// logon of a reused ID), so every answer gives the same logon time, as a real
+// server does. Idle and disconnect times stay relative to each answer.
+farm::SessionTime FixedLogon(const farm::SessionTime& logon, const farm::Server& server) {
+    if (logon.kind != farm::SessionTime::Kind::SecondsBefore) return logon;
+    return farm::SessionTime::At(logon.Resolve(server.Now()));
+}
+
+
 BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mode) {
     State& s = G();
     const std::wstring farmFile = ResolvePath(farmPath, L"TARVENIX_FARM", L"farm.json");
@@ -164,6 +174,8 @@ BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mod
     } else {
         try {
             s.farm = farm::ParseFarm(json);
+            for (farm::Server& server : s.farm.servers)
+                for (farm::Session& session : server.sessions) session.logonTime = FixedLogon(session.logonTime, server);
         } catch (const std::exception& e) {
             error = ERROR_INVALID_DATA;
             reason = e.what();
@@ -313,13 +325,13 @@ DWORD QueryDelayOf(const Target& t, DWORD sessionId) {
 }
 
 // The session's ID goes to the later logon: its fields replace the session's.
-void Reuse(farm::Session& session) {
+void Reuse(farm::Session& session, const farm::Server& server) {
     const farm::Reuse reuse = *session.reuse;
     session.reuse.reset();
     if (reuse.user) session.user = *reuse.user;
     if (reuse.domain) session.domain = *reuse.domain;
     if (reuse.client) session.client = *reuse.client;
-    if (reuse.logonTime) session.logonTime = *reuse.logonTime;
+    if (reuse.logonTime) session.logonTime = FixedLogon(*reuse.logonTime, server);
     if (reuse.lastInputTime) session.lastInputTime = *reuse.lastInputTime;
 }
 
@@ -538,7 +550,7 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
         if (infoClass == WTSSessionInfo) {
             ++session->infoAnswers;
             if (session->reuse && session->infoAnswers == session->reuse->afterInfoQueries) {
-                Reuse(*session);
+                Reuse(*session, *t.farmServer);
                 call.Line().Number("reused", 1);
             }
         }

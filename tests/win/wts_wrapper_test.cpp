@@ -832,11 +832,14 @@ TEST_F(FarmTest, SessionInfoGivesTheFarmsTimesAsFileTimes) {
 }
 
 // Without a current_time the server's clock is the real one: relative times
-// count back from the CurrentTime of the same answer.
+// count back from the CurrentTime of the same answer, but a logon happens
+// once: its time is fixed when the farm is loaded.
 TEST_F(FarmTest, RelativeTimesCountBackFromTheRealClock) {
+    const std::int64_t loading = SystemTicksNow();
     LoadFarm(FarmWith(R"({"name":"TS01","sessions":[
         {"id":2,"logon_seconds_ago":3600,"idle_seconds":90,"disconnected_seconds":7200},
         {"id":3,"logon_time":"2026-01-02T03:04:05Z"}]})"));
+    const std::int64_t loaded = SystemTicksNow();
     HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
     const std::int64_t before = SystemTicksNow();
     const std::optional<WTSINFOW> first = QuerySessionInfo(h, 2);
@@ -845,7 +848,8 @@ TEST_F(FarmTest, RelativeTimesCountBackFromTheRealClock) {
     const std::int64_t now = first->CurrentTime.QuadPart;
     EXPECT_GE(now, before - kSecond / 10);
     EXPECT_LE(now, after + kSecond / 10);
-    EXPECT_EQ(first->LogonTime.QuadPart, now - 3600 * kSecond);
+    EXPECT_GE(first->LogonTime.QuadPart, loading - 3600 * kSecond - kSecond / 10);
+    EXPECT_LE(first->LogonTime.QuadPart, loaded - 3600 * kSecond + kSecond / 10);
     EXPECT_EQ(first->LastInputTime.QuadPart, now - 90 * kSecond);
     EXPECT_EQ(first->DisconnectTime.QuadPart, now - 7200 * kSecond);
 
@@ -855,6 +859,7 @@ TEST_F(FarmTest, RelativeTimesCountBackFromTheRealClock) {
     ASSERT_TRUE(later);
     EXPECT_GT(later->CurrentTime.QuadPart, now);
     EXPECT_EQ(later->LastInputTime.QuadPart, later->CurrentTime.QuadPart - 90 * kSecond);
+    EXPECT_EQ(later->LogonTime.QuadPart, first->LogonTime.QuadPart) << "the same logon at every answer";
     const std::optional<WTSINFOW> fixed = QuerySessionInfo(h, 3);
     ASSERT_TRUE(fixed);
     EXPECT_EQ(fixed->LogonTime.QuadPart, UtcTicks(2026, 1, 2, 3, 4, 5));
