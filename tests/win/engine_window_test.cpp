@@ -87,6 +87,28 @@ TEST_F(EngineWindowTest, GetDataRunsOffTheWindowThreadWithProgressAndTheWaitCurs
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(EngineWindowTest, AFarmServerOutOfTimeOnARefreshKeepsTheRowsItHadOnce) {
+    services.serverTimeout = std::chrono::milliseconds(300);
+    services.refreshSecond = std::chrono::milliseconds(2);
+    Open();
+    window->Servers().SetHistory({u"TS01", u"TS02"});
+    window->Sessions().SetAllServers(true);
+    ASSERT_TRUE(PumpUntil([&] { return !window->Sessions().Busy(); }));
+    ASSERT_EQ(Rows(), 4);
+    // On the refresh TS01 answers for session 1, then hangs in session 2's
+    // queries past its time-out.
+    Gate hang;
+    wts.beforeCall = [&](const std::string& call) {
+        if (call == "query 2 10 TS01") hang.Wait();
+    };
+    window->Sessions().SetAutoRefresh(15);
+    ASSERT_TRUE(PumpUntil([&] { return window->Sessions().ServerFailures().size() == 1; }, 5000));
+    window->Sessions().SetAutoRefresh(0);
+    EXPECT_EQ(Rows(), 4) << "TS01 keeps the three rows it had, none of them twice, and TS02 its one";
+    EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"4");
+    hang.Open();
+}
+
 TEST_F(EngineWindowTest, EscCancelsAndTheCancelledRunNeverWrites) {
     Open();
     GetData(u"TS02");
