@@ -1,0 +1,3 @@
+// A .hpp header of base that reaches up.
+#pragma once
+#include "app/main_window.h"

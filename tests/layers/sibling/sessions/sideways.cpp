@@ -1,0 +1,2 @@
+// A session source that reaches sideways into the server sources.
+#include "servers/server_box_win.h"
