@@ -61,8 +61,11 @@ void Russian(CLI::App& app) {
 
 struct Raw {
     std::string format = "table";
-    int timeout = 15;
-    int parallel = 16;
+    // Numbers are taken as written and read by ParseDecimal: CLI11 would read
+    // "010" as octal and "0x10" as hex.
+    std::string timeout = "15";
+    std::string parallel = "16";
+    std::string output;
     std::vector<std::string> servers;
     std::string fromFile;
     bool fromDirectory = false, fromHistory = false;
@@ -76,27 +79,33 @@ struct Raw {
 
 }  // namespace
 
-std::optional<std::uint32_t> ParseId(std::string_view text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
+std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::uint64_t max) {
+    if (text.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (digit > max || value > (max - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
     }
-    if (value > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<std::uint32_t>(value);
+    return value;
+}
+
+std::optional<std::uint32_t> ParseId(std::string_view text) {
+    const auto value = ParseDecimal(text, 0xFFFFFFFFull);
+    if (!value) return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
 }
 
 std::optional<std::int64_t> ParseDuration(std::string_view text) {
-    if (text.empty() || text.size() > 32) return std::nullopt;
-    const auto digits = [](std::string_view s) {
-        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    // Every number in it at most the whole range in seconds: the sums below
+    // stay far from overflowing, and the total is checked at the end.
+    const auto number = [](std::string_view s) -> std::optional<std::int64_t> {
+        const auto v = ParseDecimal(s, static_cast<std::uint64_t>(kMaxDurationSeconds));
+        if (!v) return std::nullopt;
+        return static_cast<std::int64_t>(*v);
     };
-    const auto number = [](std::string_view s) {
-        std::int64_t v = 0;
-        for (char c : s) v = v * 10 + (c - '0');
-        return v;
-    };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     std::optional<std::int64_t> result;
     // The list's own forms: "H:MM" and "D+HH:MM".
     const auto colon = text.find(':');
@@ -105,27 +114,31 @@ std::optional<std::int64_t> ParseDuration(std::string_view text) {
         std::int64_t days = 0;
         const auto plus = head.find('+');
         if (plus != std::string_view::npos) {
-            if (!digits(head.substr(0, plus)) || head.substr(0, plus).size() > 6) return std::nullopt;
-            days = number(head.substr(0, plus));
+            const auto d = number(head.substr(0, plus));
+            if (!d) return std::nullopt;
+            days = *d;
             head = head.substr(plus + 1);
         }
-        if (!digits(head) || head.size() > 6 || !digits(minutes) || minutes.size() != 2) return std::nullopt;
-        const std::int64_t m = number(minutes);
-        if (m > 59) return std::nullopt;
-        result = ((days * 24 + number(head)) * 60 + m) * 60;
-    } else if (digits(text)) {
-        if (text.size() > 9) return std::nullopt;
-        result = number(text) * 60;  // minutes, as the list counts idle time
+        const auto hours = number(head);
+        const auto m = minutes.size() == 2 ? ParseDecimal(minutes, 59) : std::nullopt;
+        if (!hours || !m) return std::nullopt;
+        result = ((days * 24 + *hours) * 60 + static_cast<std::int64_t>(*m)) * 60;
+    } else if (!text.empty() && std::all_of(text.begin(), text.end(), isDigit)) {
+        const auto minutes = number(text);  // minutes, as the list counts idle time
+        if (!minutes) return std::nullopt;
+        result = *minutes * 60;
     } else {
         // Number-unit pairs, each unit at most once, largest first.
+        if (text.empty()) return std::nullopt;
         std::int64_t total = 0;
         std::size_t i = 0;
         int lastRank = 5;
         while (i < text.size()) {
             std::size_t j = i;
-            while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-            if (j == i || j == text.size() || j - i > 9) return std::nullopt;
-            const std::int64_t v = number(text.substr(i, j - i));
+            while (j < text.size() && isDigit(text[j])) ++j;
+            if (j == text.size()) return std::nullopt;
+            const auto v = number(text.substr(i, j - i));
+            if (!v) return std::nullopt;
             static constexpr struct { char unit; int rank; std::int64_t seconds; } kUnits[] = {
                 {'d', 4, 86400}, {'h', 3, 3600}, {'m', 2, 60}, {'s', 1, 1}};
             const char unit = static_cast<char>(std::tolower(static_cast<unsigned char>(text[j])));
@@ -134,7 +147,7 @@ std::optional<std::int64_t> ParseDuration(std::string_view text) {
                 if (u.unit != unit) continue;
                 if (u.rank >= lastRank) return std::nullopt;
                 lastRank = u.rank;
-                total += v * u.seconds;
+                total += *v * u.seconds;
                 known = true;
             }
             if (!known) return std::nullopt;
@@ -173,11 +186,13 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
             ->check(CLI::IsMember(formats))
             ->option_text("table|csv|json");
         c->add_option("--timeout", raw.timeout, "Сколько ждать ответа сервера, секунд (1-600, по умолчанию 15)")
-            ->check(CLI::Range(1, 600))
             ->option_text("SECONDS");
         c->add_option("--parallel", raw.parallel, "Сколько запросов к серверу сразу (1-64, по умолчанию 16)")
-            ->check(CLI::Range(1, 64))
             ->option_text("N");
+        c->add_option("--output", raw.output,
+                      "Записать вывод в файл, а не на экран: UTF-8 (CSV и таблица с меткой UTF-8, JSON без нее), "
+                      "файл заменяется целиком")
+            ->option_text("FILE");
     };
     const auto serverAndIds = [&](CLI::App* c, const char* what) {
         c->add_option("server", raw.server, "Сервер")->required();
@@ -258,8 +273,26 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
 
     CliRequest& r = result.request;
     r.format = raw.format == "csv" ? OutputFormat::Csv : raw.format == "json" ? OutputFormat::Json : OutputFormat::Table;
-    r.timeoutSeconds = raw.timeout;
-    r.parallel = raw.parallel;
+    // A number out of its range names the option and the range.
+    const auto ranged = [&](const char* option, const std::string& text, std::uint64_t low,
+                            std::uint64_t high) -> std::optional<std::uint64_t> {
+        const auto value = ParseDecimal(text, high);
+        if (value && *value >= low) return value;
+        fail(std::string("неверное значение ") + option + ": " + text + " (нужно целое от " + std::to_string(low) +
+                 " до " + std::to_string(high) + ")",
+             named());
+        return std::nullopt;
+    };
+    const auto timeout = ranged("--timeout", raw.timeout, 1, 600);
+    if (!timeout) return result;
+    const auto parallel = ranged("--parallel", raw.parallel, 1, 64);
+    if (!parallel) return result;
+    r.timeoutSeconds = static_cast<int>(*timeout);
+    r.parallel = static_cast<int>(*parallel);
+    if (named().count("--output")) {
+        if (raw.output.empty()) return fail("не указан файл для --output", named());
+        r.outputFile = Utf8ToUtf16(raw.output);
+    }
     r.server = Utf8ToUtf16(raw.server);
     r.title = Utf8ToUtf16(raw.title);
     r.text = Utf8ToUtf16(raw.text);
@@ -293,7 +326,9 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
         r.command = CliCommand::Processes;
         if (processes->count("--session")) {
             r.session = ParseId(raw.session);
-            if (!r.session) return fail("неверный номер сессии: " + raw.session, *processes);
+            if (!r.session)
+                return fail("неверный номер сессии: " + raw.session + " (--session: нужно целое от 0 до 4294967295)",
+                            *processes);
         }
     } else if (logoff->parsed()) {
         r.command = CliCommand::Logoff;

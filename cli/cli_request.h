@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvenix {
@@ -34,6 +35,10 @@ struct CliRequest {
     std::vector<std::uint32_t> ids;                 // session IDs, or process IDs for kill
     std::u16string title, text;                     // message
     bool yes = false;                               // destructive commands: no question
+
+    // --output: the listing goes to this file (written whole, atomically)
+    // instead of standard output.
+    std::optional<std::u16string> outputFile;
 };
 
 struct CliParse {
@@ -48,17 +53,23 @@ struct CliParse {
 // Reads the arguments (UTF-8, without the program's name).
 CliParse ParseCommandLine(const std::vector<std::string>& args);
 
+// A number as the command line takes it, whatever the option: decimal digits
+// only, leading zeros allowed and ignored ("010" is ten, "08" is eight); no
+// sign, no blank, no "0x", nothing after the digits. Nothing for anything
+// else and for a value above `max`.
+std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::uint64_t max);
+
 // "90s", "15m", "2h", "1d", "1d2h30m"; a bare number is minutes; the list's
 // own idle texts too: "1:05" (hours:minutes) and "2+03:10" (days+hours:minutes).
-// Nothing for anything else, for zero-free garbage and for values past a
-// hundred years.
+// The numbers are read as ParseDecimal reads them (no sign). Nothing for
+// anything else and for values past a hundred years.
 std::optional<std::int64_t> ParseDuration(std::string_view text);
 
 // The state name the list shows ("Disconnected") for a name given in any
 // case ("disconnected", "DISCONNECTED"); nothing for an unknown one.
 std::optional<std::u16string> StateNameFor(std::string_view text);
 
-// A session or process ID: 0..4294967295, digits only.
+// A session or process ID: 0..4294967295, as ParseDecimal reads it.
 std::optional<std::uint32_t> ParseId(std::string_view text);
 
 }  // namespace tarvenix

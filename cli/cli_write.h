@@ -1,4 +1,5 @@
-// What tarvenix-cli does when its output cannot be written. Portable.
+// What tarvenix-cli does when its output cannot be written, and the bytes of
+// the file that --output writes. Portable.
 //
 // A reader that went away (a pipe into "head" or "findstr" that closed its
 // end) is no fault of the command: the rest of the output is dropped without
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "base/error_text.h"
+#include "cli/cli_request.h"
 
 namespace tarvenix {
 
@@ -28,5 +30,16 @@ std::u16string OutputWriteFailureText(std::uint32_t error, const DescribeError& 
 // 1 instead of 0 when the output was not written in full, unless the reader
 // went away; a failure the command already has keeps its code.
 int ExitCodeAfterOutput(int exitCode, std::uint32_t writeError);
+
+// The file --output writes: UTF-8 whatever the console's code page, so that
+// a script reads it the same everywhere. CSV and the table start with the
+// UTF-8 mark (spreadsheets, Notepad and PowerShell then read the Cyrillic
+// right); JSON has none, as JSON readers expect.
+std::string OutputFileBytes(const std::u16string& text, OutputFormat format);
+
+// "Не удалось записать файл "PATH": <system text> (<code>)". A file that could
+// not be written leaves the exit code 1 (or what the command already has):
+// the target then keeps its old bytes, if it had any.
+std::u16string OutputFileFailureText(const std::u16string& path, std::uint32_t error, const DescribeError& describe);
 
 }  // namespace tarvenix

@@ -17,6 +17,7 @@
 #include "base/engine.h"
 #include "base/engine_win.h"
 #include "base/error_text.h"
+#include "base/files_win.h"
 #include "base/platform_win.h"
 #include "base/settings_options.h"
 #include "base/text.h"
@@ -44,6 +45,22 @@ std::u16string ExeDirectory() {
     return slash == std::u16string::npos ? std::u16string() : dir.substr(0, slash + 1);
 }
 
+// The path made full against the current folder: the file is replaced in
+// place through the system's replace call, which wants full paths (a relative
+// one fails with 267 under Wine), and a failure then names the file where it
+// was looked for.
+std::u16string FullPath(const std::u16string& path) {
+    const auto* name = reinterpret_cast<const wchar_t*>(path.c_str());
+    std::wstring full(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 3; ++tries) {
+        const DWORD n = GetFullPathNameW(name, static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0) return path;
+        if (n < full.size()) return U16(full.c_str(), n);
+        full.resize(n);
+    }
+    return path;
+}
+
 struct Program {
     CliRequest request;
     CliStream out = CliStream::Standard(STD_OUTPUT_HANDLE);
@@ -68,12 +85,29 @@ struct Program {
         return 2;
     }
 
+    // The listing: to the --output file, whole and atomically (a failed write
+    // leaves the file as it was and is said at once), or to standard output.
+    std::uint32_t fileError = 0;
+    void Output(const std::u16string& text) {
+        if (!request.outputFile) {
+            out.Output(text, request.format);
+            return;
+        }
+        DWORD error = 0;
+        WriteStep step = WriteStep::Create;
+        if (!WriteFileAtomically(*request.outputFile, OutputFileBytes(text, request.format), &error, &step)) {
+            fileError = error != 0 ? error : ERROR_WRITE_FAULT;
+            err.Line(OutputFileFailureText(*request.outputFile, fileError, Describer()));
+        }
+    }
+
     // The exit code once the output is written: a write that failed for any
-    // reason but a reader that went away is said, and the code becomes 1.
+    // reason but a reader that went away is said, and the code becomes 1; so
+    // does an --output file that could not be written.
     int Finish(int exitCode) {
         const std::uint32_t error = out.Error();
         if (error != 0 && !ReaderWentAway(error)) err.Line(OutputWriteFailureText(error, Describer()));
-        return ExitCodeAfterOutput(exitCode, error);
+        return ExitCodeAfterOutput(exitCode == 0 && fileError != 0 ? 1 : exitCode, error);
     }
 
     int Sessions();
@@ -142,7 +176,7 @@ int Program::Sessions() {
         for (Session& row : server.outcome.inventory.rows)
             if (SessionPasses(request, row)) rows.push_back(std::move(row));
     }
-    out.Output(FormatSessions(rows, request.format, ListSeparator()), request.format);
+    Output(FormatSessions(rows, request.format, ListSeparator()));
     return failed ? 1 : 0;
 }
 
@@ -183,7 +217,7 @@ int Program::Processes() {
     std::vector<CliProcess> rows;
     for (const ProcessRecord& record : listed.records)
         if (!request.session || record.sessionId == *request.session) rows.push_back({server, record});
-    out.Output(FormatProcesses(rows, request.format, ListSeparator()), request.format);
+    Output(FormatProcesses(rows, request.format, ListSeparator()));
     return 0;
 }
 
@@ -254,7 +288,7 @@ int Program::Command() {
         }
         rows.push_back(std::move(row));
     }
-    out.Output(FormatResults(rows, request.format, ListSeparator()), request.format);
+    Output(FormatResults(rows, request.format, ListSeparator()));
     return failed ? 1 : 0;
 }
 
@@ -274,6 +308,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     program->request = parsed.request;
+    if (program->request.outputFile) program->request.outputFile = FullPath(*program->request.outputFile);
     // The session queries over the servers opened at once (8), capped as the
     // window caps them, and the servers being opened.
     program->executor = new ThreadPoolExecutor(FarmParallelSessions(program->request.parallel, 8) + 8 + 2);

@@ -76,6 +76,40 @@ expect_same "disconnected sessions as CSV" "ID | Учетная запись | �
 6 | sidorov | PC-66 |  | Disconnected |  | CLI2 | 1" "$("$CHECK" csv "$APP/out" ';' | awk -F' [|] ' -v OFS=' | ' '{NF=8; print}')"
 [ "$(head -c 3 "$APP/out" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "CSV without the UTF-8 mark of the window's export"
 
+# --output: the listing goes to the file (replaced whole), not to standard
+# output; UTF-8 whatever the console's code page: JSON without the mark, CSV
+# and the table with it. A server that fails is still named on stderr.
+cli 1 sessions CLI1 GONE --format json --output sessions.json
+[ ! -s "$APP/out" ] || fail "--output still printed the listing"
+grep -q '^GONE: ' "$APP/err" || fail "--output: no error line for GONE"
+[ "$(head -c 1 "$APP/sessions.json")" = '[' ] || fail "the JSON file does not start with its array (a mark?)"
+expect_same "sessions.json" "CLI1 | 2 | ivanov
+CLI1 | 3 | Петрова
+CLI1 | 5 | petrenko" "$("$CHECK" json "$APP/sessions.json" server id user)"
+cli 0 sessions CLI2 --user sidorov --format json --output sessions.json
+expect_same "sessions.json replaced" "CLI2 | 6 | sidorov" "$("$CHECK" json "$APP/sessions.json" server id user)"
+cli 0 processes CLI1 --session 02 --timeout 010 --format csv --output 'процессы.csv'
+[ "$(head -c 3 "$APP/процессы.csv" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "the CSV file has no UTF-8 mark"
+expect_same "процессы.csv" "Сервер | ID сессии | Название процесса | PID
+CLI1 | 2 | explorer.exe | 2000
+CLI1 | 2 | Отчёт.exe | 2004" "$("$CHECK" csv "$APP/процессы.csv" ';')"
+cli 0 sessions CLI2 --output table.txt
+[ "$(head -c 3 "$APP/table.txt" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "the table file has no UTF-8 mark"
+grep -q 'ПЕТРОВ' "$APP/table.txt" || fail "the table file lacks ПЕТРОВ in UTF-8"
+# A file that cannot be written: exit 1, the file and the system's text named,
+# an existing file left as it was, no temporary file left behind.
+cli 1 sessions CLI1 --output 'нет/s.json'
+grep -qP '^Не удалось записать файл "[A-Z]:\\.*\\нет\\s\.json": .+ \(\d+\)\r?$' "$APP/err" ||
+  fail "the failed file is not named with its full path"
+cp "$APP/sessions.json" "$APP/before.json"
+chmod a-w "$APP/sessions.json"
+cli 1 sessions CLI1 CLI2 --format json --output sessions.json
+grep -qP '^Не удалось записать файл "[A-Z]:\\.*\\sessions\.json": .+ \(\d+\)\r?$' "$APP/err" ||
+  fail "a read-only file is not named"
+chmod u+w "$APP/sessions.json"
+cmp -s "$APP/before.json" "$APP/sessions.json" || fail "a failed write changed the file"
+ls "$APP" | grep -q '\.tmp$' && fail "a temporary file was left: $(ls "$APP")"
+
 # The table, filtered by user (any case, Cyrillic) and idle time.
 cli 0 sessions CLI1 CLI2 --user ПЕТР --idle-over 1d
 grep -q 'ПЕТРОВ' "$APP/out" || fail "ПЕТРОВ (idle a day and more) is missing"
@@ -114,12 +148,17 @@ grep -q '^CLI1: 99: ' "$APP/err" || fail "no error line for session 99"
 
 # Bad input: code 2, a reason, the usage, and no call.
 for bad in "sessions CLI1 --format xml" "logoff CLI1 abc --yes" "sessions --from-file missing.txt" \
-           "kill CLI1 -y" "sessions CLI1 --idle-over 5x" "frobnicate CLI1"; do
+           "kill CLI1 -y" "sessions CLI1 --idle-over 5x" "frobnicate CLI1" "processes CLI1 --timeout 0x10" \
+           "logoff CLI1 +2 --yes --output x.json"; do
   # shellcheck disable=SC2086
   cli 2 $bad
   grep -q '^tarvenix-cli: ' "$APP/err" || fail "$bad: no one-line reason"
   [ ! -f "$LOG" ] || [ "$(logged '^WTS')" = 0 ] || fail "$bad: the server was called"
 done
+[ ! -e "$APP/x.json" ] || fail "a refused command line wrote its --output file"
+cli 2 sessions CLI1 --parallel=0071
+grep -qx 'tarvenix-cli: неверное значение --parallel: 0071 (нужно целое от 1 до 64)' "$APP/err" ||
+  fail "--parallel=0071 is not refused as seventy-one with its range"
 grep -q 'missing.txt' <(cd "$APP" && wine ./tarvenix-cli.exe sessions --from-file missing.txt 2>&1 </dev/null || true) \
   || fail "an unreadable file is not named"
 
