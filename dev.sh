@@ -59,7 +59,7 @@ test_asan() {
   cmake -S "$ROOT" -B "$ASAN" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_SANITIZE=address,undefined >/dev/null
   cmake --build "$ASAN" -j "$JOBS"
   ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
-    UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir "$ASAN" --output-on-failure
+    UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir "$ASAN" --timeout 600 --output-on-failure
 }
 
 # The engine's tests (CTest label `engine`, built by the target engine_tests)
@@ -84,7 +84,8 @@ build_windows() {
 # and the farm double preferred over Wine's own wtsapi32 for tarvenix.exe.
 make_prefix() {
   local prefix=$1 graphics=$2
-  if [ -f "$prefix/.tarvenix-ready" ]; then return; fi
+  # (The stamp names the prefix's settings; a prefix made with older ones is made anew.)
+  if [ -f "$prefix/.tarvenix-ready-2" ]; then return; fi
   log "creating Wine prefix $prefix ($graphics)"
   rm -rf "$prefix"; mkdir -p "$prefix"
   WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
@@ -97,11 +98,14 @@ make_prefix() {
     printf 'REGEDIT4\n\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\tarvenix.exe\\DllOverrides]\n"wtsapi32"="native,builtin"\n\n'
+    # A program that crashes ends at once with a failure: no debugger is
+    # started (Wine's would wait for ever on a display-less machine).
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\n"winedbg.exe"=""\n\n'
     if [ "$graphics" = null ]; then printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Graphics"="null"\n\n'; fi
   } >"$reg"
   WINEPREFIX=$prefix WINEDEBUG=-all wine regedit /S "$reg" </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
-  touch "$prefix/.tarvenix-ready"
+  touch "$prefix/.tarvenix-ready-2"
 }
 
 # start_wineserver PREFIX: a persistent server, started outside CTest so that
@@ -148,7 +152,7 @@ cmd_test() {
   make_prefix "$WINB/wine-null" null
   make_prefix "$WINB/wine-x11" x11
   log "native core tests"
-  ctest --test-dir "$NATIVE" --output-on-failure
+  ctest --test-dir "$NATIVE" --timeout 600 --output-on-failure
   local t1=$SECONDS
   log "native tests with AddressSanitizer and UndefinedBehaviorSanitizer"
   test_asan
@@ -165,7 +169,7 @@ cmd_test() {
   start_xvfb
   start_wineserver "$WINB/wine-null"
   start_wineserver "$WINB/wine-x11"
-  WINEPREFIX=$WINB/wine-null ctest --test-dir "$WINB" --output-on-failure
+  WINEPREFIX=$WINB/wine-null ctest --test-dir "$WINB" --timeout 600 --output-on-failure
   log "all tests passed in $((SECONDS - t0)) s"
 }
 

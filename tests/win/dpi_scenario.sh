@@ -11,7 +11,7 @@ BASE=$2
 mkdir -p "$3"
 OUT=$(cd "$3" && pwd)
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-[ -f "$BASE/.tarvenix-ready" ] || { echo "no Wine prefix at $BASE (./dev.sh prefixes): skipped" >&2; exit 77; }
+[ -f "$BASE/.tarvenix-ready-2" ] || { echo "no Wine prefix at $BASE (./dev.sh prefixes): skipped" >&2; exit 77; }
 command -v Xvfb >/dev/null || { echo "no Xvfb: skipped" >&2; exit 77; }
 
 PREFIX=$OUT/wine-dpi

@@ -39,6 +39,7 @@ protected:
     }
     void TearDown() override {
         stuck.Open();  // whatever still hangs answers now
+        hang.Open();
         threads.Join();
         PumpMessages();
         MainWindowTest::TearDown();
@@ -54,6 +55,9 @@ protected:
     ThreadExecutor threads;
     Gate stuck;
     std::atomic<bool> stuckReached{false};  // a worker waits in "enumerate STUCK"
+    // For a test's own hang; a member, so that it outlives every worker waiting
+    // in it (TearDown opens it and joins them).
+    Gate hang;
 };
 
 TEST_F(EngineWindowTest, GetDataRunsOffTheWindowThreadWithProgressAndTheWaitCursor) {
@@ -97,7 +101,6 @@ TEST_F(EngineWindowTest, AFarmServerOutOfTimeOnARefreshKeepsTheRowsItHadOnce) {
     ASSERT_EQ(Rows(), 4);
     // On the refresh TS01 answers for session 1, then hangs in session 2's
     // queries past its time-out.
-    Gate hang;
     wts.beforeCall = [&](const std::string& call) {
         if (call == "query 2 10 TS01") hang.Wait();
     };
@@ -106,7 +109,6 @@ TEST_F(EngineWindowTest, AFarmServerOutOfTimeOnARefreshKeepsTheRowsItHadOnce) {
     window->Sessions().SetAutoRefresh(0);
     EXPECT_EQ(Rows(), 4) << "TS01 keeps the three rows it had, none of them twice, and TS02 its one";
     EXPECT_EQ(GetText(window->Sessions().SessionCountLabel()), u"4");
-    hang.Open();
 }
 
 TEST_F(EngineWindowTest, EscCancelsAndTheCancelledRunNeverWrites) {
