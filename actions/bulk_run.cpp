@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "base/text_fold.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 
 namespace tarvenix {
 

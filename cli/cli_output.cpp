@@ -7,7 +7,7 @@
 #include "base/csv.h"
 #include "base/text.h"
 #include "base/text_fold.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 #include "sessions/session_times.h"
 
 namespace tarvenix {

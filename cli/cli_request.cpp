@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "base/text.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 
 namespace tarvenix {
 

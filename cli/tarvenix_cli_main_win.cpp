@@ -29,7 +29,7 @@
 #include "servers/directory.h"
 #include "servers/directory_win.h"
 #include "servers/text_files_win.h"
-#include "sessions/farm_inventory.h"
+#include "sessions/farm_listing_run.h"
 #include "sessions/session_times_win.h"
 #include "sessions/wts_terminal_services_win.h"
 

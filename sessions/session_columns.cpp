@@ -4,7 +4,7 @@
 
 #include "base/list_ordering.h"
 #include "base/text.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 
 namespace tarvenix {
 

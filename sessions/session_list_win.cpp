@@ -14,7 +14,7 @@
 #include "base/text_fold.h"
 #include "base/win_text.h"
 #include "sessions/session_columns.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 #include "sessions/session_times.h"
 #include "sessions/session_times_win.h"
 

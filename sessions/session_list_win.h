@@ -18,8 +18,8 @@
 #include "base/settings_options.h"
 #include "base/engine.h"
 #include "base/window_win.h"
-#include "sessions/farm_inventory.h"
-#include "sessions/inventory_run.h"
+#include "sessions/farm_listing_run.h"
+#include "sessions/server_listing_run.h"
 #include "sessions/session_list.h"
 #include "sessions/session_columns.h"
 

@@ -36,7 +36,7 @@
 #include "base/text.h"
 #include "base/controls_win.h"
 #include "tests/common/silent_dialogs.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 #include "sessions/wts_terminal_services_win.h"
 
 using namespace tarvenix;

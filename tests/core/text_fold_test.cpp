@@ -3,7 +3,7 @@
 
 #include "base/text.h"
 #include "base/text_fold.h"
-#include "sessions/farm_inventory.h"
+#include "sessions/farm_listing_run.h"
 
 namespace tarvenix {
 namespace {

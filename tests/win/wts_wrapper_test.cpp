@@ -24,9 +24,9 @@
 #include "app/main_window.h"
 #include "base/engine_win.h"
 #include "base/text.h"
-#include "sessions/inventory_run.h"
+#include "sessions/server_listing_run.h"
 #include "sessions/session_columns.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 #include "sessions/wts_terminal_services_win.h"
 #include "tests/win/window_test_support.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "base/engine.h"
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {

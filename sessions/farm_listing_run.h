@@ -19,7 +19,7 @@
 
 #include "base/engine.h"
 #include "base/error_text.h"
-#include "sessions/inventory_run.h"
+#include "sessions/server_listing_run.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {

@@ -1,4 +1,6 @@
-// The session inventory: the rows and counters that Get data shows for one server.
+// What is asked of a server about its sessions: the queries that make one
+// listed row, the counters of a listing, the check that a session the user saw
+// is still the same one, and the one-after-another listing of one server.
 #pragma once
 
 #include <cstdint>

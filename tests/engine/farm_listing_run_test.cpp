@@ -13,7 +13,7 @@
 
 #include "base/engine.h"
 #include "base/text.h"
-#include "sessions/farm_inventory.h"
+#include "sessions/farm_listing_run.h"
 #include "tests/common/fake_terminal_services.h"
 #include "tests/common/test_executors.h"
 #include "tests/engine/engine_test_support.h"

@@ -1,4 +1,4 @@
-#include "sessions/session_inventory.h"
+#include "sessions/session_queries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sessions/farm_inventory.h"
+#include "sessions/farm_listing_run.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "sessions/inventory_run.h"
+#include "sessions/server_listing_run.h"
 
 #include <atomic>
 #include <memory>

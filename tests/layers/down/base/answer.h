@@ -1,0 +1,2 @@
+#pragma once
+inline int Answer() { return 42; }
