@@ -15,11 +15,11 @@
 namespace tarvenix {
 
 enum LogoffCommandId : int {
-    kCmdLogoffSelected = 160,  // N3 (under N1)
+    kCmdLogoffSelected = command_ranges::kLogoff.first,  // N3 (under N1)
     kCmdLogoffAll,             // BtnCloseAll
     kCmdDisconnectSelected,    // "Отключить сессию (-и)" / "Вы уверены?"
-    kLogoffLastId = 169,
 };
+static_assert(FitsIn(command_ranges::kLogoff, kCmdDisconnectSelected));
 
 class LogoffCommands final : public CommandTarget {
 public:
@@ -38,7 +38,7 @@ public:
     void LogOffAll();       // BtnCloseAllClick
     void DisconnectSelected();
 
-    CommandRange Commands() const override { return {kCmdLogoffSelected, kLogoffLastId}; }
+    CommandRange Commands() const override { return command_ranges::kLogoff; }
     void OnCommand(int id) override;
     void CancelWork() override { runs_.Cancel(); }
 

@@ -20,16 +20,16 @@ namespace tarvenix {
 // Control IDs of the message window (never IDOK or IDCANCEL: the dialog
 // keys send those).
 enum MessageControlId : int {
-    kIdSendButton = 300,    // Button1
+    kIdSendButton = command_ranges::kMessageWindow.first,    // Button1
     kIdSubjectBox,          // Edit1
     kIdTextBox,             // Memo1
     kIdSaveTemplateButton,  // sSpeedButton1
     kIdLoadTemplateButton,  // sSpeedButton2
 };
+static_assert(FitsIn(command_ranges::kMessageWindow, kIdLoadTemplateButton));
 
 enum MessageCommandId : int {
-    kCmdSendMessage = 180,  // J1, in the main window's session menu
-    kMessageLastId = 189,
+    kCmdSendMessage = command_ranges::kMessage.first,  // J1, in the main window's session menu
 };
 
 inline constexpr char16_t kMessageCaption[] = u"Отправка сообщения";
@@ -83,7 +83,7 @@ public:
     // The template file: the application directory and "message.txt".
     std::u16string TemplatePath() const;
 
-    CommandRange Commands() const override { return {kCmdSendMessage, kMessageLastId}; }
+    CommandRange Commands() const override { return command_ranges::kMessage; }
     void OnCommand(int id) override;
     void CancelWork() override { runs_.Cancel(); }
 

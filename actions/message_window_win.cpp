@@ -89,11 +89,11 @@ void MessageWindow::BuildControls() {
                             kIdSendButton, f);
     subjectBox_ = MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, 13, 44, 302, 21, panel_,
                             kIdSubjectBox, f);
-    SendMessageW(subjectBox_, EM_SETLIMITTEXT, 0, 0);
+    EditRef(subjectBox_).SetLimit(0);
     textBox_ = MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"",
                          WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, 13, 100, 302, 89, panel_,
                          kIdTextBox, f);
-    SendMessageW(textBox_, EM_SETLIMITTEXT, 0, 0);
+    EditRef(textBox_).SetLimit(0);
     SetWindowSubclass(textBox_, &MemoSubclassProc, 1, 0);
     subjectLabel_ = CreateLabel(panel_, 13, 25, u"Тема:", f);
     textLabel_ = CreateLabel(panel_, 13, 76, u"Сообщение:", f);

@@ -28,14 +28,14 @@ inline constexpr int kProcessPanelOuterWidth = 900;
 inline constexpr int kProcessPanelNarrowing = 300;
 
 enum ProcessPanelId : int {
-    kCmdAllProcesses = 200,  // BtnGetAll
+    kCmdAllProcesses = command_ranges::kProcessPanel.first,  // BtnGetAll
     kIdProcessList,          // ListView3
     kCmdRefreshProcesses,    // sSpeedButton1
     kCmdCloseProcessPanel,   // Button3
     kCmdSessionProcesses,    // N2
     kCmdTerminateProcess,    // M2 (under N6)
-    kProcessPanelLastId = 219,
 };
+static_assert(FitsIn(command_ranges::kProcessPanel, kCmdTerminateProcess));
 
 class ProcessPanel final : public CommandTarget {
 public:
@@ -76,7 +76,9 @@ public:
     // The server whose processes the list shows (termination addresses it).
     const std::u16string& ListedProcessServer() const { return processServer_; }
 
-    CommandRange Commands() const override { return {kCmdAllProcesses, kProcessPanelLastId}; }
+    CommandRange Commands() const override { return command_ranges::kProcessPanel; }
+    // The panel can be closed while the session list lists its rows.
+    bool AvailableWhileListing(int id) const override { return id == kCmdCloseProcessPanel; }
     void OnCommand(int id) override;
     // The window goes: neither a listing nor a termination reports any more.
     void CancelWork() override {

@@ -11,8 +11,7 @@
 namespace tarvenix {
 
 enum ShadowCommandId : int {
-    kCmdShadow = 170,  // N4
-    kShadowLastId = 179,
+    kCmdShadow = command_ranges::kShadow.first,  // N4
 };
 
 class ShadowCommand final : public CommandTarget {
@@ -26,7 +25,7 @@ public:
     // once the server confirms the session is still the one listed. N4Click.
     void Shadow();
 
-    CommandRange Commands() const override { return {kCmdShadow, kShadowLastId}; }
+    CommandRange Commands() const override { return command_ranges::kShadow; }
     void OnCommand(int id) override;
     void CancelWork() override { runs_.Cancel(); }
 

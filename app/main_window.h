@@ -31,8 +31,7 @@
 namespace tarvenix {
 
 enum MainWindowId : int {
-    kIdMakerLink = 100,  // Label2
-    kMainWindowLastId = 119,
+    kIdMakerLink = command_ranges::kMainWindow.first,  // Label2
 };
 
 inline constexpr char16_t kMainCaption[] = u"Tarvenix (v.1.1)";
@@ -100,7 +99,8 @@ private:
     void Layout();
     void OnDpiChanged(int dpi, const RECT& suggested);
     int Dpi() const;
-    void OnCommand(int id);
+    bool AllowCommand(const CommandTarget& feature, int id) override;
+    void OnOtherCommand(int id, int code, bool fromControl) override;
     void OnClose();
     void RefreshCursor();
     void LinkMouseEnter();
@@ -115,7 +115,6 @@ private:
     ShadowCommand shadow_;
     ProcessPanel processPanel_;
     MessageWindow messageWindow_;
-    std::vector<CommandTarget*> features_;
     Panels panels_;
     MenuHandle sessionMenu_;
     IconHandle iconBig_, iconSmall_;

@@ -35,7 +35,8 @@ MainWindow::MainWindow(const Services& services)
       processPanel_(services, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); }, [this] { Layout(); },
                     kMinOuterWidth),
       messageWindow_(services, sessions_) {
-    features_ = {&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_};
+    // In this order the features see the keys first.
+    SetFeatures({&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_});
     activity_.changed = [this] { RefreshCursor(); };
 }
 
@@ -160,7 +161,7 @@ void MainWindow::FormCreate() {
 }
 
 void MainWindow::FormDestroy() {
-    for (CommandTarget* feature : features_) feature->CancelWork();
+    for (CommandTarget* feature : Features()) feature->CancelWork();
     if (registeredSessionNotification_) {
         services().terminal->UnregisterSessionNotification(reinterpret_cast<std::uintptr_t>(Handle()));
         registeredSessionNotification_ = false;
@@ -200,48 +201,18 @@ void MainWindow::Show(int showCommand) {
 }
 
 bool MainWindow::PreTranslateMessage(MSG& msg) {
-    if (!Handle()) return false;
-    // Ctrl+C in the session list copies its rows; Ctrl+S saves the list;
-    // Ctrl+F goes to the find box.
-    if (msg.message == WM_KEYDOWN && (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000) &&
-        (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
-        if (msg.wParam == 'F') {
-            sessions_.FocusFind();
-            return true;
-        }
-        if (msg.wParam == 'C' && msg.hwnd == sessions_.List().Handle()) {
-            OnCommand(kCmdCopyRows);
-            return true;
-        }
-        if (msg.wParam == 'S') {
-            OnCommand(kCmdExportRows);
-            return true;
-        }
-    }
+    if (!Handle() || (msg.hwnd != Handle() && !IsChild(Handle(), msg.hwnd))) return false;
     // Alt+F4 closes the window wherever the focus is (a drop-down list would
     // otherwise keep it for itself).
-    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4 && IsChild(Handle(), msg.hwnd)) {
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4 && msg.hwnd != Handle()) {
         PostMessageW(Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     }
-    // F5 lists the listed server again.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F5 && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
-        RunHandler([&] { sessions_.Refresh(); });
-        return true;
-    }
-    // Esc in the find box clears it.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && msg.hwnd == sessions_.FindBox() && sessions_.ClearFind())
-        return true;
-    // Esc cancels a Get data that is going.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && sessions_.Busy() &&
-        (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
-        sessions_.Cancel();
-        return true;
-    }
-    HWND combo = serverBox_.Combo();
-    if ((msg.message == WM_KEYDOWN || msg.message == WM_CHAR) && msg.wParam == VK_RETURN &&
-        (msg.hwnd == combo || GetParent(msg.hwnd) == combo))
-        return false;
+    // The features' own keys (the session list's Ctrl+C, Ctrl+S, Ctrl+F, F5
+    // and Esc; Enter in the server box), then Tab and the other dialog keys.
+    bool toControl = false;
+    if (TranslateFeatureKeys(msg, &toControl)) return true;
+    if (toControl) return false;
     return IsDialogMessageW(Handle(), &msg) != FALSE;
 }
 
@@ -267,27 +238,19 @@ void MainWindow::LinkMouseLeave() {
 
 // --- Messages ---
 
-void MainWindow::OnCommand(int id) {
-    RunHandler([&] {
-        if (id == kIdMakerLink) {
-            OpenMakerSite();
-            return;
-        }
-        // While Get data runs the list has no rows yet: the commands on its
-        // rows wait for it (a beep says so); Get data itself supersedes it.
-        if (sessions_.Busy() && id != kCmdGetData && id != kCmdCopyRows && id != kCmdAllServers && id != kIdFindBox &&
-            id != kIdStatusLine && !serverBox_.Commands().Contains(id) && id != kCmdCloseProcessPanel) {
-            MessageBeep(MB_OK);
-            return;
-        }
-        for (CommandTarget* feature : features_) {
-            if (feature->Commands().Contains(id)) {
-                feature->OnCommand(id);
-                return;
-            }
-        }
-        // The sub-menu parents ("Завершить сессию (-и)", "Завершить процесс") run nothing.
-    });
+bool MainWindow::AllowCommand(const CommandTarget& feature, int id) {
+    // While Get data runs the list has no rows yet: the commands on its rows
+    // wait for it (a beep says so); each feature says which of its commands
+    // do not (Get data itself supersedes the run).
+    if (sessions_.Busy() && !feature.AvailableWhileListing(id)) {
+        MessageBeep(MB_OK);
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::OnOtherCommand(int id, int code, bool fromControl) {
+    if (id == kIdMakerLink && (!fromControl || code == STN_CLICKED)) OpenMakerSite();
 }
 
 void MainWindow::OnClose() {
@@ -309,12 +272,6 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_DPICHANGED:
             if (panels_.serverStrip) OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
-            return 0;
-        case WM_COMMAND:
-            if (lp == 0 || HIWORD(wp) == BN_CLICKED || HIWORD(wp) == STN_CLICKED ||
-                (LOWORD(wp) == kIdRefreshChooser && HIWORD(wp) == CBN_SELCHANGE) ||
-                (LOWORD(wp) == kIdFindBox && HIWORD(wp) == EN_CHANGE))
-                OnCommand(LOWORD(wp));
             return 0;
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == panels_.makerLink) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/app_error.h"
@@ -352,6 +353,82 @@ void Place(HWND window, int left, int top, int width, int height) {
     MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rc), 2);
     if (rc.left == left && rc.top == top && rc.right - rc.left == width && rc.bottom - rc.top == height) return;
     SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// --- Control wrappers ---
+
+int ComboBoxRef::Count() const {
+    if (!hwnd_) return 0;
+    const LRESULT n = SendMessageW(hwnd_, CB_GETCOUNT, 0, 0);
+    return n == CB_ERR ? 0 : static_cast<int>(n);
+}
+
+int ComboBoxRef::Selected() const {
+    if (!hwnd_) return -1;
+    const LRESULT index = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? -1 : static_cast<int>(index);
+}
+
+void ComboBoxRef::Select(int index) const {
+    if (hwnd_) SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void ComboBoxRef::Clear() const {
+    if (hwnd_) SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+}
+
+void ComboBoxRef::Add(const std::u16string& text) const {
+    if (hwnd_) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(text)));
+}
+
+void ComboBoxRef::Delete(int index) const {
+    if (hwnd_ && index >= 0) SendMessageW(hwnd_, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+std::u16string ComboBoxRef::ItemText(int index) const {
+    if (!hwnd_ || index < 0) return {};
+    const LRESULT length = SendMessageW(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR || length < 0) return {};
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    if (got == CB_ERR || got < 0) return {};
+    return U16(buffer.c_str(), std::min(static_cast<std::size_t>(got), static_cast<std::size_t>(length)));
+}
+
+std::vector<std::u16string> ComboBoxRef::Items() const {
+    std::vector<std::u16string> items;
+    const int count = Count();
+    items.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) items.push_back(ItemText(i));
+    return items;
+}
+
+bool ButtonRef::Checked() const { return hwnd_ && SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void ButtonRef::SetChecked(bool checked) const {
+    if (hwnd_ && Checked() != checked) SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void EditRef::Select(int from, int to) const {
+    if (hwnd_) SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
+}
+
+EditRef::Range EditRef::Selection() const {
+    DWORD from = 0, to = 0;
+    if (hwnd_) SendMessageW(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    return {static_cast<int>(from), static_cast<int>(to)};
+}
+
+void EditRef::SetLimit(int characters) const {
+    if (hwnd_) SendMessageW(hwnd_, EM_SETLIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
+RedrawHold::RedrawHold(HWND window, bool hold) : hwnd_(hold ? window : nullptr) {
+    if (hwnd_) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+}
+
+RedrawHold::~RedrawHold() {
+    if (hwnd_) SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
 }
 
 }  // namespace tarvenix

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/dpi.h"
 #include "base/handles_win.h"
@@ -79,5 +80,69 @@ private:
 
 // Moves a child window (no-op when nothing changes).
 void Place(HWND window, int left, int top, int width, int height);
+
+// Thin wrappers over a control's handle (not owned) for the messages the
+// features send it. A null handle is allowed: nothing happens, and the
+// answers are those of an empty control.
+class ComboBoxRef {
+public:
+    explicit ComboBoxRef(HWND combo = nullptr) : hwnd_(combo) {}
+    HWND Handle() const { return hwnd_; }
+    int Count() const;
+    // The selected item, -1 when none is.
+    int Selected() const;
+    void Select(int index) const;
+    void Clear() const;
+    void Add(const std::u16string& text) const;
+    void Delete(int index) const;
+    // An item's text (empty when there is no such item).
+    std::u16string ItemText(int index) const;
+    std::vector<std::u16string> Items() const;
+
+private:
+    HWND hwnd_;
+};
+
+class ButtonRef {
+public:
+    explicit ButtonRef(HWND button = nullptr) : hwnd_(button) {}
+    HWND Handle() const { return hwnd_; }
+    bool Checked() const;
+    void SetChecked(bool checked) const;
+
+private:
+    HWND hwnd_;
+};
+
+class EditRef {
+public:
+    explicit EditRef(HWND edit = nullptr) : hwnd_(edit) {}
+    HWND Handle() const { return hwnd_; }
+    // Selects from `from` up to `to` (-1: to the end).
+    void Select(int from, int to) const;
+    void SelectAll() const { Select(0, -1); }
+    struct Range {
+        int from = 0, to = 0;
+    };
+    Range Selection() const;
+    // The most text it takes; 0 for as much as the system allows.
+    void SetLimit(int characters) const;
+
+private:
+    HWND hwnd_;
+};
+
+// Holds a window's redrawing while it lives (when `hold`); lets the window
+// redraw again when it ends.
+class RedrawHold {
+public:
+    RedrawHold(HWND window, bool hold);
+    ~RedrawHold();
+    RedrawHold(const RedrawHold&) = delete;
+    RedrawHold& operator=(const RedrawHold&) = delete;
+
+private:
+    HWND hwnd_;
+};
 
 }  // namespace tarvenix

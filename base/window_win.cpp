@@ -36,6 +36,12 @@ bool Control::OnReflectedNotify(NMHDR*, LRESULT*) { return false; }
 
 bool Control::OnReflectedContextMenu(int, int) { return false; }
 
+// --- CommandTarget ---
+
+bool CommandTarget::IsCommand(int, int code, bool fromControl) const {
+    return !fromControl || code == BN_CLICKED || code == STN_CLICKED;
+}
+
 // --- Window ---
 
 Window::~Window() { DestroyNow(); }
@@ -64,6 +70,33 @@ void Window::CreateFormWindow(const wchar_t* className, DWORD exStyle, const std
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return DefaultHandling(msg, wp, lp); }
+
+void Window::RunCommand(int id, int code, bool fromControl) {
+    for (CommandTarget* feature : features_) {
+        if (!feature->Commands().Contains(id)) continue;
+        if (feature->IsCommand(id, code, fromControl))
+            RunHandler([&] {
+                if (AllowCommand(*feature, id)) feature->OnCommand(id);
+            });
+        return;
+    }
+    RunHandler([&] { OnOtherCommand(id, code, fromControl); });
+}
+
+bool Window::TranslateFeatureKeys(MSG& msg, bool* toControl) {
+    *toControl = false;
+    for (CommandTarget* feature : features_) {
+        const KeyAnswer answer = feature->TranslateKey(msg);
+        if (answer.use == KeyAnswer::NotMine) continue;
+        if (answer.use == KeyAnswer::ToControl) {
+            *toControl = true;
+            return false;
+        }
+        if (answer.command) RunCommand(answer.command);
+        return true;
+    }
+    return false;
+}
 
 LRESULT Window::DefaultHandling(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd_, msg, wp, lp); }
 
@@ -108,6 +141,12 @@ LRESULT CALLBACK Window::Thunk(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         }
+        case WM_COMMAND:
+            if (!self->features_.empty()) {
+                self->RunCommand(LOWORD(wp), HIWORD(wp), lp != 0);
+                return 0;
+            }
+            break;
         case WM_CONTEXTMENU:
             if (Control* control = Control::FromHandle(reinterpret_cast<HWND>(wp))) {
                 if (control->OnReflectedContextMenu(GET_X_LPARAM(lp), GET_Y_LPARAM(lp))) return 0;

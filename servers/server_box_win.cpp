@@ -40,23 +40,20 @@ std::u16string CurrentDirectory() {
 // The box's completion after a typed character: when the caret stands at the
 // end of the text, the first entry that begins with the text (case ignored)
 // replaces it, the completed part selected, and becomes the current entry.
-void CompleteServerBox(HWND combo, HWND edit) {
-    DWORD selStart = 0, selEnd = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
-    const std::u16string text = GetText(edit);
-    if (text.empty() || selStart != selEnd || selEnd != text.size()) return;
+void CompleteServerBox(HWND comboHandle, HWND editHandle) {
+    const ComboBoxRef combo(comboHandle);
+    const EditRef edit(editHandle);
+    const EditRef::Range selection = edit.Selection();
+    const std::u16string text = GetText(editHandle);
+    if (text.empty() || selection.from != selection.to || static_cast<std::size_t>(selection.to) != text.size()) return;
     const std::u16string typed = Upper(text);
-    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    const int count = combo.Count();
     for (int i = 0; i < count; ++i) {
-        const LRESULT len = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (len == CB_ERR || static_cast<std::size_t>(len) < text.size()) continue;
-        std::wstring entry(static_cast<std::size_t>(len) + 1, L'\0');
-        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
-        const std::u16string item = U16(entry.c_str(), static_cast<std::size_t>(len));
-        if (Upper(item.substr(0, text.size())) != typed) continue;
+        const std::u16string item = combo.ItemText(i);
+        if (item.size() < text.size() || Upper(item.substr(0, text.size())) != typed) continue;
         // Selecting the entry puts its text into the edit field.
-        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
-        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(text.size()), static_cast<LPARAM>(item.size()));
+        combo.Select(i);
+        edit.Select(static_cast<int>(text.size()), static_cast<int>(item.size()));
         return;
     }
 }
@@ -114,8 +111,9 @@ void ServerBox::OnKeyDown(WPARAM key) {
     if (key == VK_RETURN) {
         if (onEnter_) onEnter_();
     } else if (key == VK_DELETE) {
-        const LRESULT current = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
-        if (current != CB_ERR) SendMessageW(combo_, CB_DELETESTRING, static_cast<WPARAM>(current), 0);
+        const ComboBoxRef combo(combo_);
+        const int current = combo.Selected();
+        if (current >= 0) combo.Delete(current);
     }
 }
 
@@ -123,27 +121,18 @@ std::u16string ServerBox::Text() const { return GetText(combo_); }
 
 void ServerBox::SetText(const std::u16string& text) { SetWindowTextW(combo_, Wz(text)); }
 
-std::vector<std::u16string> ServerBox::History() const {
-    std::vector<std::u16string> out;
-    const int n = static_cast<int>(SendMessageW(combo_, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        const int len = static_cast<int>(SendMessageW(combo_, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
-        std::wstring buf(static_cast<std::size_t>(len > 0 ? len : 0) + 1, L'\0');
-        SendMessageW(combo_, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
-        out.push_back(U16(buf.c_str()));
-    }
-    return out;
-}
+std::vector<std::u16string> ServerBox::History() const { return ComboBoxRef(combo_).Items(); }
 
 void ServerBox::SetHistory(const std::vector<std::u16string>& entries) {
     const std::u16string text = Text();
-    SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
-    for (const std::u16string& e : entries) SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(e)));
+    const ComboBoxRef combo(combo_);
+    combo.Clear();
+    for (const std::u16string& e : entries) combo.Add(e);
     SetText(text);
 }
 
 void ServerBox::Clear() {
-    SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+    ComboBoxRef(combo_).Clear();
     SetText(u"");
 }
 
@@ -186,6 +175,13 @@ void ServerBox::LoadFromFile() {
     historyEncoding_ = loaded.encoding;
     SetText(FirstHistoryEntry());
     boxes_.ShowMessage(kDone);
+}
+
+KeyAnswer ServerBox::TranslateKey(const MSG& msg) {
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_CHAR) && msg.wParam == VK_RETURN && combo_ &&
+        (msg.hwnd == combo_ || GetParent(msg.hwnd) == combo_))
+        return {KeyAnswer::ToControl};
+    return {};
 }
 
 void ServerBox::LoadFromDirectory() {

@@ -21,11 +21,11 @@
 namespace tarvenix {
 
 enum ServerBoxId : int {
-    kIdServerBox = 140,         // Edit1
+    kIdServerBox = command_ranges::kServerBox.first,         // Edit1
     kCmdServersFromFile,        // sSpeedButtonTXT
     kCmdServersFromDirectory,   // sSpeedButtonAD
-    kServerBoxLastId = 159,
 };
+static_assert(FitsIn(command_ranges::kServerBox, kCmdServersFromDirectory));
 
 class ServerBox final : public CommandTarget {
 public:
@@ -61,7 +61,11 @@ public:
     void LoadFromFile();           // sSpeedButtonTXTClick
     void LoadFromDirectory();      // sSpeedButtonADClick
 
-    CommandRange Commands() const override { return {kIdServerBox, kServerBoxLastId}; }
+    CommandRange Commands() const override { return command_ranges::kServerBox; }
+    // The box and its lists are there while the session list lists its rows.
+    bool AvailableWhileListing(int) const override { return true; }
+    // Enter in the box goes to the box (it lists the server), not to the dialog keys.
+    KeyAnswer TranslateKey(const MSG& msg) override;
     void OnCommand(int id) override;
     void CancelWork() override { run_.Cancel(); }
 

@@ -124,7 +124,7 @@ void SessionList::CreateCounters(HWND strip, const Fonts& fonts) {
 void SessionList::CreateAllServersButton(HWND strip, const Fonts& fonts) {
     allServersButton_ = CreateChild(0, L"BUTTON", L"Все серверы", WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE,
                                     {612, 16, 95, 49}, strip, kCmdAllServers, fonts.normal());
-    SendMessageW(allServersButton_, BM_SETCHECK, allServers_ ? BST_CHECKED : BST_UNCHECKED, 0);
+    ButtonRef(allServersButton_).SetChecked(allServers_);
 }
 
 void SessionList::CreateFindBox(HWND footer, const Fonts& fonts) {
@@ -136,9 +136,7 @@ void SessionList::CreateFindBox(HWND footer, const Fonts& fonts) {
 
 void SessionList::SetAllServers(bool on) {
     allServers_ = on;
-    if (allServersButton_ &&
-        (SendMessageW(allServersButton_, BM_GETCHECK, 0, 0) == BST_CHECKED) != on)
-        SendMessageW(allServersButton_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    ButtonRef(allServersButton_).SetChecked(on);
     // Listed at once in the new view; one server needs a name in the box.
     if (on || !serverText_().empty()) GetData();
 }
@@ -146,7 +144,7 @@ void SessionList::SetAllServers(bool on) {
 void SessionList::FocusFind() {
     if (!findBox_) return;
     SetFocus(findBox_);
-    SendMessageW(findBox_, EM_SETSEL, 0, -1);
+    EditRef(findBox_).SelectAll();
 }
 
 bool SessionList::ClearFind() {
@@ -172,10 +170,9 @@ void SessionList::CreateRefreshChooser(HWND footer, const Fonts& fonts) {
 
 void SessionList::FillRefreshChooser(int seconds) {
     refreshChoices_ = RefreshChoicesFor(seconds);
-    if (!refreshChooser_) return;
-    SendMessageW(refreshChooser_, CB_RESETCONTENT, 0, 0);
-    for (const RefreshChoice& item : refreshChoices_.items)
-        SendMessageW(refreshChooser_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(item.text)));
+    const ComboBoxRef chooser(refreshChooser_);
+    chooser.Clear();
+    for (const RefreshChoice& item : refreshChoices_.items) chooser.Add(item.text);
 }
 
 void SessionList::SetAutoRefresh(int seconds) {
@@ -189,8 +186,8 @@ void SessionList::SetAutoRefresh(int seconds) {
     for (std::size_t i = 0; i < refreshChoices_.items.size(); ++i)
         if (refreshChoices_.items[i].seconds == seconds) index = static_cast<int>(i);
     refreshSeconds_ = seconds;
-    if (refreshChooser_ && SendMessageW(refreshChooser_, CB_GETCURSEL, 0, 0) != index)
-        SendMessageW(refreshChooser_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    const ComboBoxRef chooser(refreshChooser_);
+    if (chooser.Selected() != index) chooser.Select(index);
     refreshSchedule_.Cancel();
     refreshSchedule_ = CancelToken();
     ScheduleRefresh();
@@ -354,7 +351,8 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRo
     const int top = ListView_GetTopIndex(list);
     // Redrawing is held only while the scroll position is being put back
     // (switching it back on costs a full re-layout of the control).
-    if (keepTop) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    std::optional<RedrawHold> hold;
+    hold.emplace(list, keepTop);
     if (narrowing) {
         // The text only grew: every row it lets through is shown already.
         list_.RemoveRows([&](const ReportRows::Row& row) { return !Matches(allSessions_[row.item]); });
@@ -380,8 +378,8 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRo
             ListView_EnsureVisible(list, count - 1, FALSE);
             ListView_EnsureVisible(list, std::min(top, count - 1), FALSE);
         }
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     }
+    hold.reset();
     InvalidateRect(list, nullptr, TRUE);
     if (shownLabel_)
         SetLabelText(shownLabel_, filter_.empty() ? std::u16string()
@@ -402,14 +400,54 @@ void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t 
                                            u" из " + DecimalU32(static_cast<std::uint32_t>(servers)) + u" (подробнее)");
 }
 
+bool SessionList::IsCommand(int id, int code, bool fromControl) const {
+    if (fromControl && id == kIdRefreshChooser) return code == CBN_SELCHANGE;
+    if (fromControl && id == kIdFindBox) return code == EN_CHANGE;
+    return CommandTarget::IsCommand(id, code, fromControl);
+}
+
+bool SessionList::AvailableWhileListing(int id) const {
+    switch (id) {
+        case kCmdGetData:
+        case kCmdRefreshList:
+        case kCmdAllServers:
+        case kCmdCopyRows:
+        case kIdFindBox:
+        case kIdRefreshChooser:
+        case kIdStatusLine:
+            return true;
+        default:
+            return false;
+    }
+}
+
+KeyAnswer SessionList::TranslateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN) return {};
+    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
+    if (ctrl && msg.wParam == 'F') {
+        FocusFind();
+        return {KeyAnswer::Used};
+    }
+    if (ctrl && msg.wParam == 'C' && msg.hwnd == list_.Handle()) return {KeyAnswer::Used, kCmdCopyRows};
+    if (ctrl && msg.wParam == 'S') return {KeyAnswer::Used, kCmdExportRows};
+    if (msg.wParam == VK_F5) return {KeyAnswer::Used, kCmdRefreshList};
+    if (msg.wParam == VK_ESCAPE && msg.hwnd == findBox_ && ClearFind()) return {KeyAnswer::Used};
+    if (msg.wParam == VK_ESCAPE && busy_) {
+        Cancel();
+        return {KeyAnswer::Used};
+    }
+    return {};
+}
+
 void SessionList::OnCommand(int id) {
     if (id == kCmdGetData) GetData();
+    if (id == kCmdRefreshList) Refresh();
     if (id == kIdRefreshChooser) {
-        const LRESULT index = SendMessageW(refreshChooser_, CB_GETCURSEL, 0, 0);
-        if (index >= 0 && index < static_cast<LRESULT>(refreshChoices_.items.size()))
+        const int index = ComboBoxRef(refreshChooser_).Selected();
+        if (index >= 0 && static_cast<std::size_t>(index) < refreshChoices_.items.size())
             SetAutoRefresh(refreshChoices_.items[static_cast<std::size_t>(index)].seconds);
     }
-    if (id == kCmdAllServers) SetAllServers(SendMessageW(allServersButton_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    if (id == kCmdAllServers) SetAllServers(ButtonRef(allServersButton_).Checked());
     if (id == kIdFindBox) {
         std::u16string folded = FoldCase(GetText(findBox_));
         if (folded != filter_) {

@@ -26,7 +26,7 @@
 namespace tarvenix {
 
 enum SessionListId : int {
-    kCmdGetData = 120,    // Button1
+    kCmdGetData = command_ranges::kSessionList.first,    // Button1
     kIdSessionList,       // ListView1
     kCmdCopyRows,         // "Копировать", Ctrl+C in the list
     kCmdExportRows,       // "Сохранить список...", Ctrl+S
@@ -35,8 +35,9 @@ enum SessionListId : int {
     kIdFindBox,           // "Найти:" the rows whose user or client name contains the text
     kIdStatusLine,        // the line under the counters; a click shows the servers that failed
     kCmdServerFailures,   // "Серверы без ответа..." in the session menu
-    kSessionListLastId = 139,
+    kCmdRefreshList,      // F5: the listed server (or farm) again
 };
+static_assert(FitsIn(command_ranges::kSessionList, kCmdRefreshList));
 
 class SessionList final : public SessionListView, public CommandTarget {
 public:
@@ -138,8 +139,16 @@ public:
     bool Filtered() const override { return !filter_.empty(); }
 
     // CommandTarget
-    CommandRange Commands() const override { return {kCmdGetData, kSessionListLastId}; }
+    CommandRange Commands() const override { return command_ranges::kSessionList; }
     void OnCommand(int id) override;
+    // The refresh chooser's choice and the find box's every change are commands too.
+    bool IsCommand(int id, int code, bool fromControl) const override;
+    // Get data (again), F5, the view, the find box, the refresh chooser, the
+    // failure line and copying the rows there are.
+    bool AvailableWhileListing(int id) const override;
+    // Ctrl+C in the list, Ctrl+S, F5 (anywhere in the window); Ctrl+F to the
+    // find box; Esc clears the find box there, else cancels a Get data going.
+    KeyAnswer TranslateKey(const MSG& msg) override;
     void CancelWork() override {
         run_.Cancel();
         refreshSchedule_.Cancel();

@@ -91,6 +91,25 @@ TEST_F(EngineWindowTest, GetDataRunsOffTheWindowThreadWithProgressAndTheWaitCurs
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(EngineWindowTest, APeriodChosenWhileListingIsThePeriodInForce) {
+    Open();
+    StartGetData(u"STUCK");
+    ASSERT_TRUE(window->Sessions().Busy());
+    // The chooser shows the choice at once: the setting must be the same
+    // (it was held back with a beep before, and the chooser showed a period
+    // that was not in force and was not saved).
+    HWND chooser = window->Sessions().RefreshChooser();
+    SendMessageW(chooser, CB_SETCURSEL, 2, 0);  // off, 15 s, 30 s, ...
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(kIdRefreshChooser, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(chooser));
+    EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 30);
+    EXPECT_TRUE(window->Sessions().Busy()) << "the listing goes on";
+    window->Sessions().SetAutoRefresh(0);
+    stuck.Open();
+    ASSERT_TRUE(PumpUntil([&] { return !window->Sessions().Busy(); }));
+    EXPECT_EQ(Rows(), 3);
+}
+
 TEST_F(EngineWindowTest, AFarmServerOutOfTimeOnARefreshKeepsTheRowsItHadOnce) {
     services.serverTimeout = std::chrono::milliseconds(300);
     services.refreshSecond = std::chrono::milliseconds(2);

@@ -387,8 +387,8 @@ TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     GetData(u"TS01");
     Select(window->Sessions().List().Handle(), {0});
     const std::size_t calls = wts.calls.size();
-    Command(kLogoffLastId);
-    Command(kProcessPanelLastId);
+    Command(command_ranges::kLogoff.last);  // IDs of the features' ranges that no command uses
+    Command(command_ranges::kProcessPanel.last);
     EXPECT_EQ(wts.calls.size(), calls);
     EXPECT_TRUE(dialogs.messages.empty());
 }
