@@ -15,8 +15,8 @@
 namespace tarvenix {
 
 enum LogoffCommandId : int {
-    kCmdLogoffSelected = 160,  // N3 (under N1)
-    kCmdLogoffAll,             // BtnCloseAll
+    kCmdLogoffSelected = 160,
+    kCmdLogoffAll,
     kCmdDisconnectSelected,    // "Отключить сессию (-и)" / "Вы уверены?"
     kLogoffLastId = 169,
 };

@@ -20,15 +20,15 @@ namespace tarvenix {
 // Control IDs of the message window (never IDOK or IDCANCEL: the dialog
 // keys send those).
 enum MessageControlId : int {
-    kIdSendButton = 300,    // Button1
-    kIdSubjectBox,          // Edit1
-    kIdTextBox,             // Memo1
-    kIdSaveTemplateButton,  // sSpeedButton1
-    kIdLoadTemplateButton,  // sSpeedButton2
+    kIdSendButton = 300,
+    kIdSubjectBox,
+    kIdTextBox,
+    kIdSaveTemplateButton,
+    kIdLoadTemplateButton,
 };
 
 enum MessageCommandId : int {
-    kCmdSendMessage = 180,  // J1, in the main window's session menu
+    kCmdSendMessage = 180,
     kMessageLastId = 189,
 };
 
@@ -75,10 +75,10 @@ public:
     HWND StatusLabel() const { return statusLabel_; }
     HWND SendButton() const { return sendButton_; }
 
-    void FormShow();     // empties the status
-    void Send();         // Button1Click
-    void SaveTemplate(); // sSpeedButton1Click; throws AppError
-    void LoadTemplate(); // sSpeedButton2Click; throws AppError
+    void FormShow();  // empties the status
+    void Send();
+    void SaveTemplate();  // throws AppError
+    void LoadTemplate();  // throws AppError
 
     // The template file: the application directory and "message.txt".
     std::u16string TemplatePath() const;

@@ -11,7 +11,7 @@
 namespace tarvenix {
 
 enum ShadowCommandId : int {
-    kCmdShadow = 170,  // N4
+    kCmdShadow = 170,
     kShadowLastId = 179,
 };
 

@@ -21,9 +21,9 @@
 namespace tarvenix {
 
 enum ServerBoxId : int {
-    kIdServerBox = 140,         // Edit1
-    kCmdServersFromFile,        // sSpeedButtonTXT
-    kCmdServersFromDirectory,   // sSpeedButtonAD
+    kIdServerBox = 140,
+    kCmdServersFromFile,
+    kCmdServersFromDirectory,
     kServerBoxLastId = 159,
 };
 
@@ -57,9 +57,9 @@ public:
     // written, and then each file keeps what it held.
     void Save(const SettingValues& options = {});
 
-    void OnKeyDown(WPARAM key);    // Edit1KeyDown
-    void LoadFromFile();           // sSpeedButtonTXTClick
-    void LoadFromDirectory();      // sSpeedButtonADClick
+    void OnKeyDown(WPARAM key);
+    void LoadFromFile();
+    void LoadFromDirectory();
 
     CommandRange Commands() const override { return {kIdServerBox, kServerBoxLastId}; }
     void OnCommand(int id) override;
@@ -75,7 +75,7 @@ private:
     Boxes boxes_;
     std::function<void()> onEnter_;
     HWND label_ = nullptr, combo_ = nullptr, fromFileButton_ = nullptr, fromDirectoryButton_ = nullptr;
-    std::optional<TextEncoding> historyEncoding_;  // HistoryEncoding
+    std::optional<TextEncoding> historyEncoding_;
 };
 
 }  // namespace tarvenix
