@@ -15,8 +15,8 @@
 namespace tarvenix {
 
 enum LogoffCommandId : int {
-    kCmdLogoffSelected = command_ranges::kLogoff.first,  // N3 (under N1)
-    kCmdLogoffAll,             // BtnCloseAll
+    kCmdLogoffSelected = command_ranges::kLogoff.first,
+    kCmdLogoffAll,
     kCmdDisconnectSelected,    // "Отключить сессию (-и)" / "Вы уверены?"
 };
 static_assert(FitsIn(command_ranges::kLogoff, kCmdDisconnectSelected));

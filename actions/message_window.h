@@ -20,11 +20,11 @@ namespace tarvenix {
 // Control IDs of the message window (never IDOK or IDCANCEL: the dialog
 // keys send those).
 enum MessageControlId : int {
-    kIdSendButton = command_ranges::kMessageWindow.first,    // Button1
-    kIdSubjectBox,          // Edit1
-    kIdTextBox,             // Memo1
-    kIdSaveTemplateButton,  // sSpeedButton1
-    kIdLoadTemplateButton,  // sSpeedButton2
+    kIdSendButton = command_ranges::kMessageWindow.first,
+    kIdSubjectBox,
+    kIdTextBox,
+    kIdSaveTemplateButton,
+    kIdLoadTemplateButton,
 };
 static_assert(FitsIn(command_ranges::kMessageWindow, kIdLoadTemplateButton));
 
@@ -75,10 +75,10 @@ public:
     HWND StatusLabel() const { return statusLabel_; }
     HWND SendButton() const { return sendButton_; }
 
-    void FormShow();     // empties the status
-    void Send();         // Button1Click
-    void SaveTemplate(); // sSpeedButton1Click; throws AppError
-    void LoadTemplate(); // sSpeedButton2Click; throws AppError
+    void FormShow();  // empties the status
+    void Send();
+    void SaveTemplate();  // throws AppError
+    void LoadTemplate();  // throws AppError
 
     // The template file: the application directory and "message.txt".
     std::u16string TemplatePath() const;

@@ -104,7 +104,7 @@ void ProcessPanel::ListSessionProcesses() {
     const std::optional<Session> session = sessions_.FirstSelectedSession();
     if (!session) return;
     OpenPanel();
-    processListMode_ = kProcessListModeUser;
+    processListMode_ = ProcessPanelMode::User;
     // The processes live on the server the row came from.
     ListProcesses(session->server, session);
 }
@@ -117,7 +117,7 @@ void ProcessPanel::ListAllProcesses() {
         return;
     }
     OpenPanel();
-    processListMode_ = kProcessListModeServer;
+    processListMode_ = ProcessPanelMode::Server;
     ListProcesses(server, std::nullopt);
 }
 
@@ -195,7 +195,7 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
 }
 
 void ProcessPanel::Refresh() {
-    if (processListMode_ == kProcessListModeUser) ListSessionProcesses();
+    if (processListMode_ == ProcessPanelMode::User) ListSessionProcesses();
 }
 
 void ProcessPanel::ClosePanel() {

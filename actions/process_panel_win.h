@@ -28,14 +28,21 @@ inline constexpr int kProcessPanelOuterWidth = 900;
 inline constexpr int kProcessPanelNarrowing = 300;
 
 enum ProcessPanelId : int {
-    kCmdAllProcesses = command_ranges::kProcessPanel.first,  // BtnGetAll
-    kIdProcessList,          // ListView3
-    kCmdRefreshProcesses,    // sSpeedButton1
-    kCmdCloseProcessPanel,   // Button3
-    kCmdSessionProcesses,    // N2
-    kCmdTerminateProcess,    // M2 (under N6)
+    kCmdAllProcesses = command_ranges::kProcessPanel.first,
+    kIdProcessList,
+    kCmdRefreshProcesses,
+    kCmdCloseProcessPanel,
+    kCmdSessionProcesses,
+    kCmdTerminateProcess,
 };
 static_assert(FitsIn(command_ranges::kProcessPanel, kCmdTerminateProcess));
+
+// What the process panel lists (ProcessListMode).
+enum class ProcessPanelMode {
+    None,    // nothing listed yet
+    User,    // the processes of one session; the header names its user
+    Server,  // every process of the server
+};
 
 class ProcessPanel final : public CommandTarget {
 public:
@@ -65,14 +72,13 @@ public:
     // A listing or a termination is going.
     bool Busy() const { return busy_ || terminating_; }
 
-    void ListSessionProcesses();  // N2Click
-    void ListAllProcesses();      // BtnGetAllClick
-    void Refresh();               // sSpeedButton1Click
-    void ClosePanel();            // Button3Click
-    void TerminateSelected();     // M2Click
+    void ListSessionProcesses();
+    void ListAllProcesses();
+    void Refresh();
+    void ClosePanel();
+    void TerminateSelected();
 
-    // ProcessListMode: "user", "server" or empty before the first listing.
-    const std::u16string& ProcessListMode() const { return processListMode_; }
+    ProcessPanelMode ProcessListMode() const { return processListMode_; }
     // The server whose processes the list shows (termination addresses it).
     const std::u16string& ListedProcessServer() const { return processServer_; }
 
@@ -117,9 +123,9 @@ private:
     HWND allProcessesButton_ = nullptr;
     HWND panel_ = nullptr, header_ = nullptr, footer_ = nullptr;
     HWND userLabel_ = nullptr, refreshButton_ = nullptr, closeButton_ = nullptr, countLabel_ = nullptr;
-    std::u16string processListMode_;  // ProcessListMode
+    ProcessPanelMode processListMode_ = ProcessPanelMode::None;
     std::u16string processServer_;
-    // The session the list shows in the "user" mode.
+    // The session the list shows in the User mode.
     std::optional<Session> listedSession_;
     // The processes the rows show (each row's item is its place here).
     std::vector<ProcessRecord> processes_;

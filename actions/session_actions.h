@@ -20,8 +20,6 @@ inline constexpr char16_t kLogoffSentMany[] = u"Команды на заверш
 inline constexpr char16_t kDisconnectSentOne[] = u"Команда на отключение сессии отправлена";
 inline constexpr char16_t kDisconnectSentMany[] = u"Команды на отключение сессий отправлены";
 inline constexpr char16_t kUnknownProcessName[] = u"<неизвестно>";
-inline constexpr char16_t kProcessListModeUser[] = u"user";
-inline constexpr char16_t kProcessListModeServer[] = u"server";
 inline constexpr char16_t kShadowClient[] = u"mstsc";
 inline constexpr int kShadowShowCommand = 10;  // SW_SHOWDEFAULT
 

@@ -11,7 +11,7 @@
 namespace tarvenix {
 
 enum ShadowCommandId : int {
-    kCmdShadow = command_ranges::kShadow.first,  // N4
+    kCmdShadow = command_ranges::kShadow.first,
 };
 
 class ShadowCommand final : public CommandTarget {

@@ -8,18 +8,22 @@
 namespace tarvenix {
 
 struct MainLayout {
-    Box panel1;      // server strip, window
-    Box panelMain;   // session part, window
-    Box panel4;      // inside panelMain's bevel
-    Box panel6;      // top of panel4
-    Box panel5;      // right of panel6
-    Box listView1;   // rest of panel4
-    Box panelRight;  // process panel, window (zero when hidden)
-    Box panel10;     // top of panelRight
-    Box panel11;     // bottom of panelRight
-    Box listView3;   // rest of panelRight
-    Box panel3;      // footer, window
-    Box panel2;      // right of the footer
+    // The window's children, named as MainWindow::Panels names them.
+    Box serverStrip;     // top of the window
+    Box footer;          // bottom of the window
+    Box footerRight;     // right end of the footer
+    Box sessionPart;     // the rest of the window, left of the process panel
+    Box sessionFrame;    // inside the session part's bevel
+    Box sessionHeader;   // top of the session frame
+    Box sessionButtons;  // right end of the session header
+    Box sessionList;     // rest of the session frame
+    // The process panel and its parts (ProcessPanel::Panel(), Header(),
+    // Footer(), List()); the panel is an empty box while hidden, the parts
+    // are then 0 wide.
+    Box processPanel;    // right edge between strip and footer
+    Box processHeader;   // top of the process panel
+    Box processFooter;   // bottom of the process panel
+    Box processList;     // rest of the process panel
 };
 
 inline constexpr int kStripHeight = 80;

@@ -9,7 +9,7 @@
 //   actions/shadow_command_win   shadowing
 //   actions/process_panel_win    the process panel
 //   actions/message_window       the message window (TForm3)
-// The form names of the controls are mapped in app/form_names.h.
+// docs/form-names.md maps the form names of the windows to the code.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +31,7 @@
 namespace tarvenix {
 
 enum MainWindowId : int {
-    kIdMakerLink = command_ranges::kMainWindow.first,  // Label2
+    kIdMakerLink = command_ranges::kMainWindow.first,
 };
 
 inline constexpr char16_t kMainCaption[] = u"Tarvenix (v.1.1)";
@@ -66,20 +66,20 @@ public:
 
     // The window's own controls.
     struct Panels {
-        HWND serverStrip = nullptr;         // Panel1
-        HWND sessionPart = nullptr;         // Panel_Main
-        HWND sessionFrame = nullptr;        // Panel4
-        HWND sessionHeader = nullptr;       // Panel6
-        HWND sessionHeaderLabel = nullptr;  // Label8
-        HWND sessionButtons = nullptr;      // Panel5
-        HWND footer = nullptr;              // Panel3
-        HWND footerRight = nullptr;         // Panel2
-        HWND makerLink = nullptr;           // Label2
+        HWND serverStrip = nullptr;
+        HWND sessionPart = nullptr;
+        HWND sessionFrame = nullptr;
+        HWND sessionHeader = nullptr;
+        HWND sessionHeaderLabel = nullptr;
+        HWND sessionButtons = nullptr;
+        HWND footer = nullptr;
+        HWND footerRight = nullptr;
+        HWND makerLink = nullptr;
     };
     const Panels& panels() const { return panels_; }
     HMENU SessionMenu() const { return sessionMenu_.Get(); }
     bool HandCursor() const { return handCursor_; }
-    bool RegisteredSessionNotification() const { return registeredSessionNotification_; }  // FRegisteredSessionNotification
+    bool RegisteredSessionNotification() const { return registeredSessionNotification_; }
 
     // --- Form events ---
     void FormCreate();
@@ -87,7 +87,7 @@ public:
     void FormClose();  // throws AppError when the settings cannot be written
     void FormDestroy();
 
-    void OpenMakerSite();  // Label2Click
+    void OpenMakerSite();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -118,7 +118,7 @@ private:
     Panels panels_;
     MenuHandle sessionMenu_;
     IconHandle iconBig_, iconSmall_;
-    bool registeredSessionNotification_ = false;  // FRegisteredSessionNotification
+    bool registeredSessionNotification_ = false;
     bool handCursor_ = false;  // the application-wide cursor is the hand while over the footer link
     bool shownOnce_ = false;
     HWND focusBeforeDeactivation_ = nullptr;  // given back when the window is active again

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "app/form_names.h"
 #include "app/main_layout.h"
 #include "base/dpi_win.h"
 #include "base/picture_resources_win.h"
@@ -122,19 +121,19 @@ void MainWindow::Layout() {
     const MainLayout l = ComputeMainLayout(rc.right, rc.bottom, right, Dpi());
     const auto put = [](HWND w, const Box& b) { Place(w, b.left, b.top, b.width, b.height); };
     const Panels& p = panels_;
-    put(p.serverStrip, l.panel1);
-    put(p.footer, l.panel3);
-    put(p.footerRight, l.panel2);
-    put(p.sessionPart, l.panelMain);
-    put(p.sessionFrame, l.panel4);
-    put(p.sessionHeader, l.panel6);
-    put(p.sessionButtons, l.panel5);
-    put(sessions_.List().Handle(), l.listView1);
+    put(p.serverStrip, l.serverStrip);
+    put(p.footer, l.footer);
+    put(p.footerRight, l.footerRight);
+    put(p.sessionPart, l.sessionPart);
+    put(p.sessionFrame, l.sessionFrame);
+    put(p.sessionHeader, l.sessionHeader);
+    put(p.sessionButtons, l.sessionButtons);
+    put(sessions_.List().Handle(), l.sessionList);
     if (right) {
-        put(processPanel_.Panel(), l.panelRight);
-        put(processPanel_.Header(), l.panel10);
-        put(processPanel_.Footer(), l.panel11);
-        put(processPanel_.List().Handle(), l.listView3);
+        put(processPanel_.Panel(), l.processPanel);
+        put(processPanel_.Header(), l.processHeader);
+        put(processPanel_.Footer(), l.processFooter);
+        put(processPanel_.List().Handle(), l.processList);
     }
     InvalidateRect(p.sessionPart, nullptr, TRUE);
     InvalidateRect(p.serverStrip, nullptr, TRUE);

@@ -21,9 +21,9 @@
 namespace tarvenix {
 
 enum ServerBoxId : int {
-    kIdServerBox = command_ranges::kServerBox.first,         // Edit1
-    kCmdServersFromFile,        // sSpeedButtonTXT
-    kCmdServersFromDirectory,   // sSpeedButtonAD
+    kIdServerBox = command_ranges::kServerBox.first,
+    kCmdServersFromFile,
+    kCmdServersFromDirectory,
 };
 static_assert(FitsIn(command_ranges::kServerBox, kCmdServersFromDirectory));
 
@@ -57,9 +57,9 @@ public:
     // written, and then each file keeps what it held.
     void Save(const SettingValues& options = {});
 
-    void OnKeyDown(WPARAM key);    // Edit1KeyDown
-    void LoadFromFile();           // sSpeedButtonTXTClick
-    void LoadFromDirectory();      // sSpeedButtonADClick
+    void OnKeyDown(WPARAM key);
+    void LoadFromFile();
+    void LoadFromDirectory();
 
     CommandRange Commands() const override { return command_ranges::kServerBox; }
     // The box and its lists are there while the session list lists its rows.
@@ -79,7 +79,7 @@ private:
     Boxes boxes_;
     std::function<void()> onEnter_;
     HWND label_ = nullptr, combo_ = nullptr, fromFileButton_ = nullptr, fromDirectoryButton_ = nullptr;
-    std::optional<TextEncoding> historyEncoding_;  // HistoryEncoding
+    std::optional<TextEncoding> historyEncoding_;
 };
 
 }  // namespace tarvenix

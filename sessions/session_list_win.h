@@ -26,8 +26,8 @@
 namespace tarvenix {
 
 enum SessionListId : int {
-    kCmdGetData = command_ranges::kSessionList.first,    // Button1
-    kIdSessionList,       // ListView1
+    kCmdGetData = command_ranges::kSessionList.first,
+    kIdSessionList,
     kCmdCopyRows,         // "Копировать", Ctrl+C in the list
     kCmdExportRows,       // "Сохранить список...", Ctrl+S
     kIdRefreshChooser,    // "Обновлять каждые:" off, 15 s, 30 s, 60 s, 5 min

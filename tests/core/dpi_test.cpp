@@ -65,19 +65,19 @@ TEST(Dpi, MainLayoutScalesItsFixedBandsAndKeepsTheBevel) {
     for (const auto& c : cases) {
         const int w = Scale(900, c.dpi), h = Scale(519, c.dpi);
         const MainLayout l = ComputeMainLayout(w, h, true, c.dpi);
-        EXPECT_EQ(l.panel1, (Box{0, 0, w, c.strip})) << c.dpi;
-        EXPECT_EQ(l.panel3, (Box{0, h - c.footer, w, c.footer})) << c.dpi;
-        EXPECT_EQ(l.panelRight, (Box{w - c.rightWidth, c.strip, c.rightWidth, h - c.strip - c.footer})) << c.dpi;
-        EXPECT_EQ(l.panel4, (Box{1, 1, w - c.rightWidth - 2, h - c.strip - c.footer - 2})) << c.dpi;
-        EXPECT_EQ(l.listView1.top, c.header) << c.dpi;
-        EXPECT_EQ(l.listView1.top + l.listView1.height, l.panel4.height) << c.dpi;
-        EXPECT_EQ(l.panel2, (Box{w - c.footerRight, 0, c.footerRight, c.footer})) << c.dpi;
-        EXPECT_EQ(l.listView3.top + l.listView3.height, l.panel11.top) << c.dpi;
+        EXPECT_EQ(l.serverStrip, (Box{0, 0, w, c.strip})) << c.dpi;
+        EXPECT_EQ(l.footer, (Box{0, h - c.footer, w, c.footer})) << c.dpi;
+        EXPECT_EQ(l.processPanel, (Box{w - c.rightWidth, c.strip, c.rightWidth, h - c.strip - c.footer})) << c.dpi;
+        EXPECT_EQ(l.sessionFrame, (Box{1, 1, w - c.rightWidth - 2, h - c.strip - c.footer - 2})) << c.dpi;
+        EXPECT_EQ(l.sessionList.top, c.header) << c.dpi;
+        EXPECT_EQ(l.sessionList.top + l.sessionList.height, l.sessionFrame.height) << c.dpi;
+        EXPECT_EQ(l.footerRight, (Box{w - c.footerRight, 0, c.footerRight, c.footer})) << c.dpi;
+        EXPECT_EQ(l.processList.top + l.processList.height, l.processFooter.top) << c.dpi;
     }
     const MainLayout byDefault = ComputeMainLayout(884, 519, true), at96 = ComputeMainLayout(884, 519, true, 96);
-    EXPECT_EQ(byDefault.panel5, at96.panel5);
-    EXPECT_EQ(byDefault.panelRight, at96.panelRight);
-    EXPECT_EQ(byDefault.panel2, (Box{748, 0, 136, 28}));
+    EXPECT_EQ(byDefault.sessionButtons, at96.sessionButtons);
+    EXPECT_EQ(byDefault.processPanel, at96.processPanel);
+    EXPECT_EQ(byDefault.footerRight, (Box{748, 0, 136, 28}));
 }
 
 }  // namespace

@@ -8,23 +8,24 @@ namespace {
 
 TEST(MainLayout, InitialClientAreaWithPanelHidden) {
     MainLayout l = ComputeMainLayout(720, 519, false);
-    EXPECT_EQ(l.panel1, (Box{0, 0, 720, 80}));
-    EXPECT_EQ(l.panelMain, (Box{0, 80, 720, 411}));
-    EXPECT_EQ(l.panel3, (Box{0, 491, 720, 28}));
-    EXPECT_EQ(l.panel4, (Box{1, 1, 718, 409}));
-    EXPECT_EQ(l.panel6, (Box{0, 0, 718, 42}));
-    EXPECT_EQ(l.panel5, (Box{416, 0, 302, 42}));
-    EXPECT_EQ(l.listView1, (Box{0, 42, 718, 367}));
-    EXPECT_EQ(l.panel2, (Box{584, 0, 136, 28}));
+    EXPECT_EQ(l.serverStrip, (Box{0, 0, 720, 80}));
+    EXPECT_EQ(l.sessionPart, (Box{0, 80, 720, 411}));
+    EXPECT_EQ(l.footer, (Box{0, 491, 720, 28}));
+    EXPECT_EQ(l.sessionFrame, (Box{1, 1, 718, 409}));
+    EXPECT_EQ(l.sessionHeader, (Box{0, 0, 718, 42}));
+    EXPECT_EQ(l.sessionButtons, (Box{416, 0, 302, 42}));
+    EXPECT_EQ(l.sessionList, (Box{0, 42, 718, 367}));
+    EXPECT_EQ(l.footerRight, (Box{584, 0, 136, 28}));
+    EXPECT_EQ(l.processPanel, Box{}) << "a hidden process panel takes no room";
 }
 
 TEST(MainLayout, ProcessPanelTakesTheRightEdgeBetweenStripAndFooter) {
     MainLayout l = ComputeMainLayout(884, 519, true);
-    EXPECT_EQ(l.panelRight, (Box{608, 80, 276, 411}));
-    EXPECT_EQ(l.panelMain, (Box{0, 80, 608, 411}));
-    EXPECT_EQ(l.panel10, (Box{0, 0, 276, 43}));
-    EXPECT_EQ(l.panel11, (Box{0, 386, 276, 25}));
-    EXPECT_EQ(l.listView3, (Box{0, 43, 276, 343}));
+    EXPECT_EQ(l.processPanel, (Box{608, 80, 276, 411}));
+    EXPECT_EQ(l.sessionPart, (Box{0, 80, 608, 411}));
+    EXPECT_EQ(l.processHeader, (Box{0, 0, 276, 43}));
+    EXPECT_EQ(l.processFooter, (Box{0, 386, 276, 25}));
+    EXPECT_EQ(l.processList, (Box{0, 43, 276, 343}));
 }
 
 const std::vector<ColumnSpec> kSessionColumns = {

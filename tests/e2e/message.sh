@@ -15,7 +15,7 @@ e2e_key shift+F10               # the context menu
 e2e_key Down Down Down Return   # "Отправить сообщение"
 wid=$(e2e_wait_window '^Отправка сообщения$' 20) || e2e_fail "the message window did not open"
 sleep 0.5
-e2e_key Tab                     # Button1 -> subject
+e2e_key Tab                     # send button -> subject
 e2e_type 'Тема тест'
 e2e_key Tab                     # -> message text
 e2e_type 'Добрый день'

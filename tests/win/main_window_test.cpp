@@ -31,20 +31,20 @@ TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThem) {
     EXPECT_EQ(client.right, 720);
     EXPECT_EQ(client.bottom, 519);
     const struct { HWND hwnd; RECT expected; const char* name; } cases[] = {
-        {window->panels().serverStrip, {0, 0, 720, 80}, "Panel1"},
-        {window->panels().sessionPart, {0, 80, 720, 491}, "Panel_Main"},
-        {window->panels().footer, {0, 491, 720, 519}, "Panel3"},
-        {window->panels().footerRight, {584, 0, 720, 28}, "Panel2"},
-        {window->Sessions().GetDataButton(), {289, 16, 394, 65}, "Button1"},
-        {window->Servers().FromFileButton(), {169, 31, 201, 65}, "sSpeedButtonTXT"},
-        {window->Servers().FromDirectoryButton(), {209, 31, 241, 65}, "sSpeedButtonAD"},
-        {window->panels().sessionHeader, {0, 0, 718, 42}, "Panel6"},
-        {window->panels().sessionButtons, {416, 0, 718, 42}, "Panel5"},
-        {window->Processes().AllProcessesButton(), {5, 8, 142, 33}, "BtnGetAll"},
-        {window->Logoff().LogoffAllButton(), {149, 8, 286, 33}, "BtnCloseAll"},
-        {window->Sessions().List().Handle(), {0, 42, 718, 409}, "ListView1"},
-        {window->Processes().CloseButton(), {192, 8, 267, 33}, "Button3"},
-        {window->Processes().RefreshButton(), {160, 10, 183, 32}, "sSpeedButton1"},
+        {window->panels().serverStrip, {0, 0, 720, 80}, "serverStrip"},
+        {window->panels().sessionPart, {0, 80, 720, 491}, "sessionPart"},
+        {window->panels().footer, {0, 491, 720, 519}, "footer"},
+        {window->panels().footerRight, {584, 0, 720, 28}, "footerRight"},
+        {window->Sessions().GetDataButton(), {289, 16, 394, 65}, "Get data"},
+        {window->Servers().FromFileButton(), {169, 31, 201, 65}, "servers from a file"},
+        {window->Servers().FromDirectoryButton(), {209, 31, 241, 65}, "servers from the directory"},
+        {window->panels().sessionHeader, {0, 0, 718, 42}, "sessionHeader"},
+        {window->panels().sessionButtons, {416, 0, 718, 42}, "sessionButtons"},
+        {window->Processes().AllProcessesButton(), {5, 8, 142, 33}, "all processes"},
+        {window->Logoff().LogoffAllButton(), {149, 8, 286, 33}, "log off all"},
+        {window->Sessions().List().Handle(), {0, 42, 718, 409}, "session list"},
+        {window->Processes().CloseButton(), {192, 8, 267, 33}, "close process panel"},
+        {window->Processes().RefreshButton(), {160, 10, 183, 32}, "refresh processes"},
     };
     for (const auto& c : cases) {
         const RECT r = ChildRect(c.hwnd);

@@ -102,12 +102,12 @@ TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
 
     MessageWindow& c = *messages;
     const struct { HWND hwnd; RECT expected; const char* name; } boxes[] = {
-        {c.Panel(), {0, 0, 334, 242}, "Panel1"},
-        {c.SubjectBox(), {13, 44, 315, 65}, "Edit1"},
-        {c.TextBox(), {13, 100, 315, 189}, "Memo1"},
-        {c.SaveTemplateButton(), {240, 12, 265, 37}, "sSpeedButton1"},
-        {c.LoadTemplateButton(), {272, 12, 297, 37}, "sSpeedButton2"},
-        {c.SendButton(), {224, 204, 299, 229}, "Button1"},
+        {c.Panel(), {0, 0, 334, 242}, "panel"},
+        {c.SubjectBox(), {13, 44, 315, 65}, "subject"},
+        {c.TextBox(), {13, 100, 315, 189}, "text"},
+        {c.SaveTemplateButton(), {240, 12, 265, 37}, "save template"},
+        {c.LoadTemplateButton(), {272, 12, 297, 37}, "load template"},
+        {c.SendButton(), {224, 204, 299, 229}, "send"},
     };
     for (const auto& b : boxes) {
         const RECT r = ChildRect(b.hwnd);
@@ -149,7 +149,7 @@ TEST_F(MessageWindowTest, WindowHasItsFixedSizeCaptionAndControls) {
     EXPECT_EQ(Subject().size(), big.size());
     EXPECT_EQ(MessageText().size(), lines.size());
 
-    // Tab order: Button1, Edit1, Memo1, and round again.
+    // Tab order: send, subject, text, and round again.
     EXPECT_EQ(GetNextDlgTabItem(hwnd, c.SendButton(), FALSE), c.SubjectBox());
     EXPECT_EQ(GetNextDlgTabItem(hwnd, c.SubjectBox(), FALSE), c.TextBox());
     EXPECT_EQ(GetNextDlgTabItem(hwnd, c.TextBox(), FALSE), c.SendButton());
@@ -185,8 +185,9 @@ TEST_F(MessageWindowTest, OpensCentredFirstThenWhereItWasAndKeepsItsTexts) {
     messages->Close();
 }
 
-// J1 runs the modal loop: the window is up and the main window disabled until
-// the window is closed from its title bar; then J1 returns.
+// The session menu's "send a message" runs the modal loop: the window is up
+// and the main window disabled until the window is closed from its title bar;
+// then the command returns.
 TEST_F(MessageWindowTest, MenuItemShowsTheWindowModallyUntilItIsClosed) {
     OpenBoth();
     static MessageWindow* target = nullptr;

@@ -9,6 +9,15 @@
 #include "base/win_text.h"
 #include "tests/win/window_test_support.h"
 
+namespace tarvenix {
+
+// Failure messages name the process panel's mode.
+static void PrintTo(ProcessPanelMode mode, std::ostream* os) {
+    *os << (mode == ProcessPanelMode::User ? "User" : mode == ProcessPanelMode::Server ? "Server" : "None");
+}
+
+}  // namespace tarvenix
+
 namespace tarvenix::testing {
 namespace {
 
@@ -199,7 +208,7 @@ TEST_F(SessionActionsTest, PanelListsOneSessionOrAllWithModesAndLabels) {
     Command(kCmdSessionProcesses);
     EXPECT_TRUE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_EQ(OuterWidth(), 900);
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
     EXPECT_EQ(window->Processes().ListedProcessServer(), u"TS01");
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 3 24 TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 0), (Texts{u"3", u"3", u"3"}));
@@ -218,7 +227,7 @@ TEST_F(SessionActionsTest, PanelListsOneSessionOrAllWithModesAndLabels) {
     // All processes: the server in the box; the user label stays.
     wts.calls.clear();
     Command(kCmdAllProcesses);
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"server");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::Server);
     EXPECT_EQ(window->Processes().ListedProcessServer(), u"TS02");
     EXPECT_EQ(wts.calls, (Calls{"open TS02", "processes TS02"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"700", u"800"}));
@@ -239,7 +248,7 @@ TEST_F(SessionActionsTest, PanelListsOneSessionOrAllWithModesAndLabels) {
     EXPECT_EQ(OuterWidth(), 720);
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"");
     EXPECT_EQ(GetText(window->Processes().CountLabel()), u"Кол-во процессов: 0");
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
     GetClientRect(window->Handle(), &client);
     EXPECT_EQ(ChildRect(window->panels().sessionPart).right, client.right);
 }
@@ -272,7 +281,7 @@ TEST_F(SessionActionsTest, ListingASessionNeedsASelectedRow) {
     Command(kCmdSessionProcesses);
     EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
     EXPECT_TRUE(wts.calls.empty());
-    EXPECT_TRUE(window->Processes().ProcessListMode().empty());
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::None);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -292,7 +301,7 @@ TEST_F(SessionActionsTest, RefreshRelistsOnlyInUserMode) {
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "query 1 24 TS01", "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"100", u"101", u"102"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"alice");
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
 
     window->Servers().SetText(u"TS02");
     Command(kCmdAllProcesses);
@@ -301,7 +310,7 @@ TEST_F(SessionActionsTest, RefreshRelistsOnlyInUserMode) {
     Command(kCmdRefreshProcesses);
     EXPECT_TRUE(wts.calls.empty()) << "refresh does nothing while all processes are listed";
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"700", u"800"}));
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"server");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::Server);
 }
 
 TEST_F(SessionActionsTest, ListingDropsTheOrderingOfTheProcessList) {
@@ -339,7 +348,7 @@ TEST_F(SessionActionsTest, TerminateAddressesTheListedServerThenRelistsTheSelect
     wts.calls.clear();
     Command(kCmdTerminateProcess);
     EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 800 TS02", "open TS01", "query 3 24 TS01", "processes TS01"}));
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
 
@@ -358,7 +367,7 @@ TEST_F(SessionActionsTest, AllProcessesOfAnEmptyBoxAskForAServerAndOpenNothing) 
     EXPECT_EQ(dialogs.messages, (Texts{u"Вы не указали сервер!"}));
     EXPECT_TRUE(wts.calls.empty());
     EXPECT_FALSE(IsWindowVisible(window->Processes().Panel()));
-    EXPECT_TRUE(window->Processes().ProcessListMode().empty());
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::None);
 }
 
 TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelShowed) {
@@ -375,7 +384,7 @@ TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelSh
     wts.calls.clear();
     Command(kCmdTerminateProcess);
     EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 700 TS02", "open TS02", "processes TS02"}));
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"server");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::Server);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"800"}));
 
     // One session's processes, then the session row deselected: that
@@ -388,7 +397,7 @@ TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelSh
     wts.calls.clear();
     Command(kCmdTerminateProcess);
     EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 300 TS01", "open TS01", "query 3 24 TS01", "processes TS01"}));
-    EXPECT_EQ(window->Processes().ProcessListMode(), u"user");
+    EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"301", u"302"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
 }
