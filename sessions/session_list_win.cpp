@@ -52,7 +52,8 @@ SessionList::SessionList(const Services& services, Activity& activity, OrderingS
       serverText_(std::move(serverText)),
       list_(ordering, {}),
       farmServers_(std::move(farmServers)),
-      allServers_(services.allServers) {
+      allServers_(services.allServers),
+      refresh_(services.dispatcher, services.refreshSecond, [this] { RefreshInBackground(); }) {
     list_.SetColumns(ListColumns(false));
     list_.rowBackground = [this](int index) { return RowBackground(index); };
 }
@@ -69,15 +70,6 @@ std::vector<ReportColumn> SessionList::ListColumns(bool farm) const {
         columns.push_back(std::move(column));
     }
     return columns;
-}
-
-ReportRows::Row SessionList::MakeRow(const Session& session, std::size_t item) {
-    ReportRows::Row row;
-    row.reserve(kSessionFieldCount);
-    for (int field = 0; field < kSessionFieldCount; ++field)
-        row.push_back(CellText(static_cast<SessionField>(field), session));
-    row.item = item;
-    return row;
 }
 
 const Session& SessionList::SessionAt(int index) const {
@@ -185,151 +177,34 @@ void SessionList::SetAutoRefresh(int seconds) {
     int index = 0;
     for (std::size_t i = 0; i < refreshChoices_.items.size(); ++i)
         if (refreshChoices_.items[i].seconds == seconds) index = static_cast<int>(i);
-    refreshSeconds_ = seconds;
     const ComboBoxRef chooser(refreshChooser_);
     if (chooser.Selected() != index) chooser.Select(index);
-    refreshSchedule_.Cancel();
-    refreshSchedule_ = CancelToken();
-    ScheduleRefresh();
-}
-
-void SessionList::ScheduleRefresh() {
-    if (refreshSeconds_ == 0 || !services_.dispatcher) return;
-    const CancelToken schedule = refreshSchedule_;
-    services_.dispatcher->PostAfter(services_.refreshSecond * refreshSeconds_, [this, schedule] {
-        if (schedule.Cancelled()) return;
-        RefreshInBackground();
-        ScheduleRefresh();
-    });
+    refresh_.Set(seconds);
 }
 
 void SessionList::RefreshInBackground() {
-    // A run is going, or nothing is listed: this tick is skipped.
-    if (busy_ || background_ || (listedServer_.empty() && !listedFarm_)) return;
-    run_ = CancelToken();
-    background_ = true;
-    if (listedFarm_) {
-        FarmCallbacks callbacks = StagingCallbacks();
-        callbacks.finished = [this](FarmOutcome) { FinishFarmBackground(); };
-        StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
-                           FarmRunOptions(), run_, std::move(callbacks));
-        return;
-    }
-    const std::u16string server = listedServer_;
-    InventoryCallbacks callbacks;
-    callbacks.finished = [this, server](InventoryOutcome outcome) { FinishBackground(server, std::move(outcome)); };
-    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
-                   std::move(callbacks));
+    // A listing is going, or nothing is listed: this tick is skipped.
+    if ((listing_ && listing_->Going()) || (listedServer_.empty() && !listedFarm_)) return;
+    Listing().Start(ListingMode::Background, listedFarm_,
+                    listedFarm_ ? listedServers_ : std::vector<std::u16string>{listedServer_}, filter_, allSessions_);
 }
 
-void SessionList::FinishBackground(const std::u16string& server, InventoryOutcome outcome) {
-    background_ = false;
-    if (outcome.timedOut || outcome.inventory.enumerationFailed) {
-        // The rows stay as they were; the line under the counters says why.
-        SetLabelText(progressLabel_,
-                     outcome.timedOut
-                         ? ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()))
-                         : u"Не удалось обновить список: " + SystemErrorLine(outcome.inventory.error, services_.Describer()));
-        return;
-    }
-    ShowSessions(std::move(outcome.inventory.rows), true);
-    SetLabelText(progressLabel_, u"");
-}
-
-FarmCallbacks SessionList::StagingCallbacks() {
-    staged_.assign(listedServers_.size(), {});
-    stagedFilter_ = filter_;
-    FarmCallbacks callbacks;
-    callbacks.serverFinished = [this](std::size_t index, ServerOutcome& server) { StageServer(index, server); };
-    return callbacks;
-}
-
-void SessionList::StageServer(std::size_t index, ServerOutcome& server) {
-    if (index >= staged_.size()) return;
-    StagedServer& staged = staged_[index];
-    staged.server = server.server;
-    staged.failed = server.Failed();
-    if (staged.failed)
-        staged.failure = ServerFailureText(server, static_cast<std::uint32_t>(services_.serverTimeout.count()),
-                                           services_.Describer());
-    staged.sessions = std::move(server.outcome.inventory.rows);
-    // The rows made now, numbered within the server (the place in the whole
-    // list is added when the servers are put together).
-    staged.rows.reserve(staged.sessions.size());
-    for (std::size_t i = 0; i < staged.sessions.size(); ++i) staged.rows.push_back(MakeRow(staged.sessions[i], i));
-    if (filter_ != stagedFilter_) return;  // the find text changed meanwhile: picked again at the end
-    for (std::size_t i = 0; i < staged.rows.size(); ++i)
-        if (Matches(staged.sessions[i])) staged.shown.push_back(staged.rows[i]);
-}
-
-void SessionList::TakeStaged(bool keepFailed, std::vector<Session>& sessions, std::vector<ReportRows::Row>& rows,
-                             std::vector<ReportRows::Row>& shown, std::vector<std::u16string>& failures) {
-    for (StagedServer& staged : staged_) {
-        if (staged.failed) {
-            failures.push_back(staged.failure);
-            if (keepFailed) {
-                // The sessions it had stay until it answers again.
-                staged.sessions.clear();
-                staged.rows.clear();
-                staged.shown.clear();
-                const std::u16string key = FoldCase(staged.server);
-                for (const Session& session : allSessions_) {
-                    if (FoldCase(session.server) != key) continue;
-                    staged.rows.push_back(MakeRow(session, staged.sessions.size()));
-                    if (Matches(session)) staged.shown.push_back(staged.rows.back());
-                    staged.sessions.push_back(session);
-                }
-            }
-        }
-        const std::size_t offset = sessions.size();
-        for (Session& session : staged.sessions) sessions.push_back(std::move(session));
-        for (ReportRows::Row& row : staged.rows) {
-            row.item += offset;
-            rows.push_back(std::move(row));
-        }
-        for (ReportRows::Row& row : staged.shown) {
-            row.item += offset;
-            shown.push_back(std::move(row));
-        }
-    }
-    staged_.clear();
-}
-
-void SessionList::FinishFarmBackground() {
-    background_ = false;
-    ShowStaged(true);
-}
-
-void SessionList::ShowStaged(bool refresh) {
-    // The servers in list order, each server's rows in enumeration order; a
-    // server that failed is named on the line under the counters, not in a
-    // box (after a refresh it keeps the rows it had).
-    std::vector<Session> sessions;
-    std::vector<ReportRows::Row> rows, shown;
-    std::vector<std::u16string> failures;
-    const bool picked = stagedFilter_ == filter_;
-    TakeStaged(refresh, sessions, rows, shown, failures);
-    ShowSessions(std::move(sessions), refresh, std::move(rows), picked ? &shown : nullptr);
-    SetFailures(std::move(failures), listedServers_.size());
-}
-
-void SessionList::ShowSessions(std::vector<Session> sessions, bool keep, std::vector<ReportRows::Row> rows,
-                               std::vector<ReportRows::Row>* ready) {
+void SessionList::ShowSessions(ListedRows listed, bool keep) {
     // What the user had, by the sessions' identities: taken before the
     // sessions behind the rows are replaced.
     const Marks marks = TakeMarks();
-    allSessions_ = std::move(sessions);
-    if (rows.size() != allSessions_.size()) {
-        rows.clear();
-        rows.reserve(allSessions_.size());
-        for (std::size_t i = 0; i < allSessions_.size(); ++i) rows.push_back(MakeRow(allSessions_[i], i));
+    allSessions_ = std::move(listed.sessions);
+    allRows_ = std::move(listed.rows);
+    if (allRows_.size() != allSessions_.size()) {
+        allRows_.clear();
+        listed.shown.reset();
+        for (std::size_t i = 0; i < allSessions_.size(); ++i) allRows_.push_back(MakeSessionRow(allSessions_[i], i));
     }
-    allRows_ = std::move(rows);
     activeCount_ = static_cast<std::int32_t>(
         std::count_if(allSessions_.begin(), allSessions_.end(), [](const Session& s) { return s.Active(); }));
     rowCount_ = static_cast<std::int32_t>(allSessions_.size());
     ShowCounters();
-    ApplyFilter(keep, false, ready, &marks);
+    ApplyFilter(keep, false, listed.shown ? &*listed.shown : nullptr, &marks);
 }
 
 SessionList::Marks SessionList::TakeMarks() const {
@@ -355,13 +230,13 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRo
     hold.emplace(list, keepTop);
     if (narrowing) {
         // The text only grew: every row it lets through is shown already.
-        list_.RemoveRows([&](const ReportRows::Row& row) { return !Matches(allSessions_[row.item]); });
+        list_.RemoveRows([&](const ReportRows::Row& row) { return !filter_.Matches(allSessions_[row.item]); });
     } else if (ready) {
         list_.ReplaceAll(std::move(*ready));
     } else {
         std::vector<ReportRows::Row> shown;
         for (const ReportRows::Row& row : allRows_)
-            if (Matches(allSessions_[row.item])) shown.push_back(row);
+            if (filter_.Matches(allSessions_[row.item])) shown.push_back(row);
         list_.ReplaceAll(std::move(shown));  // the ordering column stays: the rows take the same order
     }
     for (std::size_t i = 0; i < list_.Rows().Size(); ++i) {
@@ -382,22 +257,13 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRo
     hold.reset();
     InvalidateRect(list, nullptr, TRUE);
     if (shownLabel_)
-        SetLabelText(shownLabel_, filter_.empty() ? std::u16string()
-                                                  : u"Показано: " + DecimalU32(static_cast<std::uint32_t>(count)) +
-                                                        u" из " + DecimalU32(static_cast<std::uint32_t>(allSessions_.size())));
-}
-
-bool SessionList::Matches(const Session& session) const {
-    return filter_.empty() || ContainsFolded(session.user, filter_) || ContainsFolded(session.clientName, filter_);
+        SetLabelText(shownLabel_, ShownText(!filter_.Empty(), static_cast<std::size_t>(count), allSessions_.size()));
 }
 
 void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t servers) {
     failures_ = std::move(failures);
     if (sessionMenu_) EnableMenuItem(sessionMenu_, kCmdServerFailures, MF_BYCOMMAND | (failures_.empty() ? MF_GRAYED : MF_ENABLED));
-    SetLabelText(progressLabel_, failures_.empty()
-                                     ? std::u16string()
-                                     : u"Не ответили: " + DecimalU32(static_cast<std::uint32_t>(failures_.size())) +
-                                           u" из " + DecimalU32(static_cast<std::uint32_t>(servers)) + u" (подробнее)");
+    SetLabelText(progressLabel_, FailureLineText(failures_.size(), servers));
 }
 
 bool SessionList::IsCommand(int id, int code, bool fromControl) const {
@@ -449,13 +315,8 @@ void SessionList::OnCommand(int id) {
     }
     if (id == kCmdAllServers) SetAllServers(ButtonRef(allServersButton_).Checked());
     if (id == kIdFindBox) {
-        std::u16string folded = FoldCase(GetText(findBox_));
-        if (folded != filter_) {
-            // Typing on narrows what is shown; anything else shows the rows anew.
-            const bool narrowing = folded.find(filter_) != std::u16string::npos;
-            filter_ = std::move(folded);
-            ApplyFilter(false, narrowing);
-        }
+        const SessionFilter::Change change = filter_.Set(GetText(findBox_));
+        if (change.changed) ApplyFilter(false, change.narrowing);
     }
     if (id == kIdStatusLine || id == kCmdServerFailures) ShowServerFailures();
     if (id == kCmdCopyRows) CopyRows();
@@ -501,7 +362,7 @@ void SessionList::GetData() {
             boxes_.ShowMessage(u"Список серверов пуст: добавьте серверы в список (Enter в поле сервера, TXT или LDAP).");
             return;
         }
-        StartFarm(std::move(servers));
+        StartListing(true, std::move(servers));
         return;
     }
     const std::u16string server = serverText_();
@@ -509,29 +370,50 @@ void SessionList::GetData() {
         boxes_.ShowMessage(u"Вы не указали сервер!");
         return;
     }
-    Start(server);
+    StartListing(false, {server});
 }
 
 void SessionList::Refresh() {
     if (listedFarm_) {
-        StartFarm(listedServers_);
+        StartListing(true, listedServers_);
     } else if (!listedServer_.empty()) {
-        Start(listedServer_);
+        StartListing(false, {listedServer_});
     }
 }
 
-void SessionList::BeginListing(bool farm) {
-    run_.Cancel();  // a run still going never writes into the list
-    background_ = false;
-    run_ = CancelToken();
+SessionListing& SessionList::Listing() {
+    if (!listing_) {
+        ListingSettings settings;
+        settings.parallelSessions = services_.parallelSessions;
+        settings.parallelServers = services_.parallelServers;
+        settings.farmParallelSessions = services_.farmParallelSessions;
+        settings.timeout = services_.serverTimeout;
+        settings.formatLogon = LocalLogonText;
+        settings.describe = services_.Describer();
+        listing_ = std::make_unique<SessionListing>(*services_.terminal, *services_.executor, *services_.dispatcher,
+                                                    std::move(settings));
+        listing_->progress = [this](const std::u16string& text) {
+            if (busy_) SetLabelText(progressLabel_, text);
+        };
+        listing_->finished = [this](ListingResult result) { OnListed(std::move(result)); };
+    }
+    return *listing_;
+}
+
+void SessionList::StartListing(bool farm, std::vector<std::u16string> servers) {
     if (farm != listedFarm_) list_.SetColumns(ListColumns(farm));
     listedFarm_ = farm;
+    if (farm) {
+        listedServers_ = servers;
+    } else {
+        listedServer_ = servers.front();
+        listedServers_.clear();
+    }
     // The list and the counters are emptied together: a run that is
     // cancelled or fails leaves both empty.
     list_.Clear();
     allRows_.clear();
     allSessions_.clear();
-    staged_.clear();
     activeCount_ = 0;
     rowCount_ = 0;
     ShowCounters();
@@ -539,64 +421,13 @@ void SessionList::BeginListing(bool farm) {
     SetFailures({}, 0);
     SetBusy(true);
     if (shownLabel_) SetLabelText(shownLabel_, u"");
-}
-
-void SessionList::Start(const std::u16string& server) {
-    BeginListing(false);
-    listedServer_ = server;
-    listedServers_.clear();
-    SetLabelText(progressLabel_, u"Получение данных...");
-    InventoryCallbacks callbacks;
-    callbacks.progress = [this](std::size_t done, std::size_t total) {
-        if (busy_)
-            SetLabelText(progressLabel_, u"Получено " + DecimalU32(static_cast<std::uint32_t>(done)) + u" из " +
-                                             DecimalU32(static_cast<std::uint32_t>(total)));
-    };
-    callbacks.finished = [this, server](InventoryOutcome outcome) {
-        RunReportingErrors(boxes_, [&] { Finish(server, std::move(outcome)); });
-    };
-    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
-                   std::move(callbacks));
-}
-
-void SessionList::StartFarm(std::vector<std::u16string> servers) {
-    BeginListing(true);
-    listedServers_ = std::move(servers);
-    FarmCallbacks callbacks = StagingCallbacks();
-    callbacks.progress = [this](std::size_t done, std::size_t total) {
-        if (busy_)
-            SetLabelText(progressLabel_, u"Серверов " + DecimalU32(static_cast<std::uint32_t>(done)) + u" из " +
-                                             DecimalU32(static_cast<std::uint32_t>(total)));
-    };
-    callbacks.finished = [this](FarmOutcome) { RunReportingErrors(boxes_, [&] { FinishFarm(); }); };
-    StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
-                       FarmRunOptions(), run_, std::move(callbacks));
-}
-
-InventoryOptions SessionList::InventoryRunOptions() const {
-    InventoryOptions options;
-    options.parallel = services_.parallelSessions;
-    options.timeout = services_.serverTimeout;
-    options.formatLogon = LocalLogonText;
-    return options;
-}
-
-FarmOptions SessionList::FarmRunOptions() const {
-    // Each server is queried as a single Get data would query it; so many
-    // servers at once together.
-    FarmOptions options;
-    options.parallelServers = services_.parallelServers;
-    options.parallelSessionsPerServer = services_.parallelSessions;
-    options.parallelSessions = services_.farmParallelSessions;
-    options.timeout = services_.serverTimeout;
-    options.formatLogon = LocalLogonText;
-    return options;
+    // A listing still going never writes into the list.
+    Listing().Start(ListingMode::Foreground, farm, std::move(servers), filter_);
 }
 
 void SessionList::Cancel() {
     if (!busy_) return;
-    run_.Cancel();
-    staged_.clear();
+    if (listing_) listing_->Cancel();
     SetBusy(false);
     SetLabelText(progressLabel_, u"Отменено.");
 }
@@ -616,30 +447,18 @@ void SessionList::ShowCounters() {
     SetLabelText(activeCountLabel_, DecimalI32(activeCount_));
 }
 
-void SessionList::Finish(const std::u16string& server, InventoryOutcome outcome) {
-    SetBusy(false);
-    SetLabelText(progressLabel_, u"");
-    SessionInventory& inventory = outcome.inventory;
-    const bool someRows = !inventory.rows.empty();
-    ShowSessions(std::move(inventory.rows), false);
-    if (outcome.timedOut) {
-        // The sessions it answered for in time are listed; why the rest are not.
-        boxes_.ShowMessage(ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())) +
-                           (someRows ? u" Показаны только сессии, о которых он успел ответить."
-                                     : u" Список сессий не получен."));
-    } else if (inventory.enumerationFailed) {
-        // The list stays empty, but an unreachable or refusing server must not
-        // look like a server without sessions.
-        boxes_.ShowMessage(SystemErrorReport(u"Не удалось получить список сессий сервера " + server + u".",
-                                             inventory.error, services_.Describer()));
-    }
-    SetFocus(list_.Handle());
-}
-
-void SessionList::FinishFarm() {
-    SetBusy(false);
-    ShowStaged(false);
-    SetFocus(list_.Handle());
+void SessionList::OnListed(ListingResult result) {
+    const bool foreground = result.mode == ListingMode::Foreground;
+    RunReportingErrors(boxes_, [&] {
+        if (foreground) SetBusy(false);
+        if (!result.farm) SetLabelText(progressLabel_, result.statusLine);
+        if (result.replace) ShowSessions(std::move(result.listed), !foreground);
+        // A failed server of the farm is named on the line under the
+        // counters, never in a box.
+        if (result.farm) SetFailures(std::move(result.failures), listedServers_.size());
+        if (!result.message.empty()) boxes_.ShowMessage(result.message);
+        if (foreground) SetFocus(list_.Handle());
+    });
 }
 
 COLORREF SessionList::RowBackground(int index) const {

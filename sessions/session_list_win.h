@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +19,8 @@
 #include "base/settings_options.h"
 #include "base/engine.h"
 #include "base/window_win.h"
-#include "sessions/farm_listing_run.h"
-#include "sessions/server_listing_run.h"
 #include "sessions/session_list.h"
+#include "sessions/session_listing.h"
 #include "sessions/session_columns.h"
 
 namespace tarvenix {
@@ -45,10 +45,7 @@ public:
     // farmServers: the servers of the box's list, for the farm view.
     SessionList(const Services& services, Activity& activity, OrderingState& ordering,
                 std::function<std::u16string()> serverText, std::function<std::vector<std::u16string>()> farmServers);
-    ~SessionList() override {
-        run_.Cancel();
-        refreshSchedule_.Cancel();
-    }
+    ~SessionList() override { CancelWork(); }
 
     // The list, inside its frame.
     void CreateList(HWND parent, const Fonts& fonts);
@@ -89,7 +86,7 @@ public:
     // while a run is going, and a failure goes to the line under the
     // counters, never to a box.
     void SetAutoRefresh(int seconds);
-    int AutoRefreshSeconds() const { return refreshSeconds_; }
+    int AutoRefreshSeconds() const { return refresh_.Seconds(); }
     // Esc: the run going is cancelled; it writes nothing into the list.
     void Cancel();
     // The farm view: Get data (and F5) list every server of the box's list.
@@ -136,7 +133,7 @@ public:
     std::vector<Session> ShownSessions() const override;
     const std::u16string& ListedServer() const override { return listedServer_; }
     bool FarmView() const override { return listedFarm_; }
-    bool Filtered() const override { return !filter_.empty(); }
+    bool Filtered() const override { return !filter_.Empty(); }
 
     // CommandTarget
     CommandRange Commands() const override { return command_ranges::kSessionList; }
@@ -150,38 +147,25 @@ public:
     // find box; Esc clears the find box there, else cancels a Get data going.
     KeyAnswer TranslateKey(const MSG& msg) override;
     void CancelWork() override {
-        run_.Cancel();
-        refreshSchedule_.Cancel();
+        if (listing_) listing_->Cancel();
+        refresh_.Stop();
     }
 
 private:
-    void Start(const std::u16string& server);
-    void StartFarm(std::vector<std::u16string> servers);
-    InventoryOptions InventoryRunOptions() const;
-    FarmOptions FarmRunOptions() const;
+    SessionListing& Listing();
     std::vector<ReportColumn> ListColumns(bool farm) const;
-    // The row of a session: every field's text, the session's place in allSessions_.
-    static ReportRows::Row MakeRow(const Session& session, std::size_t item);
-    // Callbacks that stage each server's rows as it ends (see StageServer).
-    FarmCallbacks StagingCallbacks();
-    void BeginListing(bool farm);
-    void Finish(const std::u16string& server, InventoryOutcome outcome);
-    void FinishFarm();
+    // A foreground listing: the list and the counters emptied, the view's
+    // columns, the wait cursor; one going is superseded.
+    void StartListing(bool farm, std::vector<std::u16string> servers);
+    // The end of a listing, in the foreground or the background.
+    void OnListed(ListingResult result);
     // The chooser's items for a period (the usual ones, and this one).
     void FillRefreshChooser(int seconds);
-    void ScheduleRefresh();
     void RefreshInBackground();
-    void FinishBackground(const std::u16string& server, InventoryOutcome outcome);
-    void FinishFarmBackground();
-    // The staged rows of a farm listing into the list; refresh: a background
-    // one (failed servers keep their rows, the scroll position stays).
-    void ShowStaged(bool refresh);
-    // The listed sessions replaced (with their rows when made already); the
-    // rows the find box lets through go into the list (`ready`: those rows,
-    // picked already). With keep, the selection and the focus stay on rows of
-    // the same sessions (same identity), and the top row stays.
-    void ShowSessions(std::vector<Session> sessions, bool keep, std::vector<ReportRows::Row> rows = {},
-                      std::vector<ReportRows::Row>* ready = nullptr);
+    // The listed sessions replaced by `listed`; the rows the find box lets
+    // through go into the list. With keep, the selection and the focus stay
+    // on rows of the same sessions (same identity), and the top row stays.
+    void ShowSessions(ListedRows listed, bool keep);
     // The selected and focused rows, as identity keys of their sessions.
     struct Marks {
         std::vector<std::u16string> selected;  // sorted
@@ -193,15 +177,6 @@ private:
     // taken: the marks to put back (else those of the rows shown now).
     void ApplyFilter(bool keepTop, bool narrowing = false, std::vector<ReportRows::Row>* ready = nullptr,
                      const Marks* taken = nullptr);
-    bool Matches(const Session& session) const;
-    // A server of a farm listing has ended: its rows made, and those the find
-    // text lets through copied, now rather than all at the end.
-    void StageServer(std::size_t index, ServerOutcome& server);
-    // The staged sessions and rows of every server in list order; a server
-    // that failed gives its failure line and, when `keepFailed`, the sessions
-    // it had instead of whatever it gave before its time ran out.
-    void TakeStaged(bool keepFailed, std::vector<Session>& sessions, std::vector<ReportRows::Row>& rows,
-                    std::vector<ReportRows::Row>& shown, std::vector<std::u16string>& failures);
     void SetFailures(std::vector<std::u16string> failures, std::size_t servers);
     void ShowCounters();
     void SetBusy(bool busy);
@@ -225,23 +200,12 @@ private:
     std::vector<std::u16string> listedServers_;
     std::vector<Session> allSessions_;      // every listed session, shown or not, in listing order
     std::vector<ReportRows::Row> allRows_;  // their rows, in the same order
-    std::u16string filter_;                 // the find box's text, folded
+    SessionFilter filter_;                  // the find box's text
     std::vector<std::u16string> failures_;
-    struct StagedServer {
-        std::u16string server;
-        bool failed = false;
-        std::u16string failure;
-        std::vector<Session> sessions;
-        std::vector<ReportRows::Row> rows, shown;
-    };
-    std::vector<StagedServer> staged_;  // the farm listing going, by list position
-    std::u16string stagedFilter_;       // the find text the staged rows were picked by
-    int refreshSeconds_ = 0;
     RefreshChoices refreshChoices_;  // the chooser's items
-    bool background_ = false;  // an automatic refresh is going (no wait cursor, the rows stay usable)
-    CancelToken refreshSchedule_;  // the pending tick; cancelled when the choice changes
-    CancelToken run_;
-    bool busy_ = false;
+    bool busy_ = false;  // a foreground listing is going (the wait cursor; row commands wait)
+    std::unique_ptr<SessionListing> listing_;  // made at the first listing
+    RefreshSchedule refresh_;
     std::u16string listedServer_;  // ListedServer
     std::int32_t activeCount_ = 0;  // ActiveCount
     std::int32_t rowCount_ = 0;
