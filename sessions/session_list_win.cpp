@@ -44,10 +44,11 @@ std::u16string IdentityKey(const Session& s) {
 
 }  // namespace
 
-SessionList::SessionList(const Services& services, Activity& activity, OrderingState& ordering,
-                         std::function<std::u16string()> serverText,
+SessionList::SessionList(const Services& services, TerminalServices& terminal, Activity& activity,
+                         OrderingState& ordering, std::function<std::u16string()> serverText,
                          std::function<std::vector<std::u16string>()> farmServers)
     : services_(services),
+      terminal_(terminal),
       activity_(activity),
       serverText_(std::move(serverText)),
       list_(ordering, {}),
@@ -214,14 +215,14 @@ void SessionList::RefreshInBackground() {
     if (listedFarm_) {
         FarmCallbacks callbacks = StagingCallbacks();
         callbacks.finished = [this](FarmOutcome) { FinishFarmBackground(); };
-        StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
+        StartFarmInventory(terminal_, *services_.executor, *services_.dispatcher, listedServers_,
                            FarmRunOptions(), run_, std::move(callbacks));
         return;
     }
     const std::u16string server = listedServer_;
     InventoryCallbacks callbacks;
     callbacks.finished = [this, server](InventoryOutcome outcome) { FinishBackground(server, std::move(outcome)); };
-    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
+    StartInventory(terminal_, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
                    std::move(callbacks));
 }
 
@@ -517,7 +518,7 @@ void SessionList::Start(const std::u16string& server) {
     callbacks.finished = [this, server](InventoryOutcome outcome) {
         RunReportingErrors(boxes_, [&] { Finish(server, std::move(outcome)); });
     };
-    StartInventory(*services_.terminal, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
+    StartInventory(terminal_, *services_.executor, *services_.dispatcher, server, InventoryRunOptions(), run_,
                    std::move(callbacks));
 }
 
@@ -531,7 +532,7 @@ void SessionList::StartFarm(std::vector<std::u16string> servers) {
                                              DecimalU32(static_cast<std::uint32_t>(total)));
     };
     callbacks.finished = [this](FarmOutcome) { RunReportingErrors(boxes_, [&] { FinishFarm(); }); };
-    StartFarmInventory(*services_.terminal, *services_.executor, *services_.dispatcher, listedServers_,
+    StartFarmInventory(terminal_, *services_.executor, *services_.dispatcher, listedServers_,
                        FarmRunOptions(), run_, std::move(callbacks));
 }
 

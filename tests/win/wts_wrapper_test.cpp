@@ -1597,7 +1597,6 @@ TEST_F(FarmTest, ClosingTheWindowDuringGetDataClosesAtOnceAndLeavesNothingOpen) 
     ThreadPoolExecutor executor(16);
     WindowDispatcher dispatcher;
     Services services;
-    services.terminal = &wts;
     services.dialogs = &dialogs;
     services.executor = &executor;
     services.dispatcher = &dispatcher;
@@ -1605,7 +1604,8 @@ TEST_F(FarmTest, ClosingTheWindowDuringGetDataClosesAtOnceAndLeavesNothingOpen) 
     auto ansi = MakeTableCodePage(1251);
     services.ansi = ansi.get();
     {
-        MainWindow window(services);
+        TypedServers noDirectory({});
+        MainWindow window(services, wts, noDirectory);
         window.Create();
         window.Servers().SetText(u"GEN");
         window.Sessions().GetData();
