@@ -247,7 +247,7 @@ TEST(DirectoryServers, AsASourceSortedWhenCompleteAndTheNamesReadSoFarWhenNot) {
     };
     for (const auto& c : cases) {
         FakeDirectory dir;
-        dir.user = u"corp.example\ivanov";
+        dir.user = u"corp.example\\ivanov";
         dir.records = {u"zeta", u"alpha", u"Beta"};
         dir.fails = c.fails;
         Latin1Ansi ansi;
