@@ -5,14 +5,13 @@
 #include <chrono>
 #include <cstddef>
 
-#include "base/settings_options.h"
-#include "servers/settings_file_win.h"
-
 namespace tarvenix {
 
 namespace {
 
 constexpr char16_t kSettingsFile[] = u"settings.ini";
+
+}  // namespace
 
 void ApplySettings(const EngineSettings& settings, Services& services) {
     services.parallelSessions = static_cast<std::size_t>(settings.parallelSessions);
@@ -23,8 +22,6 @@ void ApplySettings(const EngineSettings& settings, Services& services) {
     services.refreshSeconds = settings.refreshSeconds;
     services.allServers = settings.allServers;
 }
-
-}  // namespace
 
 ProgramServices::ProgramServices(std::u16string appDirectory, int workers, std::unique_ptr<Dispatcher> dispatcher)
     : executor_(workers), dispatcher_(std::move(dispatcher)) {

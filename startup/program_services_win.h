@@ -23,6 +23,7 @@
 #include "base/services.h"
 #include "servers/directory_win.h"
 #include "servers/server_source.h"
+#include "servers/settings_file_win.h"
 #include "sessions/wts_terminal_services_win.h"
 
 namespace tarvenix {
@@ -72,6 +73,9 @@ private:
     QueueDispatcher* queue_ = nullptr;  // the dispatcher, when it is the command line's
     Services services_;
 };
+
+// The window program's [options] as the features take them.
+void ApplySettings(const EngineSettings& settings, Services& services);
 
 // The window thread's start: it joins OLE's apartment (the file dialogs and
 // the clipboard need it) for as long as the WindowThread lives, and the
