@@ -7,8 +7,9 @@
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
-LogoffCommands::LogoffCommands(const Services& services, Activity& activity, const SessionListView& sessions)
-    : services_(services), activity_(activity), sessions_(sessions) {}
+LogoffCommands::LogoffCommands(const Services& services, TerminalServices& terminal, Activity& activity,
+                               const SessionListView& sessions)
+    : services_(services), terminal_(terminal), activity_(activity), sessions_(sessions) {}
 
 void LogoffCommands::CreateLogoffAllButton(HWND parent, const Fonts& fonts) {
     boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
@@ -80,7 +81,7 @@ void LogoffCommands::Run(Kind kind, std::vector<Session> targets) {
     options.timeout = services_.serverTimeout;
     activity_.Begin();
     StartSessionCommand(
-        *services_.terminal, *services_.executor, *services_.dispatcher, std::move(targets), options, runs_,
+        terminal_, *services_.executor, *services_.dispatcher, std::move(targets), options, runs_,
         [kind](TerminalServer& s, std::uint32_t id) { return kind == Kind::Disconnect ? s.Disconnect(id) : s.Logoff(id); },
         [this, kind](std::vector<ServerResults> servers) {
             activity_.End();

@@ -11,6 +11,7 @@
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -23,7 +24,8 @@ static_assert(FitsIn(command_ranges::kLogoff, kCmdDisconnectSelected));
 
 class LogoffCommands final : public CommandTarget {
 public:
-    LogoffCommands(const Services& services, Activity& activity, const SessionListView& sessions);
+    LogoffCommands(const Services& services, TerminalServices& terminal, Activity& activity,
+                   const SessionListView& sessions);
     ~LogoffCommands() override { runs_.Cancel(); }
 
     void CreateLogoffAllButton(HWND parent, const Fonts& fonts);
@@ -49,6 +51,7 @@ private:
     void Run(Kind kind, std::vector<Session> targets);
 
     Services services_;
+    TerminalServices& terminal_;
     Activity& activity_;
     CancelToken runs_;  // cancelled when the window goes
     Boxes boxes_;

@@ -14,6 +14,7 @@
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -41,7 +42,7 @@ inline constexpr int kMessageClientHeight = 242;
 
 class MessageWindow final : public Window, public CommandTarget {
 public:
-    MessageWindow(const Services& services, const SessionListView& sessions);
+    MessageWindow(const Services& services, TerminalServices& terminal, const SessionListView& sessions);
     ~MessageWindow() override {
         runs_.Cancel();
         DestroyNow();
@@ -97,6 +98,7 @@ private:
     void CenterOverOwner();
     void OnControl(int id);
 
+    TerminalServices& terminal_;
     const SessionListView& sessions_;
     HWND owner_ = nullptr;
     Fonts fonts_;

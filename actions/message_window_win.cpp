@@ -50,8 +50,8 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UIN
 
 }  // namespace
 
-MessageWindow::MessageWindow(const Services& services, const SessionListView& sessions)
-    : Window(services), sessions_(sessions) {}
+MessageWindow::MessageWindow(const Services& services, TerminalServices& terminal, const SessionListView& sessions)
+    : Window(services), terminal_(terminal), sessions_(sessions) {}
 
 void MessageWindow::Create(HWND owner) {
     owner_ = owner;
@@ -178,7 +178,7 @@ void MessageWindow::Send() {
     options.openPerItem = true;  // the server is opened for each session
     SetSending(true);
     StartSessionCommand(
-        *services().terminal, *services().executor, *services().dispatcher, std::move(targets), options, runs_,
+        terminal_, *services().executor, *services().dispatcher, std::move(targets), options, runs_,
         [subject, text](TerminalServer& s, std::uint32_t id) { return s.SendSessionMessage(id, subject, text); },
         [this, addressed](std::vector<ServerResults> servers) {
             SetSending(false);

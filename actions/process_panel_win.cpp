@@ -35,10 +35,12 @@ int OuterWidth(HWND window) {
 
 }  // namespace
 
-ProcessPanel::ProcessPanel(const Services& services, Activity& activity, OrderingState& ordering,
-                           const SessionListView& sessions, std::function<std::u16string()> serverText,
-                           std::function<void()> relayout, int minOuterWidth)
+ProcessPanel::ProcessPanel(const Services& services, TerminalServices& terminal, Activity& activity,
+                           OrderingState& ordering, const SessionListView& sessions,
+                           std::function<std::u16string()> serverText, std::function<void()> relayout,
+                           int minOuterWidth)
     : services_(services),
+      terminal_(terminal),
       activity_(activity),
       sessions_(sessions),
       serverText_(std::move(serverText)),
@@ -150,7 +152,7 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
         CallResult result;
         std::vector<ProcessRecord> records;
     };
-    TerminalServices* terminal = services_.terminal;
+    TerminalServices* terminal = &terminal_;
     StartRun();
     RunAsync<Listed>(
         *services_.executor, *services_.dispatcher, run_, services_.serverTimeout,
@@ -217,7 +219,7 @@ void ProcessPanel::TerminateSelected() {
     if (item >= processes_.size()) return;
     const std::uint32_t pid = processes_[item].processId;
     const std::u16string server = processServer_;
-    TerminalServices* terminal = services_.terminal;
+    TerminalServices* terminal = &terminal_;
     termination_ = CancelToken();
     terminating_ = true;
     activity_.Begin();

@@ -49,8 +49,9 @@ public:
     // serverText: the server box's text; relayout: the window lays out again
     // after the panel was shown or hidden; minOuterWidth: the narrowest the
     // window may become when the panel closes.
-    ProcessPanel(const Services& services, Activity& activity, OrderingState& ordering, const SessionListView& sessions,
-                 std::function<std::u16string()> serverText, std::function<void()> relayout, int minOuterWidth);
+    ProcessPanel(const Services& services, TerminalServices& terminal, Activity& activity, OrderingState& ordering,
+                 const SessionListView& sessions, std::function<std::u16string()> serverText,
+                 std::function<void()> relayout, int minOuterWidth);
     ~ProcessPanel() override { CancelWork(); }
 
     void CreateAllProcessesButton(HWND parent, const Fonts& fonts);
@@ -106,6 +107,7 @@ private:
     void Relist();
 
     Services services_;
+    TerminalServices& terminal_;
     Activity& activity_;
     CancelToken run_;  // the listing; a new listing cancels the one going
     bool busy_ = false;

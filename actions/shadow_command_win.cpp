@@ -7,8 +7,8 @@
 
 namespace tarvenix {
 
-ShadowCommand::ShadowCommand(const Services& services, const SessionListView& sessions)
-    : services_(services), sessions_(sessions) {}
+ShadowCommand::ShadowCommand(const Services& services, TerminalServices& terminal, const SessionListView& sessions)
+    : services_(services), terminal_(terminal), sessions_(sessions) {}
 
 void ShadowCommand::AddMenuItems(HMENU sessionMenu, HWND owner) {
     boxes_ = Boxes(services_.dialogs, ToRef(owner));
@@ -25,7 +25,7 @@ void ShadowCommand::Shadow() {
     // Aim at the server the row came from, whatever the box holds now, and
     // only at the session the row showed.
     StartSessionCheck(
-        *services_.terminal, *services_.executor, *services_.dispatcher, *session, services_.serverTimeout, runs_,
+        terminal_, *services_.executor, *services_.dispatcher, *session, services_.serverTimeout, runs_,
         [this, seen = *session](ItemResult checked) {
             if (!checked.ok) {
                 boxes_.ShowMessage(SessionCheckFailureText(seen, checked, services_.serverTimeout, services_.Describer()));

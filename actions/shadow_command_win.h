@@ -7,6 +7,7 @@
 #include "base/services.h"
 #include "base/window_win.h"
 #include "sessions/session_list.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -16,7 +17,7 @@ enum ShadowCommandId : int {
 
 class ShadowCommand final : public CommandTarget {
 public:
-    ShadowCommand(const Services& services, const SessionListView& sessions);
+    ShadowCommand(const Services& services, TerminalServices& terminal, const SessionListView& sessions);
     ~ShadowCommand() override { runs_.Cancel(); }
     // The item "Подключиться к сессии"; owner: the window whose boxes report failures.
     void AddMenuItems(HMENU sessionMenu, HWND owner);
@@ -31,6 +32,7 @@ public:
 
 private:
     Services services_;
+    TerminalServices& terminal_;
     CancelToken runs_;  // cancelled when the window goes
     Boxes boxes_;
     const SessionListView& sessions_;

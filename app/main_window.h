@@ -26,7 +26,9 @@
 #include "base/services.h"
 #include "base/window_win.h"
 #include "servers/server_box_win.h"
+#include "servers/server_source.h"
 #include "sessions/session_list_win.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -43,7 +45,9 @@ inline constexpr char16_t kCloseWithoutSavingQuestion[] =
 
 class MainWindow final : public Window {
 public:
-    explicit MainWindow(const Services& services);
+    // terminal: the servers' sessions, for every session feature; directory:
+    // the server box's directory button.
+    MainWindow(const Services& services, TerminalServices& terminal, ServerSource& directory);
     ~MainWindow() override { DestroyNow(); }
 
     // Builds the window and its controls, then the message window (hidden, owned
@@ -106,6 +110,7 @@ private:
     void LinkMouseEnter();
     void LinkMouseLeave();
 
+    TerminalServices& terminal_;
     Fonts fonts_;
     OrderingState ordering_;
     Activity activity_;  // remote work going: the wait cursor

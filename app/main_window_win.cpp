@@ -24,16 +24,17 @@ COLORREF LinkColour() {
 
 }  // namespace
 
-MainWindow::MainWindow(const Services& services)
+MainWindow::MainWindow(const Services& services, TerminalServices& terminal, ServerSource& directory)
     : Window(services),
-      sessions_(services, activity_, ordering_, [this] { return serverBox_.Text(); },
+      terminal_(terminal),
+      sessions_(services, terminal, activity_, ordering_, [this] { return serverBox_.Text(); },
                 [this] { return serverBox_.History(); }),
-      serverBox_(services, activity_, [this] { sessions_.GetData(); }),
-      logoff_(services, activity_, sessions_),
-      shadow_(services, sessions_),
-      processPanel_(services, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); }, [this] { Layout(); },
-                    kMinOuterWidth),
-      messageWindow_(services, sessions_) {
+      serverBox_(services, directory, activity_, [this] { sessions_.GetData(); }),
+      logoff_(services, terminal, activity_, sessions_),
+      shadow_(services, terminal, sessions_),
+      processPanel_(services, terminal, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); },
+                    [this] { Layout(); }, kMinOuterWidth),
+      messageWindow_(services, terminal, sessions_) {
     // In this order the features see the keys first.
     SetFeatures({&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_});
     activity_.changed = [this] { RefreshCursor(); };
@@ -156,13 +157,13 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
 
 void MainWindow::FormCreate() {
     registeredSessionNotification_ =
-        services().terminal->RegisterSessionNotification(reinterpret_cast<std::uintptr_t>(Handle()));
+        terminal_.RegisterSessionNotification(reinterpret_cast<std::uintptr_t>(Handle()));
 }
 
 void MainWindow::FormDestroy() {
     for (CommandTarget* feature : Features()) feature->CancelWork();
     if (registeredSessionNotification_) {
-        services().terminal->UnregisterSessionNotification(reinterpret_cast<std::uintptr_t>(Handle()));
+        terminal_.UnregisterSessionNotification(reinterpret_cast<std::uintptr_t>(Handle()));
         registeredSessionNotification_ = false;
     }
 }

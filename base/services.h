@@ -1,6 +1,8 @@
 // The platform services the windows use, behind narrow portable interfaces so
-// that window logic can be driven in tests without a real server, shell,
-// directory or modal box. The Windows implementations live in *_win.cpp files.
+// that window logic can be driven in tests without a real shell or modal box.
+// The Windows implementations live in *_win.cpp files. The layers above add
+// their own (the terminal services, the server sources): each feature is
+// handed those it uses beside these.
 #pragma once
 
 #include <chrono>
@@ -14,9 +16,7 @@
 
 namespace tarvenix {
 
-class TerminalServices;
 class AnsiCodePage;
-class DirectoryService;
 class Executor;
 class Dispatcher;
 
@@ -90,14 +90,12 @@ public:
     virtual std::u16string Describe(std::uint32_t code) = 0;
 };
 
-// Everything the windows need from outside. Not owned.
+// What every window needs from outside. Not owned.
 struct Services {
-    TerminalServices* terminal = nullptr;
     Dialogs* dialogs = nullptr;
     Shell* shell = nullptr;
     ErrorTexts* errors = nullptr;
     AnsiCodePage* ansi = nullptr;
-    DirectoryService* directory = nullptr;
     // Where remote work runs, and how its results reach the window thread.
     Executor* executor = nullptr;
     Dispatcher* dispatcher = nullptr;

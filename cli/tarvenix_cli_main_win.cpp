@@ -4,18 +4,14 @@
 // 1 when some server, session or process failed (the rest is still printed),
 // 2 for a wrong command line or unusable input, before anything is done.
 #include <windows.h>
-#include <objbase.h>
 
-#include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "actions/bulk_run.h"
-#include "base/ansi_code_page_win.h"
-#include "base/app_error.h"
 #include "base/engine.h"
-#include "base/engine_win.h"
 #include "base/error_text.h"
 #include "base/files_win.h"
 #include "base/platform_win.h"
@@ -26,24 +22,15 @@
 #include "cli/cli_request.h"
 #include "cli/cli_stream_win.h"
 #include "cli/cli_write.h"
-#include "servers/directory.h"
-#include "servers/directory_win.h"
-#include "servers/text_files_win.h"
+#include "servers/server_source.h"
+#include "servers/server_sources_win.h"
 #include "sessions/farm_listing_run.h"
 #include "sessions/session_times_win.h"
-#include "sessions/wts_terminal_services_win.h"
+#include "startup/program_services_win.h"
 
 using namespace tarvenix;
 
 namespace {
-
-std::u16string ExeDirectory() {
-    wchar_t path[MAX_PATH * 4] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    std::u16string dir = U16(path, n);
-    const auto slash = dir.find_last_of(u"\\/");
-    return slash == std::u16string::npos ? std::u16string() : dir.substr(0, slash + 1);
-}
 
 // The path made full against the current folder: the file is replaced in
 // place through the system's replace call, which wants full paths (a relative
@@ -62,20 +49,19 @@ std::u16string FullPath(const std::u16string& path) {
 }
 
 struct Program {
+    explicit Program(ProgramServices& s)
+        : services(s), terminal(&s.Terminal()), executor(&s.Workers()), dispatcher(&s.Queue()) {}
+
+    // The engine; left to the end of the process (see ProgramServices).
+    ProgramServices& services;
+    TerminalServices* terminal;
+    Executor* executor;
+    QueueDispatcher* dispatcher;
     CliRequest request;
     CliStream out = CliStream::Standard(STD_OUTPUT_HANDLE);
     CliStream err = CliStream::Standard(STD_ERROR_HANDLE);
-    // The engine; left to the end of the process (a call that does not
-    // answer keeps its worker, and nobody waits for it).
-    WtsTerminalServices* terminal = new WtsTerminalServices;
-    ThreadPoolExecutor* executor = nullptr;
-    QueueDispatcher* dispatcher = new QueueDispatcher;
-    SystemAnsiCodePage ansi;
-    WinErrorTexts errors;
 
-    DescribeError Describer() {
-        return [this](std::uint32_t code) { return errors.Describe(code); };
-    }
+    DescribeError Describer() { return services.Base().Describer(); }
     std::chrono::milliseconds Timeout() const { return std::chrono::seconds(request.timeoutSeconds); }
     std::uint32_t TimeoutMs() const { return static_cast<std::uint32_t>(request.timeoutSeconds) * 1000; }
 
@@ -116,33 +102,21 @@ struct Program {
 };
 
 int Program::Sessions() {
-    // Every source is read before any server is asked.
-    std::vector<std::u16string> names = request.servers;
-    const auto readList = [&](const std::u16string& path) -> bool {
-        try {
-            const LoadedHistory list = ReadHistoryFile(path, ansi, &errors);
-            names.insert(names.end(), list.entries.begin(), list.entries.end());
-            return true;
-        } catch (const AppError& e) {
-            err.Line(u"tarvenix-cli: " + DefaultErrorBoxText(e.Message()));
-            return false;
-        }
-    };
-    if (request.fromFile && !readList(*request.fromFile)) return 2;
-    if (request.fromHistory && !readList(ExeDirectory() + u"serverslist.txt")) return 2;
-    bool failed = false;
-    if (request.fromDirectory) {
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        AdsiDirectoryService directory;
-        const DirectoryFill fill = ReadDirectoryServers(directory, ansi);
-        if (SUCCEEDED(com)) CoUninitialize();
-        if (!fill.ok) {
-            err.Line(u"tarvenix-cli: " + std::u16string(kDirectoryFailedMessage));
-            failed = true;
-        }
-        names.insert(names.end(), fill.sorted.begin(), fill.sorted.end());
-    }
-    const std::vector<std::u16string> servers = DistinctServers(names);
+    // Every source is read before any server is asked; a file that cannot
+    // be read makes the command line unusable.
+    TypedServers typed(request.servers);
+    std::optional<TextFileServers> file;
+    if (request.fromFile) file.emplace(*request.fromFile, services.Ansi(), &services.Errors());
+    HistoryServers history(services.AppDirectory(), services.Ansi(), &services.Errors());
+    std::vector<ServerSource*> sources{&typed};
+    if (file) sources.push_back(&*file);
+    if (request.fromHistory) sources.push_back(&history);
+    if (request.fromDirectory) sources.push_back(&services.Directory());
+    const GatheredServers gathered = GatherServers(sources);
+    for (const std::u16string& failure : gathered.failures) err.Line(u"tarvenix-cli: " + DefaultErrorBoxText(failure));
+    if (gathered.stopped) return 2;
+    bool failed = !gathered.failures.empty();
+    const std::vector<std::u16string> servers = DistinctServers(gathered.names);
     if (servers.empty()) {
         if (failed) return 1;
         return Usage(u"список серверов пуст");
@@ -297,8 +271,11 @@ int Program::Command() {
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(Utf16ToUtf8(U16(argv[i])));
-    auto* program = new Program;  // see Program: the engine outlives main
     const CliParse parsed = ParseCommandLine(args);
+    // The session queries over the servers opened at once (8), capped as the
+    // window caps them, and the servers being opened.
+    const int workers = FarmParallelSessions(parsed.request.parallel, 8) + 8 + 2;
+    auto* program = new Program(ProgramServices::StartCommandLine(workers));  // outlives main, as the engine does
     if (parsed.exitCode == 0) {
         program->out.Write(Utf8ToUtf16(parsed.output));
         return program->Finish(0);
@@ -309,9 +286,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     program->request = parsed.request;
     if (program->request.outputFile) program->request.outputFile = FullPath(*program->request.outputFile);
-    // The session queries over the servers opened at once (8), capped as the
-    // window caps them, and the servers being opened.
-    program->executor = new ThreadPoolExecutor(FarmParallelSessions(program->request.parallel, 8) + 8 + 2);
     switch (program->request.command) {
         case CliCommand::Sessions: return program->Finish(program->Sessions());
         case CliCommand::Processes: return program->Finish(program->Processes());

@@ -6,9 +6,10 @@ set(TARVENIX_LAYER_base base)
 set(TARVENIX_LAYER_sessions base sessions)
 set(TARVENIX_LAYER_servers base servers)
 set(TARVENIX_LAYER_actions base sessions actions)
-set(TARVENIX_LAYER_app base sessions servers actions app)
-set(TARVENIX_LAYER_cli base sessions servers actions cli)
-set(TARVENIX_LAYERS base sessions servers actions app cli)
+set(TARVENIX_LAYER_startup base sessions servers startup)
+set(TARVENIX_LAYER_app base sessions servers actions startup app)
+set(TARVENIX_LAYER_cli base sessions servers actions startup cli)
+set(TARVENIX_LAYERS base sessions servers actions startup app cli)
 
 # tarvenix_layer(NAME DEPENDENCIES...): the library tarvenix_NAME from the
 # folder NAME (portable sources everywhere, *_win.cpp on Windows only; the

@@ -1,6 +1,5 @@
 #include "servers/directory_win.h"
 
-#include <objbase.h>
 #include <oleauto.h>
 
 #define SECURITY_WIN32
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/com_win.h"
 #include "base/win_text.h"
 
 namespace tarvenix {
@@ -110,6 +110,8 @@ std::u16string AdsiDirectoryService::UserNameDnsDomain() {
 }
 
 bool AdsiDirectoryService::Search(const std::u16string& queryText, std::vector<std::u16string>& names) {
+    // Left after every object of the search has gone.
+    const ComApartment com(ComApartment::Kind::MultiThreaded);
     const auto query = TranslateQuery(queryText);
     if (!query) {
         lastResult_ = E_INVALIDARG;

@@ -8,7 +8,9 @@
 
 namespace tarvenix {
 
-// COM must be initialised on the calling thread.
+// Any thread may search: Search joins the calling thread to COM's
+// multithreaded apartment for the while (a thread that is in a single-threaded
+// apartment already searches from there).
 class AdsiDirectoryService : public DirectoryService {
 public:
     // GetUserNameExA(NameDnsDomain); where that fails, USERDNSDOMAIN and

@@ -1,7 +1,6 @@
 #include "servers/server_box_win.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "base/app_error.h"
 #include "base/engine.h"
@@ -11,6 +10,7 @@
 #include "base/win_text.h"
 #include "servers/directory.h"
 #include "servers/history_codec.h"
+#include "servers/server_sources_win.h"
 #include "servers/settings_file_win.h"
 #include "servers/text_files_win.h"
 
@@ -19,7 +19,6 @@ namespace tarvenix {
 namespace {
 
 constexpr char16_t kSettingsFile[] = u"settings.ini";
-constexpr char16_t kHistoryFile[] = u"serverslist.txt";
 constexpr char16_t kTextSourceTitle[] = u"Получить список серверов из текстового файла";
 constexpr char16_t kTextSourceFilter[] = u"TXT (текстовый файл) (*.txt)|*.txt";
 constexpr char16_t kDone[] = u"Готово!";
@@ -60,8 +59,9 @@ void CompleteServerBox(HWND comboHandle, HWND editHandle) {
 
 }  // namespace
 
-ServerBox::ServerBox(const Services& services, Activity& activity, std::function<void()> onEnter)
-    : services_(services), activity_(activity), onEnter_(std::move(onEnter)) {}
+ServerBox::ServerBox(const Services& services, ServerSource& directory, Activity& activity,
+                     std::function<void()> onEnter)
+    : services_(services), directory_(directory), activity_(activity), onEnter_(std::move(onEnter)) {}
 
 void ServerBox::Create(HWND strip, const Fonts& fonts) {
     boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(strip, GA_ROOT)));
@@ -144,12 +144,15 @@ std::u16string ServerBox::FirstHistoryEntry() const {
 void ServerBox::Restore() {
     const std::u16string settings = services_.appDirectory + kSettingsFile;
     SetText(ReadServerName(settings));
+    // A missing or unreadable history leaves the history empty, without a message.
     try {
-        const LoadedHistory loaded = ReadHistoryFile(services_.appDirectory + kHistoryFile, *services_.ansi, services_.errors);
-        SetHistory(loaded.entries);
-        historyEncoding_ = loaded.encoding;
+        const ServerList history = HistoryServers(services_.appDirectory, *services_.ansi, services_.errors).Read();
+        if (history.Complete()) {
+            SetHistory(history.names);
+            historyEncoding_ = history.encoding;
+        }
     } catch (const std::exception&) {
-        // A missing or unreadable history leaves the history empty, without a message.
+        // (a text the code page cannot convert: as unreadable)
     }
     FlushSettings(settings);
 }
@@ -157,7 +160,7 @@ void ServerBox::Restore() {
 void ServerBox::Save(const SettingValues& options) {
     const std::u16string settings = services_.appDirectory + kSettingsFile;
     if (!WriteServerName(settings, Text(), *services_.ansi, options)) throw AppError(UnableToWriteText(settings));
-    WriteHistoryFile(services_.appDirectory + kHistoryFile, History(), historyEncoding_, *services_.ansi, services_.errors);
+    WriteHistoryFile(services_.appDirectory + kHistoryFileName, History(), historyEncoding_, *services_.ansi, services_.errors);
     FlushSettings(settings);
 }
 
@@ -170,9 +173,10 @@ void ServerBox::LoadFromFile() {
     request.filterIndex = 1;
     const std::optional<std::u16string> path = boxes_.OpenFile(request);
     if (!path) return;
-    const LoadedHistory loaded = ReadHistoryFile(*path, *services_.ansi, services_.errors);
-    SetHistory(loaded.entries);
-    historyEncoding_ = loaded.encoding;
+    const ServerList list = TextFileServers(*path, *services_.ansi, services_.errors).Read();
+    if (!list.Complete()) throw AppError(list.failure);
+    SetHistory(list.names);
+    historyEncoding_ = list.encoding;
     SetText(FirstHistoryEntry());
     boxes_.ShowMessage(kDone);
 }
@@ -190,28 +194,20 @@ void ServerBox::LoadFromDirectory() {
     Clear();
     busy_ = true;
     activity_.Begin();
-    DirectoryService* directory = services_.directory;
-    AnsiCodePage* ansi = services_.ansi;
-    RunAsync<DirectoryFill>(
-        *services_.executor, *services_.dispatcher, run_, std::nullopt,
-        [directory, ansi] {
-            // The directory is reached through COM on this worker.
-            const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-            DirectoryFill fill = ReadDirectoryServers(*directory, *ansi);
-            if (SUCCEEDED(com)) CoUninitialize();
-            return fill;
-        },
-        [this](DirectoryFill fill) {
+    ServerSource* directory = &directory_;
+    RunAsync<ServerList>(
+        *services_.executor, *services_.dispatcher, run_, std::nullopt, [directory] { return directory->Read(); },
+        [this](ServerList list) {
             busy_ = false;
             activity_.End();
-            if (!fill.ok) {
+            if (!list.Complete()) {
                 // The names read before the failure stay in the history,
                 // unsorted; the box's text stays empty.
-                SetHistory(fill.sorted);
-                boxes_.ShowMessage(kDirectoryFailedMessage);
+                SetHistory(list.names);
+                boxes_.ShowMessage(list.failure);
                 return;
             }
-            SetHistory(fill.sorted);
+            SetHistory(list.names);
             SetText(FirstHistoryEntry());
             boxes_.ShowMessage(DirectoryDoneMessage(History().size()));
         });

@@ -16,6 +16,7 @@
 #include "base/engine.h"
 #include "base/services.h"
 #include "base/window_win.h"
+#include "servers/server_source.h"
 #include "servers/settings_file_win.h"
 
 namespace tarvenix {
@@ -29,8 +30,9 @@ static_assert(FitsIn(command_ranges::kServerBox, kCmdServersFromDirectory));
 
 class ServerBox final : public CommandTarget {
 public:
-    // onEnter: what Enter in the box runs (Get data).
-    ServerBox(const Services& services, Activity& activity, std::function<void()> onEnter);
+    // directory: where the directory button takes the names from (read on a
+    // worker). onEnter: what Enter in the box runs (Get data).
+    ServerBox(const Services& services, ServerSource& directory, Activity& activity, std::function<void()> onEnter);
     ~ServerBox() override { run_.Cancel(); }
 
     // The label, the box and the two buttons, in the server strip.
@@ -73,6 +75,7 @@ private:
     static LRESULT CALLBACK EditSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     Services services_;
+    ServerSource& directory_;
     Activity& activity_;
     CancelToken run_;  // cancelled when the window goes
     bool busy_ = false;

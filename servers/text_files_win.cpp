@@ -5,13 +5,6 @@
 
 namespace tarvenix {
 
-LoadedHistory ReadHistoryFile(const std::u16string& path, const AnsiCodePage& ansi, ErrorTexts* errors) {
-    std::string bytes;
-    DWORD error = 0;
-    if (!ReadWholeFile(path, FILE_SHARE_READ, &bytes, &error)) throw AppError(CannotOpenFileText(path, error, errors));
-    return DecodeHistory(bytes, ansi);
-}
-
 TextEncoding WriteHistoryFile(const std::u16string& path, const std::vector<std::u16string>& entries,
                               std::optional<TextEncoding> encoding, const AnsiCodePage& ansi, ErrorTexts* errors) {
     TextEncoding written = TextEncoding::Ansi;

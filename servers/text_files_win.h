@@ -1,5 +1,5 @@
-// The server lists on disk: serverslist.txt and the lists the user picks, with
-// the errors the default error box shows.
+// The history written back to serverslist.txt, with the errors the default
+// error box shows. (Server lists are read through server_sources_win.h.)
 #pragma once
 
 #include <optional>
@@ -11,11 +11,6 @@
 #include "servers/history_codec.h"
 
 namespace tarvenix {
-
-// Loads a server list: the file is read while others may read but not write
-// it, then decoded by its byte-order mark. Throws AppError "Cannot open
-// file ..." when it cannot be opened or read.
-LoadedHistory ReadHistoryFile(const std::u16string& path, const AnsiCodePage& ansi, ErrorTexts* errors);
 
 // Writes the history to the file atomically in the history's encoding, never
 // losing text (see history_codec.h); returns the encoding the file was

@@ -44,10 +44,11 @@ std::u16string IdentityKey(const Session& s) {
 
 }  // namespace
 
-SessionList::SessionList(const Services& services, Activity& activity, OrderingState& ordering,
-                         std::function<std::u16string()> serverText,
+SessionList::SessionList(const Services& services, TerminalServices& terminal, Activity& activity,
+                         OrderingState& ordering, std::function<std::u16string()> serverText,
                          std::function<std::vector<std::u16string>()> farmServers)
     : services_(services),
+      terminal_(terminal),
       activity_(activity),
       serverText_(std::move(serverText)),
       list_(ordering, {}),
@@ -390,7 +391,7 @@ SessionListing& SessionList::Listing() {
         settings.timeout = services_.serverTimeout;
         settings.formatLogon = LocalLogonText;
         settings.describe = services_.Describer();
-        listing_ = std::make_unique<SessionListing>(*services_.terminal, *services_.executor, *services_.dispatcher,
+        listing_ = std::make_unique<SessionListing>(terminal_, *services_.executor, *services_.dispatcher,
                                                     std::move(settings));
         listing_->progress = [this](const std::u16string& text) {
             if (busy_) SetLabelText(progressLabel_, text);

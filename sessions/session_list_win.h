@@ -43,7 +43,7 @@ class SessionList final : public SessionListView, public CommandTarget {
 public:
     // serverText: the server box's text at the moment of a Get data;
     // farmServers: the servers of the box's list, for the farm view.
-    SessionList(const Services& services, Activity& activity, OrderingState& ordering,
+    SessionList(const Services& services, TerminalServices& terminal, Activity& activity, OrderingState& ordering,
                 std::function<std::u16string()> serverText, std::function<std::vector<std::u16string>()> farmServers);
     ~SessionList() override { CancelWork(); }
 
@@ -182,6 +182,7 @@ private:
     void SetBusy(bool busy);
 
     Services services_;
+    TerminalServices& terminal_;
     Activity& activity_;
     Boxes boxes_;
     std::function<std::u16string()> serverText_;

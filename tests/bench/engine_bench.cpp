@@ -172,10 +172,11 @@ bool LoadFarm(const std::wstring& path, int sessions, int latency) {
     return load && load(path.c_str(), (path + L".log").c_str());
 }
 
-void RunFarmCells(Services services, const std::wstring& farm, Heartbeat& heartbeat) {
+void RunFarmCells(Services services, TerminalServices& terminal, ServerSource& directory, const std::wstring& farm,
+                  Heartbeat& heartbeat) {
     std::printf("\nfarm view (5 ms a call)\n");
     // One server of 50 sessions, then 20 of them, in one window.
-    MainWindow window(services);
+    MainWindow window(services, terminal, directory);
     window.Create();
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
     Pump();
@@ -215,7 +216,7 @@ void RunFarmCells(Services services, const std::wstring& farm, Heartbeat& heartb
         Services slow = services;
         slow.serverTimeout = std::chrono::seconds(2);
         slow.allServers = true;
-        MainWindow w(slow);
+        MainWindow w(slow, terminal, directory);
         w.Create();
         ShowWindow(w.Handle(), SW_SHOWNORMAL);
         Pump();
@@ -300,11 +301,11 @@ int wmain(int argc, wchar_t** argv) {
     ThreadPoolExecutor executor(16 * 8 + 8 + 8 + 2);
     WindowDispatcher dispatcher;
     Services services;
-    services.terminal = &wts;
     services.dialogs = &dialogs;
     services.executor = &executor;
     services.dispatcher = &dispatcher;
-    MainWindow window(services);
+    TypedServers noDirectory({});
+    MainWindow window(services, wts, noDirectory);
     window.Create();
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
     Pump();
@@ -358,7 +359,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (!noFarm) {
         heartbeat.Stop();
-        RunFarmCells(services, farm, heartbeat);
+        RunFarmCells(services, wts, noDirectory, farm, heartbeat);
     }
     return 0;
 }

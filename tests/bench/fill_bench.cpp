@@ -96,13 +96,13 @@ int main(int argc, char** argv) {
     }
     SilentDialogs dialogs;
     Services services;
-    services.terminal = &wts;
     services.dialogs = &dialogs;
     InlineExecutor executor;
     WindowDispatcher dispatcher;
     services.executor = &executor;
     services.dispatcher = &dispatcher;
-    MainWindow window(services);
+    TypedServers noDirectory({});
+    MainWindow window(services, wts, noDirectory);
     window.Create();
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
     Pump();

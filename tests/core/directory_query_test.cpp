@@ -6,6 +6,7 @@
 
 #include "base/ansi_code_page.h"
 #include "base/text.h"
+#include "servers/server_source.h"
 
 namespace tarvenix {
 namespace {
@@ -229,6 +230,35 @@ TEST(DirectoryServers, QueryGoesThroughTheAnsiCodePage) {
     ReadDirectoryServers(cyrillic, ansi);
     ASSERT_EQ(cyrillic.queries.size(), 1u);
     EXPECT_EQ(cyrillic.queries[0], kHead + u" from 'LDAP://dc=?????,dc=??" + kTail);
+}
+
+// The directory as a server source: what the server box and the command line
+// get, the same names as the reading above, and the failure the user is told.
+TEST(DirectoryServers, AsASourceSortedWhenCompleteAndTheNamesReadSoFarWhenNot) {
+    using Names = std::vector<std::u16string>;
+    const struct {
+        bool fails;
+        ServerList::Outcome outcome;
+        Names names;
+        std::u16string failure;
+    } cases[] = {
+        {false, ServerList::Outcome::Complete, {u"alpha", u"Beta", u"zeta"}, u""},
+        {true, ServerList::Outcome::Incomplete, {u"zeta", u"alpha", u"Beta"}, kDirectoryFailedMessage},
+    };
+    for (const auto& c : cases) {
+        FakeDirectory dir;
+        dir.user = u"corp.example\\ivanov";
+        dir.records = {u"zeta", u"alpha", u"Beta"};
+        dir.fails = c.fails;
+        Latin1Ansi ansi;
+        DirectoryServers source(dir, ansi);
+        const ServerList list = source.Read();
+        EXPECT_EQ(dir.queries, Names{BuildDirectoryQuery(u"corp.example")}) << c.fails;
+        EXPECT_EQ(list.outcome, c.outcome) << c.fails;
+        EXPECT_EQ(list.names, c.names) << c.fails;
+        EXPECT_EQ(list.failure, c.failure) << c.fails;
+        EXPECT_FALSE(list.encoding.has_value());
+    }
 }
 
 }  // namespace

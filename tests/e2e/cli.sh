@@ -76,6 +76,21 @@ expect_same "disconnected sessions as CSV" "ID | Учетная запись | �
 6 | sidorov | PC-66 |  | Disconnected |  | CLI2 | 1" "$("$CHECK" csv "$APP/out" ';' | awk -F' [|] ' -v OFS=' | ' '{NF=8; print}')"
 [ "$(head -c 3 "$APP/out" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "CSV without the UTF-8 mark of the window's export"
 
+# The history beside the program (serverslist.txt, ANSI here) after a typed
+# name: each server once, in the order of the sources. Without a history:
+# exit 2, the file named, no server asked.
+printf 'CLI2\r\nCLI1\r\n' >"$APP/serverslist.txt"
+cli 0 sessions CLI1 --from-history --format json
+expect_same "typed and history" "CLI1 | 2
+CLI1 | 3
+CLI1 | 5
+CLI2 | 4
+CLI2 | 6" "$("$CHECK" json "$APP/out" server id)"
+rm "$APP/serverslist.txt"
+cli 2 sessions CLI1 --from-history
+grep -q '^tarvenix-cli: Cannot open file ".*serverslist\.txt"' "$APP/err" || fail "a missing history is not named"
+[ ! -f "$LOG" ] || [ "$(logged '^WTS')" = 0 ] || fail "a missing history still asked the servers"
+
 # --output: the listing goes to the file (replaced whole), not to standard
 # output; UTF-8 whatever the console's code page: JSON without the mark, CSV
 # and the table with it. A server that fails is still named on stderr.

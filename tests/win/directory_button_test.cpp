@@ -40,9 +40,10 @@ class DirectoryButtonTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        services.directory = &directory;
+        directoryServers = &source;
     }
     FakeDirectory directory;
+    DirectoryServers source{directory, *ansi};
 };
 
 TEST_F(DirectoryButtonTest, ReplacesTheHistoryWithSortedNamesAndCountsDuplicates) {

@@ -27,7 +27,6 @@ TEST_F(WindowClosingTest, ClosingTheWindowDuringGetDataClosesAtOnceAndLeavesNoth
     ThreadPoolExecutor executor(16);
     WindowDispatcher dispatcher;
     Services services;
-    services.terminal = &wts;
     services.dialogs = &dialogs;
     services.executor = &executor;
     services.dispatcher = &dispatcher;
@@ -35,7 +34,8 @@ TEST_F(WindowClosingTest, ClosingTheWindowDuringGetDataClosesAtOnceAndLeavesNoth
     auto ansi = MakeTableCodePage(1251);
     services.ansi = ansi.get();
     {
-        MainWindow window(services);
+        TypedServers noDirectory({});
+        MainWindow window(services, wts, noDirectory);
         window.Create();
         window.Servers().SetText(u"GEN");
         window.Sessions().GetData();

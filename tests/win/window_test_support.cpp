@@ -70,7 +70,6 @@ void MainWindowTest::SetUp() {
     dispatcher = std::make_unique<WindowDispatcher>();
     services.executor = &executor;
     services.dispatcher = dispatcher.get();
-    services.terminal = &wts;
     services.dialogs = &dialogs;
     services.shell = &shell;
     services.errors = &errorTexts;
@@ -86,7 +85,7 @@ void MainWindowTest::TearDown() {
 }
 
 void MainWindowTest::Open() {
-    window = std::make_unique<MainWindow>(services);
+    window = std::make_unique<MainWindow>(services, wts, *directoryServers);
     window->Create();
     window->Show(SW_SHOWNORMAL);
     PumpMessages();

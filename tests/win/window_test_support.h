@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "base/services.h"
 #include "base/engine_win.h"
+#include "servers/server_source.h"
 #include "tests/common/fake_terminal_services.h"
 #include "tests/common/test_executors.h"
 
@@ -138,6 +139,10 @@ protected:
     InlineExecutor executor;
     std::unique_ptr<WindowDispatcher> dispatcher;
     Services services;
+    // The directory button's source: a directory without servers unless a
+    // test gives another.
+    TypedServers noDirectory{{}};
+    ServerSource* directoryServers = &noDirectory;
     std::unique_ptr<MainWindow> window;
 };
 
