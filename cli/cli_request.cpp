@@ -202,7 +202,7 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App* sessions = app.add_subcommand("sessions", "Сессии серверов: из аргументов, файла, каталога или истории");
     common(sessions);
     sessions->add_option("servers", raw.servers, "Серверы");
-    sessions->add_option("--from-file", raw.fromFile, "Серверы из текстового файла (как кнопка TXT)")
+    sessions->add_option("--from-file", raw.fromFile, "Серверы из текстового файла (как кнопка TXT); - значит стандартный ввод")
         ->option_text("FILE");
     sessions->add_flag("--from-directory", raw.fromDirectory, "Серверы-компьютеры домена из каталога (как кнопка LDAP)");
     sessions->add_flag("--from-history", raw.fromHistory, "Серверы из истории программы (serverslist.txt)");

@@ -106,10 +106,16 @@ int Program::Sessions() {
     // be read makes the command line unusable.
     TypedServers typed(request.servers);
     std::optional<TextFileServers> file;
-    if (request.fromFile) file.emplace(*request.fromFile, services.Ansi(), &services.Errors());
+    std::optional<StandardInputServers> piped;  // "--from-file -"
+    if (request.fromFile && *request.fromFile == u"-") {
+        piped.emplace(services.Ansi(), &services.Errors());
+    } else if (request.fromFile) {
+        file.emplace(*request.fromFile, services.Ansi(), &services.Errors());
+    }
     HistoryServers history(services.AppDirectory(), services.Ansi(), &services.Errors());
     std::vector<ServerSource*> sources{&typed};
     if (file) sources.push_back(&*file);
+    if (piped) sources.push_back(&*piped);
     if (request.fromHistory) sources.push_back(&history);
     if (request.fromDirectory) sources.push_back(&services.Directory());
     const GatheredServers gathered = GatherServers(sources);

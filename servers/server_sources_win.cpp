@@ -20,4 +20,35 @@ ServerList TextFileServers::Read() {
     return list;
 }
 
+ServerList StandardInputServers::Read() {
+    ServerList list;
+    const auto refuse = [&](std::u16string why) {
+        list.outcome = ServerList::Outcome::NotRead;
+        list.failure = u"Не удалось прочитать список серверов со стандартного ввода: " + std::move(why);
+        return list;
+    };
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) return refuse(u"стандартного ввода нет.");
+    DWORD mode = 0;
+    if (GetConsoleMode(input, &mode))
+        return refuse(u"это консоль. Передайте список через конвейер или из файла (< servers.txt).");
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(input, buffer, sizeof(buffer), &got, nullptr)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;  // the writer is done
+            return refuse(errors_ ? errors_->Describe(error) : std::u16string());
+        }
+        if (got == 0) break;
+        if (bytes.size() + got > kMostPipedBytes) return refuse(u"список длиннее 16 МБ.");
+        bytes.append(buffer, got);
+    }
+    LoadedHistory loaded = DecodeHistory(bytes, ansi_);
+    list.names = std::move(loaded.entries);
+    list.encoding = loaded.encoding;
+    return list;
+}
+
 }  // namespace tarvenix

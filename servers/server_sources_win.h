@@ -3,6 +3,7 @@
 // file is decoded by its byte-order mark (see history_codec.h).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "base/ansi_code_page.h"
@@ -26,6 +27,22 @@ public:
 
 private:
     std::u16string path_;
+    const AnsiCodePage& ansi_;
+    ErrorTexts* errors_;
+};
+
+// The names piped to the program's standard input (the command line's
+// "--from-file -"), one a line, decoded as a text file of names is, read to
+// the end of the input. A console is refused rather than waited on (the
+// names come from a pipe or a redirected file), as is more than
+// kMostPipedBytes; a read that fails gives nothing of what came before it.
+class StandardInputServers final : public ServerSource {
+public:
+    static constexpr std::size_t kMostPipedBytes = 16u << 20;
+    StandardInputServers(const AnsiCodePage& ansi, ErrorTexts* errors) : ansi_(ansi), errors_(errors) {}
+    ServerList Read() override;
+
+private:
     const AnsiCodePage& ansi_;
     ErrorTexts* errors_;
 };

@@ -86,6 +86,16 @@ CLI1 | 3
 CLI1 | 5
 CLI2 | 4
 CLI2 | 6" "$("$CHECK" json "$APP/out" server id)"
+# Names piped in ("--from-file -"), as a script passes them: read to the end
+# of the input, each server once, in the order given.
+rm -f "$LOG"
+printf 'CLI2\r\nCLI1\r\ncli2\r\n' | (cd "$APP" && wine ./tarvenix-cli.exe sessions --from-file - --format json \
+  >"$APP/out" 2>"$APP/err") || fail "sessions --from-file - (names piped in) failed"
+expect_same "piped servers" "CLI2 | 4
+CLI2 | 6
+CLI1 | 2
+CLI1 | 3
+CLI1 | 5" "$("$CHECK" json "$APP/out" server id)"
 rm "$APP/serverslist.txt"
 cli 2 sessions CLI1 --from-history
 grep -q '^tarvenix-cli: Cannot open file ".*serverslist\.txt"' "$APP/err" || fail "a missing history is not named"
