@@ -50,6 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(entry.find_first_of(std::u16string_view(u"\r\n\0", 3)) == std::u16string::npos);
     }
     CheckRoundTrip(loaded.entries, loaded.encoding, *ansi);
+    // As names piped in: the same guarantees, whichever way it was read.
+    const LoadedHistory piped = DecodePipedNames(rest, *ansi);
+    for (const auto& entry : piped.entries) {
+        FUZZ_CHECK(entry.find_first_of(std::u16string_view(u"\r\n\0", 3)) == std::u16string::npos);
+    }
+    CheckRoundTrip(piped.entries, piped.encoding, *ansi);
 
     // As entries: any code units but line breaks and NUL, in any encoding.
     std::u16string units = fuzz::Units(rest);

@@ -56,6 +56,54 @@ LoadedHistory DecodeHistory(std::string_view fileBytes, const AnsiCodePage& ansi
     return result;
 }
 
+namespace {
+
+// Well-formed UTF-8 (no overlong forms, surrogates or code points past
+// U+10FFFF) with at least one character outside ASCII.
+bool NonAsciiUtf8(std::string_view bytes) {
+    bool nonAscii = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        nonAscii = true;
+        int length = 0;
+        std::uint32_t lowest = 0, cp = 0;
+        if ((b & 0xE0) == 0xC0) {
+            length = 2, lowest = 0x80, cp = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            length = 3, lowest = 0x800, cp = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            length = 4, lowest = 0x10000, cp = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + static_cast<std::size_t>(length) > bytes.size()) return false;
+        for (int k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (cp < lowest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += static_cast<std::size_t>(length);
+    }
+    return nonAscii;
+}
+
+}  // namespace
+
+LoadedHistory DecodePipedNames(std::string_view bytes, const AnsiCodePage& ansi) {
+    if (SplitByteOrderMark(bytes).encoding == TextEncoding::Ansi && NonAsciiUtf8(UpToNul(bytes))) {
+        LoadedHistory result;
+        result.encoding = TextEncoding::Utf8;
+        result.entries = SplitLines(Utf8ToUtf16(UpToNul(bytes)));
+        return result;
+    }
+    return DecodeHistory(bytes, ansi);
+}
+
 std::string EncodeHistory(const std::vector<std::u16string>& entries, std::optional<TextEncoding> historyEncoding,
                           const AnsiCodePage& ansi, TextEncoding* written) {
     const std::u16string text = JoinLines(entries);

@@ -40,6 +40,11 @@ struct LoadedHistory {
 
 LoadedHistory DecodeHistory(std::string_view fileBytes, const AnsiCodePage& ansi);
 
+// Names piped in: as a file, except that bytes without a mark that are valid
+// UTF-8 and not plain ASCII are UTF-8 (what most tools write to a pipe; ANSI
+// Cyrillic text is practically never valid UTF-8).
+LoadedHistory DecodePipedNames(std::string_view bytes, const AnsiCodePage& ansi);
+
 // historyEncoding: the encoding the history was last loaded in, unset when it
 // was never loaded from a file (then ANSI without a mark). *written receives
 // the encoding the bytes are actually in.

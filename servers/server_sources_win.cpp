@@ -45,7 +45,7 @@ ServerList StandardInputServers::Read() {
         if (bytes.size() + got > kMostPipedBytes) return refuse(u"список длиннее 16 МБ.");
         bytes.append(buffer, got);
     }
-    LoadedHistory loaded = DecodeHistory(bytes, ansi_);
+    LoadedHistory loaded = DecodePipedNames(bytes, ansi_);
     list.names = std::move(loaded.entries);
     list.encoding = loaded.encoding;
     return list;

@@ -160,5 +160,26 @@ TEST_F(HistoryCodec, UnpairedSurrogatesSwitchAnsiAndUtf8ToUtf16LE) {
     }
 }
 
+TEST_F(HistoryCodec, PipedNamesWithoutAMarkAreUtf8WhenTheyAreValidUtf8) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        Entries entries;
+        TextEncoding encoding;
+    } cases[] = {
+        {"UTF-8 Cyrillic", "\xD0\xA1\xD0\x95\xD0\xA0\r\nTS01\n", {u"СЕР", u"TS01"}, TextEncoding::Utf8},
+        {"cp1251 Cyrillic (not valid UTF-8)", "\xD1\xC5\xD0\r\n", {u"СЕР"}, TextEncoding::Ansi},
+        {"plain ASCII", "TS01\r\nTS02\r\n", {u"TS01", u"TS02"}, TextEncoding::Ansi},
+        {"overlong form is not UTF-8", "\xC0\xAFx\r\n", {u"\u0410\u0407x"}, TextEncoding::Ansi},
+        {"cut short at the end", "ab\xD0", {u"ab\u0420"}, TextEncoding::Ansi},
+        {"marked UTF-16 as a file", "\xFF\xFE" "A\0\r\0\n\0"s, {u"A"}, TextEncoding::Utf16LE},
+    };
+    for (const auto& c : cases) {
+        const LoadedHistory loaded = DecodePipedNames(c.bytes, *cp1251);
+        EXPECT_EQ(loaded.entries, c.entries) << c.name;
+        EXPECT_EQ(loaded.encoding, c.encoding) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace tarvenix
