@@ -1,3 +1,7 @@
+// The session list: the list and its rows, the counters, the selection kept
+// by the sessions' identities and the find filter applied. Its commands and
+// keys are in session_list_commands_win.cpp, its listings (Get data, the farm
+// view, the automatic refresh) in session_list_listing_win.cpp.
 #include "sessions/session_list_win.h"
 
 #include <commctrl.h>
@@ -127,69 +131,6 @@ void SessionList::CreateFindBox(HWND footer, const Fonts& fonts) {
     shownLabel_ = CreateLabel(footer, 394, 7, u"", fonts.normal());
 }
 
-void SessionList::SetAllServers(bool on) {
-    allServers_ = on;
-    ButtonRef(allServersButton_).SetChecked(on);
-    // Listed at once in the new view; one server needs a name in the box.
-    if (on || !serverText_().empty()) GetData();
-}
-
-void SessionList::FocusFind() {
-    if (!findBox_) return;
-    SetFocus(findBox_);
-    EditRef(findBox_).SelectAll();
-}
-
-bool SessionList::ClearFind() {
-    if (!findBox_ || GetWindowTextLengthW(findBox_) == 0) return false;
-    SetWindowTextW(findBox_, L"");  // EN_CHANGE shows every row again
-    return true;
-}
-
-void SessionList::ShowServerFailures() {
-    if (failures_.empty()) return;
-    std::u16string text = u"Не удалось получить список сессий серверов:";
-    for (const std::u16string& line : failures_) text += u"\r\n" + line;
-    boxes_.ShowMessage(text);
-}
-
-void SessionList::CreateRefreshChooser(HWND footer, const Fonts& fonts) {
-    refreshLabel_ = CreateLabel(footer, 8, 7, u"Обновлять каждые:", fonts.normal());
-    refreshChooser_ = CreateChild(0, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, {110, 3, 70, 150},
-                                  footer, kIdRefreshChooser, fonts.normal());
-    FillRefreshChooser(ClampRefreshSeconds(services_.refreshSeconds));
-    SetAutoRefresh(services_.refreshSeconds);
-}
-
-void SessionList::FillRefreshChooser(int seconds) {
-    refreshChoices_ = RefreshChoicesFor(seconds);
-    const ComboBoxRef chooser(refreshChooser_);
-    chooser.Clear();
-    for (const RefreshChoice& item : refreshChoices_.items) chooser.Add(item.text);
-}
-
-void SessionList::SetAutoRefresh(int seconds) {
-    // A period remembered from settings.ini that is none of the usual ones
-    // (45 s) is kept as it is, as an item of its own.
-    seconds = ClampRefreshSeconds(seconds);
-    const auto& items = refreshChoices_.items;
-    if (std::none_of(items.begin(), items.end(), [seconds](const RefreshChoice& c) { return c.seconds == seconds; }))
-        FillRefreshChooser(seconds);
-    int index = 0;
-    for (std::size_t i = 0; i < refreshChoices_.items.size(); ++i)
-        if (refreshChoices_.items[i].seconds == seconds) index = static_cast<int>(i);
-    const ComboBoxRef chooser(refreshChooser_);
-    if (chooser.Selected() != index) chooser.Select(index);
-    refresh_.Set(seconds);
-}
-
-void SessionList::RefreshInBackground() {
-    // A listing is going, or nothing is listed: this tick is skipped.
-    if ((listing_ && listing_->Going()) || (listedServer_.empty() && !listedFarm_)) return;
-    Listing().Start(ListingMode::Background, listedFarm_,
-                    listedFarm_ ? listedServers_ : std::vector<std::u16string>{listedServer_}, filter_, allSessions_);
-}
-
 void SessionList::ShowSessions(ListedRows listed, bool keep) {
     // What the user had, by the sessions' identities: taken before the
     // sessions behind the rows are replaced.
@@ -261,178 +202,6 @@ void SessionList::ApplyFilter(bool keepTop, bool narrowing, std::vector<ReportRo
         SetLabelText(shownLabel_, ShownText(!filter_.Empty(), static_cast<std::size_t>(count), allSessions_.size()));
 }
 
-void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t servers) {
-    failures_ = std::move(failures);
-    if (sessionMenu_) EnableMenuItem(sessionMenu_, kCmdServerFailures, MF_BYCOMMAND | (failures_.empty() ? MF_GRAYED : MF_ENABLED));
-    SetLabelText(progressLabel_, FailureLineText(failures_.size(), servers));
-}
-
-bool SessionList::IsCommand(int id, int code, bool fromControl) const {
-    if (fromControl && id == kIdRefreshChooser) return code == CBN_SELCHANGE;
-    if (fromControl && id == kIdFindBox) return code == EN_CHANGE;
-    return CommandTarget::IsCommand(id, code, fromControl);
-}
-
-bool SessionList::AvailableWhileListing(int id) const {
-    switch (id) {
-        case kCmdGetData:
-        case kCmdRefreshList:
-        case kCmdAllServers:
-        case kCmdCopyRows:
-        case kIdFindBox:
-        case kIdRefreshChooser:
-        case kIdStatusLine:
-            return true;
-        default:
-            return false;
-    }
-}
-
-KeyAnswer SessionList::TranslateKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN) return {};
-    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
-    if (ctrl && msg.wParam == 'F') {
-        FocusFind();
-        return {KeyAnswer::Used};
-    }
-    if (ctrl && msg.wParam == 'C' && msg.hwnd == list_.Handle()) return {KeyAnswer::Used, kCmdCopyRows};
-    if (ctrl && msg.wParam == 'S') return {KeyAnswer::Used, kCmdExportRows};
-    if (msg.wParam == VK_F5) return {KeyAnswer::Used, kCmdRefreshList};
-    if (msg.wParam == VK_ESCAPE && msg.hwnd == findBox_ && ClearFind()) return {KeyAnswer::Used};
-    if (msg.wParam == VK_ESCAPE && busy_) {
-        Cancel();
-        return {KeyAnswer::Used};
-    }
-    return {};
-}
-
-void SessionList::OnCommand(int id) {
-    if (id == kCmdGetData) GetData();
-    if (id == kCmdRefreshList) Refresh();
-    if (id == kIdRefreshChooser) {
-        const int index = ComboBoxRef(refreshChooser_).Selected();
-        if (index >= 0 && static_cast<std::size_t>(index) < refreshChoices_.items.size())
-            SetAutoRefresh(refreshChoices_.items[static_cast<std::size_t>(index)].seconds);
-    }
-    if (id == kCmdAllServers) SetAllServers(ButtonRef(allServersButton_).Checked());
-    if (id == kIdFindBox) {
-        const SessionFilter::Change change = filter_.Set(GetText(findBox_));
-        if (change.changed) ApplyFilter(false, change.narrowing);
-    }
-    if (id == kIdStatusLine || id == kCmdServerFailures) ShowServerFailures();
-    if (id == kCmdCopyRows) CopyRows();
-    if (id == kCmdExportRows) ExportRows();
-}
-
-void SessionList::AddMenuItems(HMENU sessionMenu) {
-    sessionMenu_ = sessionMenu;
-    AppendMenuW(sessionMenu, MF_STRING, kCmdCopyRows, L"Копировать\tCtrl+C");
-    AppendMenuW(sessionMenu, MF_STRING, kCmdExportRows, L"Сохранить список...\tCtrl+S");
-    AppendMenuW(sessionMenu, MF_STRING | (failures_.empty() ? MF_GRAYED : 0), kCmdServerFailures,
-                L"Серверы без ответа...");
-}
-
-void SessionList::CopyRows() {
-    const std::u16string text =
-        TabSeparatedText(list_.HeaderInScreenOrder(), list_.RowsInScreenOrder(list_.SelectedIndices()));
-    if (!PutTextOnClipboard(ToHwnd(boxes_.Owner()), text)) boxes_.ShowMessage(u"Не удалось поместить список в буфер обмена.");
-}
-
-void SessionList::ExportRows() {
-    Dialogs::OpenFileRequest request;
-    request.title = u"Сохранить список";
-    request.filter = u"CSV (разделители - точка с запятой) (*.csv)|*.csv";
-    request.defaultExtension = u"csv";
-    const std::optional<std::u16string> path = boxes_.SaveFile(request);
-    if (!path) return;
-    std::vector<std::vector<std::u16string>> rows = list_.RowsInScreenOrder({});
-    rows.insert(rows.begin(), list_.HeaderInScreenOrder());
-    // A file a spreadsheet opens: a client name like "=cmd|..." must not run.
-    const std::string bytes = CsvFileForSpreadsheet(rows, ListSeparator());
-    DWORD error = 0;
-    WriteStep step = WriteStep::Create;
-    if (!WriteFileAtomically(*path, bytes, &error, &step))
-        throw AppError(step == WriteStep::Write ? UnableToWriteText(*path) : CannotCreateFileText(*path, error, services_.errors));
-    SetLabelText(progressLabel_, u"Сохранено строк: " + DecimalU32(static_cast<std::uint32_t>(rows.size() - 1)));
-}
-
-void SessionList::GetData() {
-    if (allServers_) {
-        std::vector<std::u16string> servers = DistinctServers(farmServers_ ? farmServers_() : std::vector<std::u16string>());
-        if (servers.empty()) {
-            boxes_.ShowMessage(u"Список серверов пуст: добавьте серверы в список (Enter в поле сервера, TXT или LDAP).");
-            return;
-        }
-        StartListing(true, std::move(servers));
-        return;
-    }
-    const std::u16string server = serverText_();
-    if (server.empty()) {
-        boxes_.ShowMessage(u"Вы не указали сервер!");
-        return;
-    }
-    StartListing(false, {server});
-}
-
-void SessionList::Refresh() {
-    if (listedFarm_) {
-        StartListing(true, listedServers_);
-    } else if (!listedServer_.empty()) {
-        StartListing(false, {listedServer_});
-    }
-}
-
-SessionListing& SessionList::Listing() {
-    if (!listing_) {
-        ListingSettings settings;
-        settings.parallelSessions = services_.parallelSessions;
-        settings.parallelServers = services_.parallelServers;
-        settings.farmParallelSessions = services_.farmParallelSessions;
-        settings.timeout = services_.serverTimeout;
-        settings.formatLogon = LocalLogonText;
-        settings.describe = services_.Describer();
-        listing_ = std::make_unique<SessionListing>(terminal_, *services_.executor, *services_.dispatcher,
-                                                    std::move(settings));
-        listing_->progress = [this](const std::u16string& text) {
-            if (busy_) SetLabelText(progressLabel_, text);
-        };
-        listing_->finished = [this](ListingResult result) { OnListed(std::move(result)); };
-    }
-    return *listing_;
-}
-
-void SessionList::StartListing(bool farm, std::vector<std::u16string> servers) {
-    if (farm != listedFarm_) list_.SetColumns(ListColumns(farm));
-    listedFarm_ = farm;
-    if (farm) {
-        listedServers_ = servers;
-    } else {
-        listedServer_ = servers.front();
-        listedServers_.clear();
-    }
-    // The list and the counters are emptied together: a run that is
-    // cancelled or fails leaves both empty.
-    list_.Clear();
-    allRows_.clear();
-    allSessions_.clear();
-    activeCount_ = 0;
-    rowCount_ = 0;
-    ShowCounters();
-    list_.Ordering().sortedColumn = -1;
-    SetFailures({}, 0);
-    SetBusy(true);
-    if (shownLabel_) SetLabelText(shownLabel_, u"");
-    // A listing still going never writes into the list.
-    Listing().Start(ListingMode::Foreground, farm, std::move(servers), filter_);
-}
-
-void SessionList::Cancel() {
-    if (!busy_) return;
-    if (listing_) listing_->Cancel();
-    SetBusy(false);
-    SetLabelText(progressLabel_, u"Отменено.");
-}
-
 void SessionList::SetBusy(bool busy) {
     if (busy_ == busy) return;
     busy_ = busy;
@@ -446,20 +215,6 @@ void SessionList::SetBusy(bool busy) {
 void SessionList::ShowCounters() {
     SetLabelText(sessionCountLabel_, DecimalI32(rowCount_));
     SetLabelText(activeCountLabel_, DecimalI32(activeCount_));
-}
-
-void SessionList::OnListed(ListingResult result) {
-    const bool foreground = result.mode == ListingMode::Foreground;
-    RunReportingErrors(boxes_, [&] {
-        if (foreground) SetBusy(false);
-        if (!result.farm) SetLabelText(progressLabel_, result.statusLine);
-        if (result.replace) ShowSessions(std::move(result.listed), !foreground);
-        // A failed server of the farm is named on the line under the
-        // counters, never in a box.
-        if (result.farm) SetFailures(std::move(result.failures), listedServers_.size());
-        if (!result.message.empty()) boxes_.ShowMessage(result.message);
-        if (foreground) SetFocus(list_.Handle());
-    });
 }
 
 COLORREF SessionList::RowBackground(int index) const {
