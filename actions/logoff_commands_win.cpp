@@ -12,7 +12,7 @@ LogoffCommands::LogoffCommands(const Services& services, TerminalServices& termi
     : services_(services), terminal_(terminal), activity_(activity), sessions_(sessions) {}
 
 void LogoffCommands::CreateLogoffAllButton(HWND parent, const Fonts& fonts) {
-    boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
+    boxes_ = OwnedDialogs(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
     logoffAllButton_ = CreateButton(parent, kCmdLogoffAll, 149, 8, 137, 25, u"Завершить все сессии", fonts.normal());
 }
 

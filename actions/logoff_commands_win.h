@@ -54,7 +54,7 @@ private:
     TerminalServices& terminal_;
     Activity& activity_;
     CancelToken runs_;  // cancelled when the window goes
-    Boxes boxes_;
+    OwnedDialogs boxes_;
     const SessionListView& sessions_;
     HWND logoffAllButton_ = nullptr;
 };

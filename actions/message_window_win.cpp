@@ -190,7 +190,7 @@ void MessageWindow::Send() {
                     return MessageFailureText(server, messageFailures, describe);
                 });
             SetLabelText(statusLabel_, MessageSendStatus(addressed, summary.notDone));
-            if (!summary.problems.empty()) OwnBoxes().ShowMessage(summary.problems);
+            if (!summary.problems.empty()) OwnDialogs().ShowMessage(summary.problems);
         });
 }
 

@@ -57,7 +57,7 @@ void ProcessPanel::CreateAllProcessesButton(HWND parent, const Fonts& fonts) {
 }
 
 void ProcessPanel::CreatePanel(HWND window, const Fonts& fonts) {
-    boxes_ = Boxes(services_.dialogs, ToRef(window));
+    boxes_ = OwnedDialogs(services_.dialogs, ToRef(window));
     panel_ = tarvenix::CreatePanel(window, Bevel::None, L"Panel_Right");
     ShowWindow(panel_, SW_HIDE);
     list_.Create(panel_, kIdProcessList, fonts.normal());

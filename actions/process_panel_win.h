@@ -115,7 +115,7 @@ private:
     // meanwhile (a refresh) never swallows its report.
     CancelToken termination_;
     bool terminating_ = false;
-    Boxes boxes_;
+    OwnedDialogs boxes_;
     const SessionListView& sessions_;
     std::function<std::u16string()> serverText_;
     std::function<void()> relayout_;

@@ -11,7 +11,7 @@ ShadowCommand::ShadowCommand(const Services& services, TerminalServices& termina
     : services_(services), terminal_(terminal), sessions_(sessions) {}
 
 void ShadowCommand::AddMenuItems(HMENU sessionMenu, HWND owner) {
-    boxes_ = Boxes(services_.dialogs, ToRef(owner));
+    boxes_ = OwnedDialogs(services_.dialogs, ToRef(owner));
     AppendMenuW(sessionMenu, MF_STRING, kCmdShadow, L"Подключиться к сессии (только Win 2012, 8, 10)");
 }
 

@@ -34,7 +34,7 @@ private:
     Services services_;
     TerminalServices& terminal_;
     CancelToken runs_;  // cancelled when the window goes
-    Boxes boxes_;
+    OwnedDialogs boxes_;
     const SessionListView& sessions_;
 };
 

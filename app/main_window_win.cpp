@@ -256,7 +256,7 @@ void MainWindow::OnOtherCommand(int id, int code, bool fromControl) {
 void MainWindow::OnClose() {
     // The settings are written first; when that fails the error is shown and
     // the user decides whether to close without them.
-    if (RunHandler([&] { FormClose(); }) || OwnBoxes().Confirm(kCloseWithoutSavingQuestion)) DestroyWindow(Handle());
+    if (RunHandler([&] { FormClose(); }) || OwnDialogs().Confirm(kCloseWithoutSavingQuestion)) DestroyWindow(Handle());
 }
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -23,7 +23,7 @@ private:
 // Runs a command handler as the application's event dispatch does: an error
 // that escapes it goes to the default error box. False when one escaped.
 template <typename F>
-bool RunReportingErrors(const Boxes& boxes, F&& handler) {
+bool RunReportingErrors(const OwnedDialogs& boxes, F&& handler) {
     try {
         handler();
         return true;

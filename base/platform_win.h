@@ -7,7 +7,7 @@
 
 namespace tarvenix {
 
-// Boxes owned by the window the caller names (never "whatever is active"),
+// Message boxes owned by the window the caller names (never "whatever is active"),
 // with the buttons captioned "OK", "&Yes" and "Cancel" whatever the system's
 // language.
 class WinDialogs final : public Dialogs {

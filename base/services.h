@@ -53,11 +53,12 @@ public:
     virtual std::optional<std::u16string> SaveFile(WindowRef owner, const OpenFileRequest& request) = 0;
 };
 
-// The boxes of one window: Dialogs with the owner filled in.
-class Boxes {
+// The message boxes and file dialogs of one window: Dialogs with the owner
+// filled in (not to be confused with Box, a rectangle).
+class OwnedDialogs {
 public:
-    Boxes() = default;
-    Boxes(Dialogs* dialogs, WindowRef owner) : dialogs_(dialogs), owner_(owner) {}
+    OwnedDialogs() = default;
+    OwnedDialogs(Dialogs* dialogs, WindowRef owner) : dialogs_(dialogs), owner_(owner) {}
     void ShowMessage(const std::u16string& text) const { dialogs_->ShowMessage(owner_, text); }
     bool Confirm(const std::u16string& text) const { return dialogs_->Confirm(owner_, text); }
     void ShowError(const std::u16string& text) const { dialogs_->ShowError(owner_, text); }

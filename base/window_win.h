@@ -108,7 +108,7 @@ public:
 
     HWND Handle() const { return hwnd_; }
     // Message boxes owned by this window.
-    Boxes OwnBoxes() const { return Boxes(services_.dialogs, reinterpret_cast<WindowRef>(hwnd_)); }
+    OwnedDialogs OwnDialogs() const { return OwnedDialogs(services_.dialogs, reinterpret_cast<WindowRef>(hwnd_)); }
     const Services& services() const { return services_; }
 
     // Runs a handler as the window's event dispatch does: an error that
@@ -116,7 +116,7 @@ public:
     // when an error escaped.
     template <typename F>
     bool RunHandler(F&& handler) {
-        return RunReportingErrors(OwnBoxes(), std::forward<F>(handler));
+        return RunReportingErrors(OwnDialogs(), std::forward<F>(handler));
     }
 
 protected:

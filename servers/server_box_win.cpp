@@ -64,7 +64,7 @@ ServerBox::ServerBox(const Services& services, ServerSource& directory, Activity
     : services_(services), directory_(directory), activity_(activity), onEnter_(std::move(onEnter)) {}
 
 void ServerBox::Create(HWND strip, const Fonts& fonts) {
-    boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(strip, GA_ROOT)));
+    boxes_ = OwnedDialogs(services_.dialogs, ToRef(GetAncestor(strip, GA_ROOT)));
     label_ = CreateLabel(strip, 10, 23, u"Имя сервера:", fonts.normal());
     combo_ = CreateChild(0, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, {8, 43, 145, 200},
                          strip, kIdServerBox, fonts.normal());

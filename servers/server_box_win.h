@@ -79,7 +79,7 @@ private:
     Activity& activity_;
     CancelToken run_;  // cancelled when the window goes
     bool busy_ = false;
-    Boxes boxes_;
+    OwnedDialogs boxes_;
     std::function<void()> onEnter_;
     HWND label_ = nullptr, combo_ = nullptr, fromFileButton_ = nullptr, fromDirectoryButton_ = nullptr;
     std::optional<TextEncoding> historyEncoding_;

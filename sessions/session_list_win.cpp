@@ -101,7 +101,7 @@ std::vector<Session> SessionList::ShownSessions() const {
 }
 
 void SessionList::CreateList(HWND parent, const Fonts& fonts) {
-    boxes_ = Boxes(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
+    boxes_ = OwnedDialogs(services_.dialogs, ToRef(GetAncestor(parent, GA_ROOT)));
     list_.Create(parent, kIdSessionList, fonts.normal());
 }
 

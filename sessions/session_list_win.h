@@ -184,7 +184,7 @@ private:
     Services services_;
     TerminalServices& terminal_;
     Activity& activity_;
-    Boxes boxes_;
+    OwnedDialogs boxes_;
     std::function<std::u16string()> serverText_;
     ReportList list_;
     HWND getDataButton_ = nullptr;

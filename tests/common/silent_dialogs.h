@@ -1,4 +1,4 @@
-// Boxes that show nothing and answer Yes / Cancel, for benchmarks that drive
+// Message boxes that show nothing and answer Yes / Cancel, for benchmarks that drive
 // the real windows.
 #pragma once
 
