@@ -8,17 +8,44 @@
 
 namespace tarvenix {
 
+namespace {
+
+std::string Quoted(const char* key) { return std::string("\"") + key + "\": "; }
+
+}  // namespace
+
 const std::vector<SessionColumnSpec>& SessionColumnTable() {
+    using S = const Session&;
     static const std::vector<SessionColumnSpec> kTable = {
-        {SessionField::Id, u"ID", {0, 30, 30, true}, false, "id"},
-        {SessionField::User, u"Учетная запись", {0, 150, 150, true}, false, "user"},
-        {SessionField::ClientName, u"Имя компьютера", {0, 120, 120, true}, false, "client"},
-        {SessionField::Address, u"IP адрес", {100, 100, 100, false}, false, "address"},
-        {SessionField::State, u"Состояние сессии", {0, 100, 120, true}, false, "state"},
-        {SessionField::WinStation, u"Сессия", {95, 95, 95, false}, false, "winstation"},
-        {SessionField::Server, u"Сервер", {110, 0, 0, false}, true, "server"},
-        {SessionField::Idle, u"Бездействие", {80, 0, 0, false}, true, "idle"},
-        {SessionField::Logon, u"Вход", {110, 0, 0, false}, true, "logon_time"},
+        {SessionField::Id, u"ID", {0, 30, 30, true}, false, "id", ListedIn::Always,
+         [](S s) { return DecimalU32(s.id); }, nullptr,  // IDs order as text: 10, 2, 9
+         [](const char* key, S s) { return Quoted(key) + std::to_string(s.id); }},
+        {SessionField::User, u"Учетная запись", {0, 150, 150, true}, false, "user", ListedIn::Always,
+         [](S s) { return s.user; }},
+        {SessionField::ClientName, u"Имя компьютера", {0, 120, 120, true}, false, "client", ListedIn::Always,
+         [](S s) { return s.clientName; }},
+        {SessionField::Address, u"IP адрес", {100, 100, 100, false}, false, "address", ListedIn::Always,
+         [](S s) { return s.address; }},
+        {SessionField::State, u"Состояние сессии", {0, 100, 120, true}, false, "state", ListedIn::Always,
+         [](S s) { return ConnectStateName(s.state); }},
+        {SessionField::WinStation, u"Сессия", {95, 95, 95, false}, false, "winstation", ListedIn::Always,
+         [](S s) { return s.winStation; }},
+        {SessionField::Server, u"Сервер", {110, 0, 0, false}, true, "server", ListedIn::FarmView,
+         [](S s) { return s.server; }},
+        {SessionField::Idle, u"Бездействие", {80, 0, 0, false}, true, "idle", ListedIn::Always,
+         [](S s) { return s.timesKnown ? IdleText(s.idleTicks) : std::u16string(); },
+         [](S a, S b, bool descending) { return CompareTimes(a.idleTicks, b.idleTicks, descending); },
+         [](const char* key, S s) {
+             return std::string("\"idle_seconds\": ") +
+                    (s.idleTicks ? std::to_string(*s.idleTicks / kTicksPerSecond) : std::string("null")) + ", " +
+                    Quoted(key) + JsonString(s.timesKnown ? IdleText(s.idleTicks) : std::u16string());
+         }},
+        {SessionField::Logon, u"Вход", {110, 0, 0, false}, true, "logon_time", ListedIn::Always,
+         [](S s) { return s.logonText; },
+         [](S a, S b, bool descending) { return CompareTimes(a.logonTicks, b.logonTicks, descending); },
+         [](const char* key, S s) {
+             return Quoted(key) + (s.logonTicks ? "\"" + IsoUtc(*s.logonTicks) + "\"" : std::string("null"));
+         }},
     };
     return kTable;
 }
@@ -26,40 +53,18 @@ const std::vector<SessionColumnSpec>& SessionColumnTable() {
 const SessionColumnSpec& ColumnOf(SessionField field) { return SessionColumnTable()[static_cast<std::size_t>(field)]; }
 
 std::vector<SessionField> ListedFields(bool farm) {
-    std::vector<SessionField> fields = {SessionField::Id,    SessionField::User,       SessionField::ClientName,
-                                        SessionField::Address, SessionField::State, SessionField::WinStation};
-    if (farm) fields.push_back(SessionField::Server);
-    fields.push_back(SessionField::Idle);
-    fields.push_back(SessionField::Logon);
+    std::vector<SessionField> fields;
+    for (const SessionColumnSpec& column : SessionColumnTable())
+        if (column.listed == ListedIn::Always || farm) fields.push_back(column.field);
     return fields;
 }
 
-std::u16string CellText(SessionField field, const Session& session) {
-    switch (field) {
-        case SessionField::Id: return DecimalU32(session.id);
-        case SessionField::User: return session.user;
-        case SessionField::ClientName: return session.clientName;
-        case SessionField::Address: return session.address;
-        case SessionField::State: return ConnectStateName(session.state);
-        case SessionField::WinStation: return session.winStation;
-        case SessionField::Server: return session.server;
-        case SessionField::Idle: return session.timesKnown ? IdleText(session.idleTicks) : std::u16string();
-        case SessionField::Logon: return session.logonText;
-    }
-    return {};
-}
+std::u16string CellText(SessionField field, const Session& session) { return ColumnOf(field).cell(session); }
 
 std::int32_t CompareSessions(SessionField field, const Session& a, const Session& b, bool descending) {
-    switch (field) {
-        case SessionField::Idle: return CompareTimes(a.idleTicks, b.idleTicks, descending);
-        case SessionField::Logon: return CompareTimes(a.logonTicks, b.logonTicks, descending);
-        case SessionField::User: return CompareRowTextBy(a.user, b.user, descending);
-        case SessionField::ClientName: return CompareRowTextBy(a.clientName, b.clientName, descending);
-        case SessionField::Address: return CompareRowTextBy(a.address, b.address, descending);
-        case SessionField::WinStation: return CompareRowTextBy(a.winStation, b.winStation, descending);
-        case SessionField::Server: return CompareRowTextBy(a.server, b.server, descending);
-        default: return CompareRowTextBy(CellText(field, a), CellText(field, b), descending);
-    }
+    const SessionColumnSpec& column = ColumnOf(field);
+    if (column.compare) return column.compare(a, b, descending);
+    return CompareRowTextBy(column.cell(a), column.cell(b), descending);
 }
 
 std::string IsoUtc(std::int64_t ticks) {
@@ -112,17 +117,9 @@ std::string JsonString(std::u16string_view text) {
 namespace {
 
 std::string JsonMember(SessionField field, const Session& s) {
-    const std::string key = std::string("\"") + ColumnOf(field).jsonKey + "\": ";
-    switch (field) {
-        case SessionField::Id: return key + std::to_string(s.id);
-        case SessionField::Idle:
-            return std::string("\"idle_seconds\": ") +
-                   (s.idleTicks ? std::to_string(*s.idleTicks / kTicksPerSecond) : std::string("null")) + ", " + key +
-                   JsonString(CellText(field, s));
-        case SessionField::Logon:
-            return key + (s.logonTicks ? "\"" + IsoUtc(*s.logonTicks) + "\"" : std::string("null"));
-        default: return key + JsonString(CellText(field, s));
-    }
+    const SessionColumnSpec& column = ColumnOf(field);
+    if (column.json) return column.json(column.jsonKey, s);
+    return Quoted(column.jsonKey) + JsonString(column.cell(s));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The columns of a session listing, written once: the window's list, copy
 // and CSV export, and the command line's table, CSV and JSON all read this
 // table. Each column has its caption, its default width, how its cell is
-// shown, how it orders and its JSON name. Portable.
+// shown, how it orders, where the window lists it and its JSON. A new column
+// is a field here and one row of the table (session_columns.cpp), plus its
+// query when the session does not hold its value yet. Portable.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +20,22 @@ namespace tarvenix {
 enum class SessionField : int { Id, User, ClientName, Address, State, WinStation, Server, Idle, Logon };
 inline constexpr int kSessionFieldCount = 9;
 
+// Where the window's list shows a column.
+enum class ListedIn { Always, FarmView };
+
 struct SessionColumnSpec {
     SessionField field;
     const char16_t* caption;  // the list's header, and the header of copies, CSV and the command line's table
     ColumnSpec width;         // in the window, at 96 DPI
     bool added;               // after the list's own six: takes no part in sharing the list's width
     const char* jsonKey;      // the command line's JSON
+    ListedIn listed;
+    // The cell as shown.
+    std::u16string (*cell)(const Session& session);
+    // Ordering by the column; null: by the shown texts (CompareRowText).
+    std::int32_t (*compare)(const Session& a, const Session& b, bool descending) = nullptr;
+    // The column's JSON members ("key": value); null: its key and its cell as a string.
+    std::string (*json)(const char* key, const Session& session) = nullptr;
 };
 
 // Every column, in field order.
