@@ -83,7 +83,7 @@ std::string IsoUtc(std::int64_t ticks) {
     const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     if (month <= 2) ++year;
-    char buf[32];
+    char buf[96];  // room for any year the arithmetic can give
     std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
                   static_cast<long long>(month), static_cast<long long>(day),
                   static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),

@@ -116,7 +116,8 @@ bool LoadFarmText(const std::wstring& path, const std::string& json) {
     out << json;
     out.close();
     using LoadFn = BOOL(__stdcall*)(const wchar_t*, const wchar_t*);
-    auto load = reinterpret_cast<LoadFn>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmLoad"));
+    auto load = reinterpret_cast<LoadFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmLoad")));
     return load && load(path.c_str(), (path + L".log").c_str());
 }
 
@@ -168,7 +169,8 @@ bool LoadFarm(const std::wstring& path, int sessions, int latency) {
     out << "]}]}";
     out.close();
     using LoadFn = BOOL(__stdcall*)(const wchar_t*, const wchar_t*);
-    auto load = reinterpret_cast<LoadFn>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmLoad"));
+    auto load = reinterpret_cast<LoadFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmLoad")));
     return load && load(path.c_str(), (path + L".log").c_str());
 }
 

@@ -22,9 +22,9 @@ struct FakeSession {
     std::optional<std::u16string> clientName;
     std::optional<std::u16string> winStation;
     std::optional<ClientAddress> address;
-    std::optional<SessionTimes> times;       // nullopt: the session information fails
+    std::optional<SessionTimes> times{};     // nullopt: the session information fails
     std::uint32_t infoError = 5;             // ... with this error
-    std::u16string domain;                   // in the session information
+    std::u16string domain{};                 // in the session information
     std::uint32_t logoffError = 0;
     std::uint32_t disconnectError = 0;
     std::uint32_t messageError = 0;

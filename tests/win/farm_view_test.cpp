@@ -195,7 +195,7 @@ TEST_F(FarmViewTest, FindNarrowsTheShownRowsWhateverTheCaseAndCommandsActOnThemO
 
     // Ctrl+F goes to the box; Esc there clears it and every row shows again.
     SetFocus(List());
-    MSG key{window->Handle(), WM_KEYDOWN, 'F', 0};
+    MSG key{window->Handle(), WM_KEYDOWN, 'F', 0, 0, {}};
     BYTE keys[256] = {};
     GetKeyboardState(keys);
     keys[VK_CONTROL] = 0x80;
@@ -205,7 +205,7 @@ TEST_F(FarmViewTest, FindNarrowsTheShownRowsWhateverTheCaseAndCommandsActOnThemO
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
     EXPECT_EQ(GetFocus(), window->Sessions().FindBox());
-    MSG esc{window->Sessions().FindBox(), WM_KEYDOWN, VK_ESCAPE, 0};
+    MSG esc{window->Sessions().FindBox(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
     EXPECT_TRUE(window->PreTranslateMessage(esc));
     PumpMessages();
     EXPECT_EQ(GetText(window->Sessions().FindBox()), u"");
