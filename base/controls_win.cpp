@@ -358,39 +358,31 @@ void Place(HWND window, int left, int top, int width, int height) {
 // --- Control wrappers ---
 
 int ComboBoxRef::Count() const {
-    if (!hwnd_) return 0;
-    const LRESULT n = SendMessageW(hwnd_, CB_GETCOUNT, 0, 0);
+    const LRESULT n = Send(CB_GETCOUNT, 0, 0, CB_ERR);
     return n == CB_ERR ? 0 : static_cast<int>(n);
 }
 
 int ComboBoxRef::Selected() const {
-    if (!hwnd_) return -1;
-    const LRESULT index = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0);
+    const LRESULT index = Send(CB_GETCURSEL, 0, 0, CB_ERR);
     return index == CB_ERR ? -1 : static_cast<int>(index);
 }
 
-void ComboBoxRef::Select(int index) const {
-    if (hwnd_) SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
+void ComboBoxRef::Select(int index) const { Send(CB_SETCURSEL, static_cast<WPARAM>(index)); }
 
-void ComboBoxRef::Clear() const {
-    if (hwnd_) SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
-}
+void ComboBoxRef::Clear() const { Send(CB_RESETCONTENT); }
 
-void ComboBoxRef::Add(const std::u16string& text) const {
-    if (hwnd_) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(text)));
-}
+void ComboBoxRef::Add(const std::u16string& text) const { Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wz(text))); }
 
 void ComboBoxRef::Delete(int index) const {
-    if (hwnd_ && index >= 0) SendMessageW(hwnd_, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    if (index >= 0) Send(CB_DELETESTRING, static_cast<WPARAM>(index));
 }
 
 std::u16string ComboBoxRef::ItemText(int index) const {
-    if (!hwnd_ || index < 0) return {};
-    const LRESULT length = SendMessageW(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (index < 0) return {};
+    const LRESULT length = Send(CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0, CB_ERR);
     if (length == CB_ERR || length < 0) return {};
     std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT got = SendMessageW(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT got = Send(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()), CB_ERR);
     if (got == CB_ERR || got < 0) return {};
     return U16(buffer.c_str(), std::min(static_cast<std::size_t>(got), static_cast<std::size_t>(length)));
 }
@@ -403,25 +395,21 @@ std::vector<std::u16string> ComboBoxRef::Items() const {
     return items;
 }
 
-bool ButtonRef::Checked() const { return hwnd_ && SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool ButtonRef::Checked() const { return Send(BM_GETCHECK) == BST_CHECKED; }
 
 void ButtonRef::SetChecked(bool checked) const {
-    if (hwnd_ && Checked() != checked) SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (Checked() != checked) Send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void EditRef::Select(int from, int to) const {
-    if (hwnd_) SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
-}
+void EditRef::Select(int from, int to) const { Send(EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to)); }
 
 EditRef::Range EditRef::Selection() const {
     DWORD from = 0, to = 0;
-    if (hwnd_) SendMessageW(hwnd_, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    Send(EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
     return {static_cast<int>(from), static_cast<int>(to)};
 }
 
-void EditRef::SetLimit(int characters) const {
-    if (hwnd_) SendMessageW(hwnd_, EM_SETLIMITTEXT, static_cast<WPARAM>(characters), 0);
-}
+void EditRef::SetLimit(int characters) const { Send(EM_SETLIMITTEXT, static_cast<WPARAM>(characters)); }
 
 RedrawHold::RedrawHold(HWND window, bool hold) : hwnd_(hold ? window : nullptr) {
     if (hwnd_) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);

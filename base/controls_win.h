@@ -84,10 +84,24 @@ void Place(HWND window, int left, int top, int width, int height);
 // Thin wrappers over a control's handle (not owned) for the messages the
 // features send it. A null handle is allowed: nothing happens, and the
 // answers are those of an empty control.
-class ComboBoxRef {
+class ControlRef {
 public:
-    explicit ComboBoxRef(HWND combo = nullptr) : hwnd_(combo) {}
+    explicit ControlRef(HWND control = nullptr) : hwnd_(control) {}
     HWND Handle() const { return hwnd_; }
+
+protected:
+    // The control's answer; `none` without a control.
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0, LRESULT none = 0) const {
+        return hwnd_ ? SendMessageW(hwnd_, msg, wp, lp) : none;
+    }
+
+private:
+    HWND hwnd_;
+};
+
+class ComboBoxRef : public ControlRef {
+public:
+    using ControlRef::ControlRef;
     int Count() const;
     // The selected item, -1 when none is.
     int Selected() const;
@@ -98,26 +112,18 @@ public:
     // An item's text (empty when there is no such item).
     std::u16string ItemText(int index) const;
     std::vector<std::u16string> Items() const;
-
-private:
-    HWND hwnd_;
 };
 
-class ButtonRef {
+class ButtonRef : public ControlRef {
 public:
-    explicit ButtonRef(HWND button = nullptr) : hwnd_(button) {}
-    HWND Handle() const { return hwnd_; }
+    using ControlRef::ControlRef;
     bool Checked() const;
     void SetChecked(bool checked) const;
-
-private:
-    HWND hwnd_;
 };
 
-class EditRef {
+class EditRef : public ControlRef {
 public:
-    explicit EditRef(HWND edit = nullptr) : hwnd_(edit) {}
-    HWND Handle() const { return hwnd_; }
+    using ControlRef::ControlRef;
     // Selects from `from` up to `to` (-1: to the end).
     void Select(int from, int to) const;
     void SelectAll() const { Select(0, -1); }
@@ -127,9 +133,6 @@ public:
     Range Selection() const;
     // The most text it takes; 0 for as much as the system allows.
     void SetLimit(int characters) const;
-
-private:
-    HWND hwnd_;
 };
 
 // Holds a window's redrawing while it lives (when `hold`); lets the window

@@ -10,10 +10,8 @@
 #include "base/csv.h"
 #include "base/files_win.h"
 #include "base/platform_win.h"
-#include "base/settings_options.h"
 #include "base/table_text.h"
 #include "base/win_text.h"
-#include "sessions/session_times_win.h"
 
 namespace tarvenix {
 

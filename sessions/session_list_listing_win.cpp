@@ -8,11 +8,7 @@
 #include <algorithm>
 
 #include "base/app_error.h"
-#include "base/csv.h"
-#include "base/files_win.h"
-#include "base/platform_win.h"
 #include "base/settings_options.h"
-#include "base/table_text.h"
 #include "base/win_text.h"
 #include "sessions/session_times_win.h"
 

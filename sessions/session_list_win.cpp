@@ -7,20 +7,14 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <iterator>
 
 #include "base/app_error.h"
-#include "base/csv.h"
-#include "base/files_win.h"
-#include "base/table_text.h"
 #include "base/platform_win.h"
-#include "base/settings_options.h"
 #include "base/text_fold.h"
 #include "base/win_text.h"
 #include "sessions/session_columns.h"
 #include "sessions/session_queries.h"
 #include "sessions/session_times.h"
-#include "sessions/session_times_win.h"
 
 namespace tarvenix {
 
@@ -136,12 +130,7 @@ void SessionList::ShowSessions(ListedRows listed, bool keep) {
     // sessions behind the rows are replaced.
     const Marks marks = TakeMarks();
     allSessions_ = std::move(listed.sessions);
-    allRows_ = std::move(listed.rows);
-    if (allRows_.size() != allSessions_.size()) {
-        allRows_.clear();
-        listed.shown.reset();
-        for (std::size_t i = 0; i < allSessions_.size(); ++i) allRows_.push_back(MakeSessionRow(allSessions_[i], i));
-    }
+    allRows_ = std::move(listed.rows);  // made with the sessions (session_listing.h)
     activeCount_ = static_cast<std::int32_t>(
         std::count_if(allSessions_.begin(), allSessions_.end(), [](const Session& s) { return s.Active(); }));
     rowCount_ = static_cast<std::int32_t>(allSessions_.size());
