@@ -519,6 +519,9 @@ TEST(QueueDispatcher, RunsPostsFromOtherThreadsAndTimersInOrderOnTheCallingThrea
     const auto caller = std::this_thread::get_id();
     std::vector<int> seen;
     bool onCaller = true;
+    // Counted from the posting of the timer (starting a worker thread may take
+    // several ms of the 30 under a sanitizer).
+    const auto start = std::chrono::steady_clock::now();
     dispatcher.PostAfter(std::chrono::milliseconds(30), [&] {
         onCaller = onCaller && std::this_thread::get_id() == caller;
         seen.push_back(3);
@@ -526,7 +529,6 @@ TEST(QueueDispatcher, RunsPostsFromOtherThreadsAndTimersInOrderOnTheCallingThrea
     dispatcher.PostAfter(std::chrono::milliseconds(10), [&] { seen.push_back(2); });
     std::thread worker([&] { dispatcher.Post([&] { seen.push_back(1); }); });
     worker.join();
-    const auto start = std::chrono::steady_clock::now();
     dispatcher.RunUntil([&] { return seen.size() == 3; });
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
     EXPECT_TRUE(onCaller);
