@@ -53,6 +53,21 @@ struct SessionInfo {
     SessionTimes times;
 };
 
+// The kinds of session event a server reports to a wait (WTS_EVENT_*).
+namespace session_events {
+constexpr std::uint32_t kNone = 0x0;
+constexpr std::uint32_t kCreate = 0x1;
+constexpr std::uint32_t kDelete = 0x2;
+constexpr std::uint32_t kRename = 0x4;
+constexpr std::uint32_t kConnect = 0x8;
+constexpr std::uint32_t kDisconnect = 0x10;
+constexpr std::uint32_t kLogon = 0x20;
+constexpr std::uint32_t kLogoff = 0x40;
+constexpr std::uint32_t kStateChange = 0x80;
+constexpr std::uint32_t kLicense = 0x100;
+constexpr std::uint32_t kAll = 0x7fffffff;
+}  // namespace session_events
+
 // Outcome of a call: success, or the system error code (never 0 on failure).
 struct CallResult {
     bool ok = true;
@@ -80,6 +95,19 @@ public:
     // Title and message go with their lengths in bytes; style 0, time-out 0, no wait.
     virtual CallResult SendSessionMessage(std::uint32_t sessionId, const std::u16string& title, const std::u16string& message) = 0;
     virtual CallResult TerminateProcess(std::uint32_t processId) = 0;  // exit code 0
+
+    // Blocks until the server reports a session event of the kinds in `mask`
+    // (session_events), with no time-out of its own; `events` then holds the
+    // kinds that happened (kNone when the wait was released by FlushWaits).
+    // One wait at a time per object. A server that cannot be waited on fails
+    // at once (not supported: 50).
+    virtual CallResult WaitSystemEvent(std::uint32_t mask, std::uint32_t& events) {
+        (void)mask;
+        events = session_events::kNone;
+        return CallResult::Failure(50);  // ERROR_NOT_SUPPORTED
+    }
+    // Releases the wait going on this object, from another thread.
+    virtual CallResult FlushWaits() { return CallResult::Success(); }
 };
 
 class TerminalServices {

@@ -143,6 +143,24 @@ public:
         return CallResult::Success();
     }
 
+    CallResult WaitSystemEvent(std::uint32_t mask, std::uint32_t& events) override {
+        events = WTS_EVENT_NONE;
+        if (!handle_) return CallResult::Failure(openError_);
+        DWORD flags = WTS_EVENT_NONE;
+        if (!WTSWaitSystemEvent(handle_, mask & WTS_EVENT_ALL, &flags))
+            return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        events = flags;
+        return CallResult::Success();
+    }
+
+    CallResult FlushWaits() override {
+        if (!handle_) return CallResult::Success();
+        DWORD flags = WTS_EVENT_NONE;
+        if (!WTSWaitSystemEvent(handle_, WTS_EVENT_FLUSH, &flags))
+            return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
+        return CallResult::Success();
+    }
+
 private:
     // The text of a fixed-size array of a structure: up to its NUL, never past its end.
     template <std::size_t N>

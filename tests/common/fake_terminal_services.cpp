@@ -100,6 +100,33 @@ public:
         return CallResult::Failure(87);
     }
 
+    CallResult WaitSystemEvent(std::uint32_t mask, std::uint32_t& events) override {
+        auto lock = Begin("wait");
+        events = session_events::kNone;
+        FakeServer* s = Find();
+        if (!s) return CallResult::Failure(1722);
+        if (s->waitError) return CallResult::Failure(s->waitError);
+        if (owner_.waiting_.count(this)) return CallResult::Failure(170);  // one wait at a time
+        pending_ = 0;
+        flushed_ = false;
+        owner_.waiting_.insert(this);
+        owner_.waitChanged_.notify_all();
+        owner_.waitChanged_.wait(lock, [&] { return (pending_ & mask) != 0 || flushed_ || owner_.releaseStuck_; });
+        owner_.waiting_.erase(this);
+        owner_.waitChanged_.notify_all();
+        events = pending_ & mask;
+        pending_ = 0;
+        return CallResult::Success();
+    }
+    CallResult FlushWaits() override {
+        const auto lock = Begin("flush");
+        if (owner_.flushReleases) flushed_ = true;
+        owner_.waitChanged_.notify_all();
+        return CallResult::Success();
+    }
+    void Signal(std::uint32_t events) { pending_ |= events; }
+    const std::u16string& Name() const { return name_; }
+
 private:
     // The hook first (unlocked), then the call is logged and served under the lock.
     std::unique_lock<std::recursive_mutex> Begin(const std::string& what) {
@@ -123,7 +150,27 @@ private:
 
     FakeTerminalServices& owner_;
     std::u16string name_;
+    std::uint32_t pending_ = 0;  // under the owner's lock
+    bool flushed_ = false;
 };
+
+void FakeTerminalServices::SignalEvents(const std::u16string& server, std::uint32_t events) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    for (Server* waiter : waiting_)
+        if (waiter->Name() == server) waiter->Signal(events);
+    waitChanged_.notify_all();
+}
+
+int FakeTerminalServices::WaitsGoing() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return static_cast<int>(waiting_.size());
+}
+
+void FakeTerminalServices::ReleaseStuckWaits() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    releaseStuck_ = true;
+    waitChanged_.notify_all();
+}
 
 std::unique_ptr<TerminalServer> FakeTerminalServices::Open(const std::u16string& name) {
     const std::string call = "open " + Utf16ToUtf8(name);

@@ -2,11 +2,13 @@
 // query answers, processes, failures, and a record of every call made.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +38,7 @@ struct FakeServer {
     std::uint32_t enumerateError = 0;         // non-zero: enumerations fail with it
     std::uint32_t processEnumerateError = 0;
     std::uint32_t terminateError = 0;
+    std::uint32_t waitError = 0;              // non-zero: event waits fail with it at once
 };
 
 inline ClientAddress IPv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
@@ -74,6 +77,16 @@ public:
 
     std::unique_ptr<TerminalServer> Open(const std::u16string& name) override;
 
+    // Session events: every wait going on the server's objects returns with
+    // these kinds (or'ed into what it had not yet returned).
+    void SignalEvents(const std::u16string& server, std::uint32_t events);
+    // Waits going now, on every server.
+    int WaitsGoing();
+    // false: a flush does not release the wait (a server that no longer
+    // answers); the wait then ends only with ReleaseStuckWaits.
+    bool flushReleases = true;
+    void ReleaseStuckWaits();
+
     bool registrationSucceeds = true;
     std::vector<std::string> notifications;  // "register", "unregister"
     bool RegisterSessionNotification(std::uintptr_t) override {
@@ -84,6 +97,9 @@ public:
 
 private:
     class Server;
+    std::condition_variable_any waitChanged_;
+    std::set<Server*> waiting_;
+    bool releaseStuck_ = false;
 };
 
 }  // namespace tarvenix::testing
