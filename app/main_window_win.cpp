@@ -182,6 +182,7 @@ void MainWindow::FormClose() {
         options.emplace_back(u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds()));
     if (sessions_.AllServers() != services().allServers)
         options.emplace_back(u"all servers", sessions_.AllServers() ? u"1" : u"0");
+    if (sessions_.Live() != services().live) options.emplace_back(u"live", sessions_.Live() ? u"1" : u"0");
     serverBox_.Save(options);
 }
 

@@ -115,6 +115,10 @@ struct Services {
     int refreshSeconds = 0;
     // The farm view was on last time.
     bool allServers = false;
+    // Live mode was on last time, and how often its idle pass runs (seconds,
+    // 0 never).
+    bool live = false;
+    int idleSeconds = 60;
     std::chrono::milliseconds refreshSecond{1000};
     // The application directory with its trailing separator: settings.ini,
     // serverslist.txt and message.txt live here.

@@ -28,6 +28,12 @@ inline constexpr OptionLimits kAllServersLimits{0, 1, 0};
 // The automatic refresh: 0 is off, any other value is a period of 15 to 300
 // seconds (a value of 1 to 14 takes 15).
 inline constexpr OptionLimits kRefreshSecondsLimits{0, 300, 0};
+// Live mode: the listed servers watched for session events (1) instead of
+// re-listed on the refresh timer.
+inline constexpr OptionLimits kLiveLimits{0, 1, 0};
+// Live mode's idle pass: the idle times asked again every so many seconds
+// (0: never; a value of 1 to 14 takes 15).
+inline constexpr OptionLimits kIdleSecondsLimits{0, 3600, 60};
 inline constexpr int kShortestRefreshSeconds = 15;
 
 // At most this many session queries are in flight over the whole farm, however
@@ -58,6 +64,8 @@ struct RefreshChoice {
     int seconds;
     std::u16string text;  // "выкл.", "15 с", "5 мин", ...
 };
+// The chooser's item of live mode (not a period).
+inline constexpr int kLiveChoice = -1;
 struct RefreshChoices {
     std::vector<RefreshChoice> items;
     int selected = 0;

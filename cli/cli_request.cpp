@@ -75,6 +75,7 @@ struct Raw {
     std::vector<std::string> ids;
     std::string title, text;
     bool yes = false;
+    std::string count, forDuration;
 };
 
 }  // namespace
@@ -199,13 +200,16 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
         c->add_option("ids", raw.ids, what)->required()->expected(1, -1);
     };
 
+    const auto serverSources = [&](CLI::App* c) {
+        c->add_option("servers", raw.servers, "Серверы");
+        c->add_option("--from-file", raw.fromFile, "Серверы из текстового файла (как кнопка TXT); - значит стандартный ввод")
+            ->option_text("FILE");
+        c->add_flag("--from-directory", raw.fromDirectory, "Серверы-компьютеры домена из каталога (как кнопка LDAP)");
+        c->add_flag("--from-history", raw.fromHistory, "Серверы из истории программы (serverslist.txt)");
+    };
     CLI::App* sessions = app.add_subcommand("sessions", "Сессии серверов: из аргументов, файла, каталога или истории");
     common(sessions);
-    sessions->add_option("servers", raw.servers, "Серверы");
-    sessions->add_option("--from-file", raw.fromFile, "Серверы из текстового файла (как кнопка TXT); - значит стандартный ввод")
-        ->option_text("FILE");
-    sessions->add_flag("--from-directory", raw.fromDirectory, "Серверы-компьютеры домена из каталога (как кнопка LDAP)");
-    sessions->add_flag("--from-history", raw.fromHistory, "Серверы из истории программы (serverslist.txt)");
+    serverSources(sessions);
     sessions->add_option("--user", raw.user, "Только сессии, где имя пользователя содержит текст (без учета регистра)")
         ->option_text("TEXT");
     sessions->add_option("--state", raw.state,
@@ -242,6 +246,16 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     serverAndIds(kill, "ID процессов (PID)");
     kill->add_flag("-y,--yes", raw.yes, "Не спрашивать подтверждения");
 
+    CLI::App* watch = app.add_subcommand(
+        "watch",
+        "Следить за сессиями серверов: сначала текущие сессии, затем строка на каждое изменение (вход, выход, "
+        "отключение, подключение, состояние) по мере событий; до Ctrl+C, --count или --for");
+    common(watch);
+    serverSources(watch);
+    watch->add_option("--count", raw.count, "Закончить после стольких изменений")->option_text("N");
+    watch->add_option("--for", raw.forDuration, "Закончить через: 90s, 15m, 2h, 1d (число - минуты)")
+        ->option_text("DURATION");
+
     const auto fail = [&](const std::string& reason, const CLI::App& usageOf) {
         result.exitCode = 2;
         result.output = "tarvenix-cli: " + reason + "\n" + usageOf.help("", CLI::AppFormatMode::Normal);
@@ -249,15 +263,15 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     };
     // The innermost command named on the line, for the usage after an error.
     const auto named = [&]() -> const CLI::App& {
-        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill})
+        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill, watch})
             if (c->parsed()) return *c;
         return app;
     };
     if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
         bool known = false;
-        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill}) known = known || c->get_name() == args[0];
+        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill, watch}) known = known || c->get_name() == args[0];
         if (!known)
-            return fail("неизвестная команда: " + args[0] + " (есть sessions, processes, logoff, disconnect, message, kill)",
+            return fail("неизвестная команда: " + args[0] + " (есть sessions, processes, logoff, disconnect, message, kill, watch)",
                         app);
     }
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -302,17 +316,41 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
         if (!value) return fail("неверный номер: " + id + " (нужно целое от 0 до 4294967295)", named());
         r.ids.push_back(*value);
     }
-    if (sessions->parsed()) {
-        r.command = CliCommand::Sessions;
+    const auto readSources = [&](CLI::App* c) {
         for (const std::string& s : raw.servers) r.servers.push_back(Utf8ToUtf16(s));
-        if (sessions->count("--from-file")) {
-            if (raw.fromFile.empty()) return fail("не указан файл для --from-file", *sessions);
+        if (c->count("--from-file")) {
+            if (raw.fromFile.empty()) {
+                fail("не указан файл для --from-file", *c);
+                return false;
+            }
             r.fromFile = Utf8ToUtf16(raw.fromFile);
         }
         r.fromDirectory = raw.fromDirectory;
         r.fromHistory = raw.fromHistory;
-        if (r.servers.empty() && !r.fromFile && !r.fromDirectory && !r.fromHistory)
-            return fail("не указаны серверы (аргументы, --from-file, --from-directory или --from-history)", *sessions);
+        if (r.servers.empty() && !r.fromFile && !r.fromDirectory && !r.fromHistory) {
+            fail("не указаны серверы (аргументы, --from-file, --from-directory или --from-history)", *c);
+            return false;
+        }
+        return true;
+    };
+    if (watch->parsed()) {
+        r.command = CliCommand::Watch;
+        if (!readSources(watch)) return result;
+        if (r.format == OutputFormat::Csv) return fail("watch выводит таблицу или JSON (--format table или json)", *watch);
+        if (watch->count("--count")) {
+            r.count = ParseDecimal(raw.count, 1'000'000'000);
+            if (!r.count || *r.count == 0)
+                return fail("неверное значение --count: " + raw.count + " (нужно целое от 1)", *watch);
+        }
+        if (watch->count("--for")) {
+            r.forSeconds = ParseDuration(raw.forDuration);
+            if (!r.forSeconds || *r.forSeconds == 0) return fail("неверная длительность: " + raw.forDuration, *watch);
+        }
+        return result;
+    }
+    if (sessions->parsed()) {
+        r.command = CliCommand::Sessions;
+        if (!readSources(sessions)) return result;
         if (sessions->count("--user")) r.user = Utf8ToUtf16(raw.user);
         if (sessions->count("--state")) {
             r.state = StateNameFor(raw.state);

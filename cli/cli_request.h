@@ -10,7 +10,7 @@
 
 namespace tarvenix {
 
-enum class CliCommand { Sessions, Processes, Logoff, Disconnect, Message, Kill };
+enum class CliCommand { Sessions, Processes, Logoff, Disconnect, Message, Kill, Watch };
 enum class OutputFormat { Table, Csv, Json };
 
 struct CliRequest {
@@ -19,7 +19,7 @@ struct CliRequest {
     int timeoutSeconds = 15;   // each server's time-out
     int parallel = 16;         // sessions queried (or calls made) at once on a server
 
-    // sessions: where the servers come from (any of them, together).
+    // sessions and watch: where the servers come from (any of them, together).
     std::vector<std::u16string> servers;
     std::optional<std::u16string> fromFile;
     bool fromDirectory = false;
@@ -35,6 +35,10 @@ struct CliRequest {
     std::vector<std::uint32_t> ids;                 // session IDs, or process IDs for kill
     std::u16string title, text;                     // message
     bool yes = false;                               // destructive commands: no question
+
+    // watch: it ends after so many changes, or after so long (else at Ctrl+C).
+    std::optional<std::uint64_t> count;
+    std::optional<std::int64_t> forSeconds;
 
     // --output: the listing goes to this file (written whole, atomically)
     // instead of standard output.

@@ -5,6 +5,9 @@
 // 2 for a wrong command line or unusable input, before anything is done.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +28,8 @@
 #include "servers/server_source.h"
 #include "servers/server_sources_win.h"
 #include "sessions/farm_listing_run.h"
+#include "sessions/live_farm.h"
+#include "sessions/session_changes.h"
 #include "sessions/session_times_win.h"
 #include "startup/program_services_win.h"
 
@@ -96,12 +101,17 @@ struct Program {
         return ExitCodeAfterOutput(exitCode == 0 && fileError != 0 ? 1 : exitCode, error);
     }
 
+    std::optional<std::vector<std::u16string>> Servers(int& exitCode, bool& failed);
+    FarmOutcome ListFarm(const std::vector<std::u16string>& servers);
     int Sessions();
+    int Watch();
     int Processes();
     int Command();
 };
 
-int Program::Sessions() {
+// The servers of the request's sources (sessions, watch); nothing, with the
+// exit code in `exitCode`, when there are none to ask.
+std::optional<std::vector<std::u16string>> Program::Servers(int& exitCode, bool& failed) {
     // Every source is read before any server is asked; a file that cannot
     // be read makes the command line unusable.
     TypedServers typed(request.servers);
@@ -120,14 +130,18 @@ int Program::Sessions() {
     if (request.fromDirectory) sources.push_back(&services.Directory());
     const GatheredServers gathered = GatherServers(sources);
     for (const std::u16string& failure : gathered.failures) err.Line(u"tarvenix-cli: " + DefaultErrorBoxText(failure));
-    if (gathered.stopped) return 2;
-    bool failed = !gathered.failures.empty();
-    const std::vector<std::u16string> servers = DistinctServers(gathered.names);
+    exitCode = 2;
+    if (gathered.stopped) return std::nullopt;
+    failed = !gathered.failures.empty();
+    std::vector<std::u16string> servers = DistinctServers(gathered.names);
     if (servers.empty()) {
-        if (failed) return 1;
-        return Usage(u"список серверов пуст");
+        exitCode = failed ? 1 : Usage(u"список серверов пуст");
+        return std::nullopt;
     }
+    return servers;
+}
 
+FarmOutcome Program::ListFarm(const std::vector<std::u16string>& servers) {
     FarmOptions options;
     options.parallelServers = 8;
     options.parallelSessionsPerServer = static_cast<std::size_t>(request.parallel);
@@ -144,7 +158,16 @@ int Program::Sessions() {
     };
     StartFarmInventory(*terminal, *executor, *dispatcher, servers, options, CancelToken(), std::move(callbacks));
     dispatcher->RunUntil([&] { return done; });
+    return outcome;
+}
 
+int Program::Sessions() {
+    int exitCode = 0;
+    bool failed = false;
+    const auto servers = Servers(exitCode, failed);
+    if (!servers) return exitCode;
+
+    FarmOutcome outcome = ListFarm(*servers);
     std::vector<Session> rows;
     for (ServerOutcome& server : outcome.servers) {
         // Named as failed; one that did not answer in time still gives the
@@ -198,6 +221,109 @@ int Program::Processes() {
     for (const ProcessRecord& record : listed.records)
         if (!request.session || record.sessionId == *request.session) rows.push_back({server, record});
     Output(FormatProcesses(rows, request.format, ListSeparator()));
+    return 0;
+}
+
+std::atomic<bool> g_interrupted{false};
+QueueDispatcher* g_interruptQueue = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    g_interrupted = true;
+    if (g_interruptQueue) g_interruptQueue->Post([] {});  // wakes the loop
+    return TRUE;
+}
+
+std::int64_t UtcNowTicks() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+int Program::Watch() {
+    int exitCode = 0;
+    bool failed = false;
+    const auto servers = Servers(exitCode, failed);
+    if (!servers) return exitCode;
+    g_interruptQueue = dispatcher;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    const bool json = request.format == OutputFormat::Json;
+    const auto say = [&](const std::u16string& line) {
+        out.Write(line + (json ? u"\n" : u"\r\n"));
+    };
+
+    // First the sessions there are now.
+    std::map<std::u16string, std::vector<Session>> known;  // by server, as last listed
+    std::map<std::u16string, std::u16string> failures;     // what was said of a server that failed
+    FarmOutcome first = ListFarm(*servers);
+    std::vector<Session> all;
+    const std::int64_t now = UtcNowTicks();
+    for (ServerOutcome& server : first.servers) {
+        if (server.Failed()) {
+            failures[server.server] = ServerFailureText(server, TimeoutMs(), Describer());
+            err.Line(failures[server.server]);
+        }
+        for (const Session& session : server.outcome.inventory.rows) {
+            all.push_back(session);
+            if (json) say(Utf8ToUtf16(ChangeJson({ChangeKind::Current, session, std::nullopt}, now)));
+        }
+        known[server.server] = std::move(server.outcome.inventory.rows);
+    }
+    if (!json) out.Write(FormatSessions(all, OutputFormat::Table, ListSeparator()));
+
+    // Then every change as it comes.
+    std::uint64_t changes = 0;
+    bool done = false;
+    LiveSettings settings;
+    settings.pollEvery = std::chrono::seconds(30);
+    settings.idleEvery = std::chrono::milliseconds(0);
+    settings.listing.parallel = static_cast<std::size_t>(request.parallel);
+    settings.listing.timeout = Timeout();
+    settings.listing.formatLogon = LocalLogonText;
+    LiveCallbacks callbacks;
+    callbacks.listed = [&](const std::u16string& server, InventoryOutcome outcome) {
+        if (done) return;
+        if (outcome.timedOut || outcome.inventory.enumerationFailed) {
+            const std::u16string text =
+                outcome.timedOut ? ServerTimeoutText(server, TimeoutMs())
+                                 : server + u": " + SystemErrorLine(outcome.inventory.error, Describer());
+            if (failures[server] != text) err.Line(text);
+            failures[server] = text;
+            return;
+        }
+        failures.erase(server);
+        const std::int64_t when = UtcNowTicks();
+        for (const SessionChange& change : CompareListings(known[server], outcome.inventory.rows)) {
+            say(json ? Utf8ToUtf16(ChangeJson(change, when)) : ChangeLine(change, LocalLogonText(when)));
+            if (request.count && ++changes >= *request.count) {
+                done = true;
+                break;
+            }
+        }
+        known[server] = std::move(outcome.inventory.rows);
+    };
+    std::vector<PolledServer> polledSaid;
+    LiveFarm* livePointer = nullptr;
+    callbacks.watchChanged = [&] {
+        if (!livePointer) return;
+        for (const PolledServer& polled : livePointer->Polled()) {
+            const bool said = std::any_of(polledSaid.begin(), polledSaid.end(), [&](const PolledServer& p) {
+                return p.server == polled.server && p.error == polled.error;
+            });
+            if (!said)
+                err.Line(u"tarvenix-cli: " + polled.server + u": нельзя следить за событиями (" +
+                         SystemErrorLine(polled.error, Describer()) + u"), сервер опрашивается каждые 30 с");
+        }
+        polledSaid = livePointer->Polled();
+    };
+    LiveFarm live(*terminal, *executor, *dispatcher, settings, callbacks);
+    livePointer = &live;
+    live.Watch(*servers);
+    if (request.forSeconds)
+        dispatcher->PostAfter(std::chrono::seconds(*request.forSeconds), [&] { done = true; });
+    dispatcher->RunUntil([&] { return done || g_interrupted.load() || (out.Error() != 0); });
+    live.Close(std::chrono::seconds(2));
+    g_interruptQueue = nullptr;
     return 0;
 }
 
@@ -295,6 +421,7 @@ int wmain(int argc, wchar_t** argv) {
     switch (program->request.command) {
         case CliCommand::Sessions: return program->Finish(program->Sessions());
         case CliCommand::Processes: return program->Finish(program->Processes());
+        case CliCommand::Watch: return program->Finish(program->Watch());
         default: return program->Finish(program->Command());
     }
 }

@@ -94,6 +94,9 @@ EngineSettings ReadEngineSettings(const std::u16string& settingsPath) {
     settings.timeoutSeconds = read(L"timeout seconds", kTimeoutSecondsLimits);
     settings.allServers = read(L"all servers", kAllServersLimits) == 1;
     settings.refreshSeconds = ClampRefreshSeconds(read(L"refresh seconds", kRefreshSecondsLimits));
+    settings.live = read(L"live", kLiveLimits) == 1;
+    const int idle = read(L"idle seconds", kIdleSecondsLimits);
+    settings.idleSeconds = idle == 0 ? 0 : std::max(idle, kShortestRefreshSeconds);
     settings.farmParallelSessions = FarmParallelSessions(settings.parallelSessions, settings.parallelServers);
     return settings;
 }

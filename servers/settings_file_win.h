@@ -46,6 +46,8 @@ struct EngineSettings {
     int timeoutSeconds = 15;
     int refreshSeconds = 0;
     bool allServers = false;
+    bool live = false;      // live mode, see kLiveLimits
+    int idleSeconds = 60;   // live mode's idle pass
     // Session queries in flight over the whole farm view: parallelSessions x
     // parallelServers, at most kFarmSessionQueryCap (256).
     int farmParallelSessions = 128;

@@ -29,6 +29,7 @@ const char16_t* ChangeWord(ChangeKind kind) {
         case ChangeKind::Disconnect: return u"отключение";
         case ChangeKind::Reconnect: return u"подключение";
         case ChangeKind::State: return u"состояние";
+        case ChangeKind::Current: return u"сессия";
     }
     return u"";
 }
@@ -57,6 +58,7 @@ const char* ChangeEventName(ChangeKind kind) {
         case ChangeKind::Disconnect: return "disconnect";
         case ChangeKind::Reconnect: return "reconnect";
         case ChangeKind::State: return "state";
+        case ChangeKind::Current: return "current";
     }
     return "";
 }

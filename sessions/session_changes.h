@@ -12,7 +12,8 @@
 
 namespace tarvenix {
 
-enum class ChangeKind { Logon, Logoff, Disconnect, Reconnect, State };
+// Current: not a change, a session there was when watching began.
+enum class ChangeKind { Logon, Logoff, Disconnect, Reconnect, State, Current };
 
 struct SessionChange {
     ChangeKind kind = ChangeKind::Logon;
@@ -26,7 +27,7 @@ struct SessionChange {
 // ID given to another logon is a logoff and a logon.
 std::vector<SessionChange> CompareListings(const std::vector<Session>& before, const std::vector<Session>& after);
 
-// "logon", "logoff", "disconnect", "reconnect", "state".
+// "logon", "logoff", "disconnect", "reconnect", "state", "current".
 const char* ChangeEventName(ChangeKind kind);
 
 // One JSON line (no line end): {"time": "<ISO UTC>", "server": ..., "event":

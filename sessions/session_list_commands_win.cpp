@@ -59,8 +59,11 @@ void SessionList::OnCommand(int id) {
     if (id == kCmdRefreshList) Refresh();
     if (id == kIdRefreshChooser) {
         const int index = ComboBoxRef(refreshChooser_).Selected();
-        if (index >= 0 && static_cast<std::size_t>(index) < refreshChoices_.items.size())
-            SetAutoRefresh(refreshChoices_.items[static_cast<std::size_t>(index)].seconds);
+        if (index >= 0 && static_cast<std::size_t>(index) < refreshChoices_.items.size()) {
+            const int seconds = refreshChoices_.items[static_cast<std::size_t>(index)].seconds;
+            SetLive(seconds == kLiveChoice);
+            if (seconds != kLiveChoice) SetAutoRefresh(seconds);
+        }
     }
     if (id == kCmdAllServers) SetAllServers(ButtonRef(allServersButton_).Checked());
     if (id == kIdFindBox) {
@@ -101,7 +104,7 @@ void SessionList::ExportRows() {
     WriteStep step = WriteStep::Create;
     if (!WriteFileAtomically(*path, bytes, &error, &step))
         throw AppError(step == WriteStep::Write ? UnableToWriteText(*path) : CannotCreateFileText(*path, error, services_.errors));
-    SetLabelText(progressLabel_, u"Сохранено строк: " + DecimalU32(static_cast<std::uint32_t>(rows.size() - 1)));
+    SetStatus(u"Сохранено строк: " + DecimalU32(static_cast<std::uint32_t>(rows.size() - 1)));
 }
 
 void SessionList::ShowServerFailures() {

@@ -19,6 +19,7 @@
 #include "base/settings_options.h"
 #include "base/engine.h"
 #include "base/window_win.h"
+#include "sessions/live_farm.h"
 #include "sessions/session_list.h"
 #include "sessions/session_listing.h"
 #include "sessions/session_columns.h"
@@ -87,6 +88,18 @@ public:
     // counters, never to a box.
     void SetAutoRefresh(int seconds);
     int AutoRefreshSeconds() const { return refresh_.Seconds(); }
+    // Live mode ("Следить за изменениями", the refresh chooser's last item):
+    // the listed servers (one, or every server of the farm view) are watched
+    // for session events; a server is listed again when its sessions change
+    // and its rows are updated in place, keeping the selection, the focus,
+    // the order, the scroll position and the find text. The idle times are
+    // asked again now and then (no event tells them). A server that cannot be
+    // watched is listed on a timer instead, and named on the line under the
+    // counters. Turning it off stops every wait; the refresh period comes back.
+    void SetLive(bool on);
+    bool Live() const { return live_; }
+    // The servers live mode lists on a timer instead, and why.
+    std::vector<PolledServer> PolledServers() const;
     // Esc: the run going is cancelled; it writes nothing into the list.
     void Cancel();
     // The farm view: Get data (and F5) list every server of the box's list.
@@ -149,6 +162,9 @@ public:
     void CancelWork() override {
         if (listing_) listing_->Cancel();
         refresh_.Stop();
+        // Every wait flushed and every handle closed; a server that no longer
+        // answers is not waited for beyond a short while.
+        if (liveFarm_) liveFarm_->Close(std::chrono::seconds(2));
     }
 
 private:
@@ -162,6 +178,13 @@ private:
     // The chooser's items for a period (the usual ones, and this one).
     void FillRefreshChooser(int seconds);
     void RefreshInBackground();
+    // Live mode: the servers listed now watched (or none).
+    void WatchListed();
+    LiveFarm& Watcher();
+    void OnLiveListed(const std::u16string& server, InventoryOutcome outcome);
+    void OnIdleAnswers(const std::u16string& server, std::vector<IdleAnswer> answers);
+    // The line under the counters: `text`, then the servers live mode polls.
+    void SetStatus(std::u16string text);
     // The listed sessions replaced by `listed`; the rows the find box lets
     // through go into the list. With keep, the selection and the focus stay
     // on rows of the same sessions (same identity), and the top row stays.
@@ -207,6 +230,10 @@ private:
     bool busy_ = false;  // a foreground listing is going (the wait cursor; row commands wait)
     std::unique_ptr<SessionListing> listing_;  // made at the first listing
     RefreshSchedule refresh_;
+    bool live_ = false;
+    std::unique_ptr<LiveFarm> liveFarm_;            // made when live mode is first on
+    std::vector<std::u16string> liveDeferred_;      // changed while a Get data was going
+    std::u16string status_;                         // the line under the counters, without the polled servers
     std::u16string listedServer_;  // ListedServer
     std::int32_t activeCount_ = 0;  // ActiveCount
     std::int32_t rowCount_ = 0;

@@ -1,5 +1,7 @@
 #include "sessions/session_listing.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 #include "base/text_fold.h"
 #include "sessions/session_columns.h"
@@ -11,7 +13,8 @@ namespace {
 
 std::u16string Count(std::size_t n) { return DecimalU32(static_cast<std::uint32_t>(n)); }
 
-// The rows of `sessions` (numbered from 0), and those the filter lets through.
+}  // namespace
+
 ListedRows MakeListedRows(std::vector<Session> sessions, const SessionFilter& filter) {
     ListedRows listed;
     listed.sessions = std::move(sessions);
@@ -24,7 +27,26 @@ ListedRows MakeListedRows(std::vector<Session> sessions, const SessionFilter& fi
     return listed;
 }
 
-}  // namespace
+std::vector<Session> ReplaceServerSessions(std::vector<Session> all, const std::u16string& server,
+                                           std::vector<Session> fresh, const std::vector<std::u16string>& order) {
+    const std::u16string target = FoldCase(server);
+    std::vector<std::u16string> keys;
+    for (const std::u16string& name : order) keys.push_back(FoldCase(name));
+    if (std::find(keys.begin(), keys.end(), target) == keys.end()) keys.push_back(target);
+    // Each session's place: its server's place in the order (the rest after).
+    std::vector<std::vector<Session>> blocks(keys.size() + 1);
+    for (Session& session : all) {
+        const std::u16string key = FoldCase(session.server);
+        if (key == target) continue;
+        const auto at = std::find(keys.begin(), keys.end(), key);
+        blocks[static_cast<std::size_t>(at - keys.begin())].push_back(std::move(session));
+    }
+    blocks[static_cast<std::size_t>(std::find(keys.begin(), keys.end(), target) - keys.begin())] = std::move(fresh);
+    std::vector<Session> out;
+    for (std::vector<Session>& block : blocks)
+        for (Session& session : block) out.push_back(std::move(session));
+    return out;
+}
 
 // --- SessionFilter ---
 

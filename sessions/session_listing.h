@@ -57,6 +57,15 @@ struct ListedRows {
     std::optional<std::vector<ReportRows::Row>> shown;
 };
 
+// The rows of `sessions` (numbered from 0), and those the filter lets through.
+ListedRows MakeListedRows(std::vector<Session> sessions, const SessionFilter& filter);
+
+// The listed sessions with one server's replaced by `fresh`: the servers in
+// the order given (the farm's list order), each server's sessions in the
+// order they were listed; a server not in the order keeps its place at the end.
+std::vector<Session> ReplaceServerSessions(std::vector<Session> all, const std::u16string& server,
+                                           std::vector<Session> fresh, const std::vector<std::u16string>& order);
+
 enum class ListingMode {
     Foreground,  // Get data, F5, the view switched: the list is emptied first
     Background,  // the automatic refresh: the rows stay until the answer

@@ -21,6 +21,8 @@ void ApplySettings(const EngineSettings& settings, Services& services) {
     services.farmParallelSessions = static_cast<std::size_t>(settings.farmParallelSessions);
     services.refreshSeconds = settings.refreshSeconds;
     services.allServers = settings.allServers;
+    services.live = settings.live;
+    services.idleSeconds = settings.idleSeconds;
 }
 
 ProgramServices::ProgramServices(std::u16string appDirectory, int workers, std::unique_ptr<Dispatcher> dispatcher)

@@ -69,6 +69,15 @@ TEST(CliCommandLine, GoodLinesGiveTheirRequest) {
     EXPECT_EQ(p.request.text, u"Сервер перезагрузится в 22:00");
     EXPECT_FALSE(p.request.yes);
 
+    p = ParseCommandLine(Words("watch TS01 --from-history --format json --count 3 --for 90s"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_EQ(p.request.command, CliCommand::Watch);
+    EXPECT_EQ(p.request.servers, (std::vector<std::u16string>{u"TS01"}));
+    EXPECT_TRUE(p.request.fromHistory);
+    EXPECT_EQ(p.request.count, 3u);
+    EXPECT_EQ(p.request.forSeconds, 90);
+    EXPECT_FALSE(ParseCommandLine(Words("watch TS01")).request.count);
+
     EXPECT_EQ(ParseCommandLine(Words("disconnect TS01 4 -y")).request.command, CliCommand::Disconnect);
     EXPECT_EQ(ParseCommandLine(Words("kill TS01 1200")).request.ids, (std::vector<std::uint32_t>{1200}));
 }
@@ -96,6 +105,11 @@ TEST(CliCommandLine, BadLinesGiveExitCodeTwoWithAOneLineReasonAndTheUsage) {
         {"logoff TS01 4294967296", "неверный номер: 4294967296"},
         {"kill TS01 12.5", "неверный номер: 12.5"},
         {"message TS01 3 --text hi", "не указан обязательный параметр"},
+        {"watch", "не указаны серверы"},
+        {"watch TS01 --format csv", "watch выводит таблицу или JSON"},
+        {"watch TS01 --count 0", "неверное значение --count: 0"},
+        {"watch TS01 --count -2", "неверное значение --count"},
+        {"watch TS01 --for soon", "неверная длительность: soon"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -64,6 +64,8 @@ TEST(SessionChanges, JsonLineCarriesTheStatesBeforeAndAfter) {
               "\"user\": \"иванов\", \"state\": \"Disconnected\", \"previous_state\": \"Active\"}");
     const auto logoff = CompareListings({before}, {});
     EXPECT_NE(ChangeJson(logoff[0], when).find("\"state\": null, \"previous_state\": \"Active\""), std::string::npos);
+    EXPECT_NE(ChangeJson({ChangeKind::Current, before, std::nullopt}, when).find("\"event\": \"current\""),
+              std::string::npos);
     const auto logon = CompareListings({}, {before});
     EXPECT_NE(ChangeJson(logon[0], when).find("\"state\": \"Active\", \"previous_state\": null"), std::string::npos);
     EXPECT_EQ(ChangeLine(changes[0], u"2026-12-11 13:00:00"),

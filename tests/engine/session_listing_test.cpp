@@ -279,5 +279,26 @@ TEST(ListingTexts, FailureAndShownLines) {
     EXPECT_EQ(ShownText(true, 5, 12), u"Показано: 5 из 12");
 }
 
+TEST(ReplaceServerSessions, OneServersSessionsTakeTheirPlaceInTheFarmsOrder) {
+    const std::vector<std::u16string> order{u"TS01", u"TS02", u"TS03"};
+    const std::vector<Session> all{Listed(u"TS01", 1, u"a"), Listed(u"ts02", 2, u"b"), Listed(u"TS02", 3, u"c"),
+                                   Listed(u"TS03", 4, u"d")};
+    struct Case {
+        const char* what;
+        std::u16string server;
+        std::vector<Session> fresh;
+        Texts users;
+    } cases[] = {
+        {"a logon and a logoff in the middle", u"TS02", {Listed(u"TS02", 3, u"c"), Listed(u"TS02", 9, u"x")},
+         {u"a", u"c", u"x", u"d"}},
+        {"the first server empty now", u"ts01", {}, {u"b", u"c", u"d"}},
+        {"a server that had none", u"TS03", {Listed(u"TS03", 4, u"d"), Listed(u"TS03", 5, u"e")},
+         {u"a", u"b", u"c", u"d", u"e"}},
+        {"a server outside the order goes last", u"TS09", {Listed(u"TS09", 1, u"z")}, {u"a", u"b", u"c", u"d", u"z"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(UsersOf(ReplaceServerSessions(all, c.server, c.fresh, order)), c.users) << c.what;
+}
+
 }  // namespace
 }  // namespace tarvenix::testing

@@ -182,7 +182,7 @@ Session ReadSession(const json& j, const std::string& where) {
     CheckKeys(j, where, {"id", "state", "user", "client", "winstation", "domain", "ipv4", "address", "fail",
                          "query_error", "logoff_error", "disconnect_error", "message_error", "message_response",
                          "logon_time", "logon_seconds_ago", "last_input_time", "idle_seconds", "disconnect_time",
-                         "disconnected_seconds", "query_delay_ms", "reuse"});
+                         "disconnected_seconds", "query_delay_ms", "reuse", "cycle_seconds"});
     Session s;
     s.id = RequiredU32(j, "id", where);
     s.state = U32(j, "state", where, 0);
@@ -209,6 +209,7 @@ Session ReadSession(const json& j, const std::string& where) {
     s.disconnectTime = ReadTime(j, "disconnect_time", "disconnected_seconds", where);
     s.queryDelayMs = U32(j, "query_delay_ms", where, 0);
     if (j.contains("reuse")) s.reuse = ReadReuse(j["reuse"], where + ".reuse");
+    s.cycleSeconds = U32(j, "cycle_seconds", where, 0);
     return s;
 }
 
@@ -326,7 +327,7 @@ void Generate(const json& g, const std::string& where, Server& server) {
 Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreachableDelay) {
     CheckKeys(j, where, {"name", "latency_ms", "unreachable", "unreachable_delay_ms", "enumerate_error",
                          "process_enumerate_error", "logoff_error", "disconnect_error", "message_error",
-                         "terminate_error", "current_time", "sessions", "processes", "generate"});
+                         "terminate_error", "current_time", "sessions", "processes", "generate", "wait_error"});
     Server s;
     if (!j.contains("name") || !j["name"].is_string()) Fail(where + ".name", "required string");
     s.name = Text(j, "name", where);
@@ -339,6 +340,7 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
     s.disconnectError = U32(j, "disconnect_error", where, 0);
     s.messageError = U32(j, "message_error", where, 0);
     s.terminateError = U32(j, "terminate_error", where, 0);
+    s.waitError = U32(j, "wait_error", where, 0);
     if (auto now = j.find("current_time"); now != j.end() && !now->is_null()) {
         s.currentTime = now->is_string() ? ParseUtcTime(now->get<std::string>()) : std::nullopt;
         if (!s.currentTime) Fail(where + ".current_time", "expected a UTC time like 2026-12-10T08:15:00Z, or null");
@@ -346,8 +348,15 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
     const json& sessions = Array(j, "sessions", where);
     for (std::size_t i = 0; i < sessions.size(); ++i) {
         Session session = ReadSession(sessions[i], Index(where, "sessions", i));
-        if (s.FindSession(session.id)) Fail(Index(where, "sessions", i) + ".id", "duplicate session ID");
-        s.sessions.push_back(std::move(session));
+        const bool cycledId = std::any_of(s.cycled.begin(), s.cycled.end(),
+                                          [&](const Session& other) { return other.id == session.id; });
+        if (s.FindSession(session.id) || cycledId)
+            Fail(Index(where, "sessions", i) + ".id", "duplicate session ID");
+        if (session.cycleSeconds) {
+            s.cycled.push_back(std::move(session));
+        } else {
+            s.sessions.push_back(std::move(session));
+        }
     }
     const json& processes = Array(j, "processes", where);
     for (std::size_t i = 0; i < processes.size(); ++i) {

@@ -62,6 +62,9 @@ struct Session {
     DWORD queryDelayMs = 0;  // each session-information query sleeps this long first
     std::optional<Reuse> reuse;
     DWORD infoAnswers = 0;  // class-24 queries answered since the load
+    // A scripted session: logged on for this many seconds from the load,
+    // then logged off for as many, and so on (0: always there).
+    DWORD cycleSeconds = 0;
 };
 
 struct Process {
@@ -83,8 +86,12 @@ struct Server {
     DWORD messageError = 0;
     DWORD terminateError = 0;
     std::optional<std::int64_t> currentTime;  // ticks; none: the real clock at each call
+    DWORD waitError = 0;  // event waits fail with this at once
     std::vector<Session> sessions;
     std::vector<Process> processes;
+    // Scripted sessions (cycleSeconds), held here; each is in `sessions`
+    // while it is logged on.
+    std::vector<Session> cycled;
 
     Session* FindSession(DWORD id);
     // The server's clock: its fixed current time, else the real UTC time now.

@@ -4,11 +4,15 @@
 #include <windows.h>
 #include <wtsapi32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "action_log.h"
 #include "farm_model.h"
@@ -21,6 +25,7 @@ BOOL __stdcall TarvenixFarmLoad(const wchar_t* farmJsonPath, const wchar_t* acti
 LONG __stdcall TarvenixFarmOpenHandles(void);
 LONG __stdcall TarvenixFarmHandlesOpened(void);
 LONG __stdcall TarvenixFarmOutstandingBuffers(void);
+LONG __stdcall TarvenixFarmWaits(void);
 }
 
 namespace {
@@ -37,6 +42,11 @@ static_assert(sizeof(WTS_CONNECTSTATE_CLASS) == sizeof(DWORD), "state is written
 struct HandleEntry {
     std::wstring server;
     bool open = true;
+    // The event wait going on the handle (one at a time), the events it has
+    // not yet returned, and whether a flush released it.
+    bool waiting = false;
+    DWORD pending = 0;
+    bool flushed = false;
 };
 
 struct BufferEntry {
@@ -58,6 +68,12 @@ struct State {
     std::map<void*, BufferEntry> buffers;  // every generation's
     DWORD nextBuffer = 1;
     std::set<HWND> registrations;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;  // an event, a flush, a close
+    std::wstring farmFile;        // what the load read, watched while a wait goes
+    FILETIME farmWritten{};
+    ULONGLONG farmSize = 0;
+    ULONGLONG loadTick = 0;       // scripted sessions count from here
+    LONG waits = 0;               // event waits going
 };
 
 // Never destroyed: a call arriving during process shutdown still finds it.
@@ -140,6 +156,17 @@ bool ReadWholeFile(const std::wstring& path, std::string& content, DWORD& error)
 
 // ---- loading ---------------------------------------------------------------
 
+void FileStamp(const std::wstring& path, FILETIME& written, ULONGLONG& size) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        written = FILETIME{};
+        size = 0;
+        return;
+    }
+    written = data.ftLastWriteTime;
+    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 // A logon happens once: a logon time given as so many seconds ago is fixed
 // on the server's clock when the logon comes (the farm's load, or the later
 // logon of a reused ID), so every answer gives the same logon time, as a real
@@ -163,12 +190,16 @@ BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mod
     s.nextBuffer = 1;
     s.registrations.clear();
     s.farm = farm::Farm();
+    s.farmFile = farmFile;
+    s.loadTick = GetTickCount64();
+    WakeAllConditionVariable(&s.changed);  // waits of the earlier load end
 
     const bool logOpen = s.log.Open(logFile);
     const DWORD logError = logOpen ? 0 : GetLastError();
     DWORD error = 0;
     std::string reason;
     std::string json;
+    FileStamp(farmFile, s.farmWritten, s.farmSize);
     if (!ReadWholeFile(farmFile, json, error)) {
         reason = "cannot read the farm file";
     } else {
@@ -200,8 +231,127 @@ BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mod
     return TRUE;
 }
 
+// ---- session events ----------------------------------------------------------
+
+// Every wait going on a handle of the server returns with these events.
+void Signal(const std::wstring& server, DWORD events) {
+    State& s = G();
+    bool any = false;
+    for (auto& [number, handle] : s.handles) {
+        if (!handle.open || !handle.waiting || !farm::SameHostName(handle.server, server)) continue;
+        handle.pending |= events;
+        any = true;
+    }
+    if (any) WakeAllConditionVariable(&s.changed);
+}
+
+// The events that turn one server's sessions into another's: a session is the
+// same one when its ID and user are.
+DWORD SessionEvents(const std::vector<farm::Session>& before, const std::vector<farm::Session>& after) {
+    const auto find = [](const std::vector<farm::Session>& in, const farm::Session& x) -> const farm::Session* {
+        for (const farm::Session& s : in)
+            if (s.id == x.id && s.user == x.user) return &s;
+        return nullptr;
+    };
+    DWORD events = 0;
+    for (const farm::Session& b : before) {
+        const farm::Session* a = find(after, b);
+        if (!a) {
+            events |= WTS_EVENT_LOGOFF | WTS_EVENT_DELETE;
+        } else if (a->state != b.state) {
+            events |= WTS_EVENT_STATECHANGE | (a->state == WTSDisconnected ? WTS_EVENT_DISCONNECT : WTS_EVENT_CONNECT);
+        }
+    }
+    for (const farm::Session& a : after)
+        if (!find(before, a)) events |= WTS_EVENT_LOGON | WTS_EVENT_CREATE;
+    return events;
+}
+
+// Puts each scripted session of the server in or out of its sessions as its
+// cycle says; the events of the changes, or 0.
+DWORD SyncCycles(farm::Server& server) {
+    const ULONGLONG elapsed = GetTickCount64() - G().loadTick;
+    DWORD events = 0;
+    for (const farm::Session& cycled : server.cycled) {
+        const ULONGLONG period = static_cast<ULONGLONG>(cycled.cycleSeconds) * 1000;
+        const ULONGLONG index = elapsed / period;
+        const bool present = index % 2 == 0;
+        auto it = std::find_if(server.sessions.begin(), server.sessions.end(),
+                               [&](const farm::Session& x) { return x.id == cycled.id && x.user == cycled.user; });
+        if (present && it == server.sessions.end()) {
+            farm::Session session = cycled;
+            // Logged on when this period began: the same logon time at every answer.
+            const ULONGLONG into = elapsed - index * period;
+            session.logonTime = farm::SessionTime::At(server.Now() - static_cast<std::int64_t>(into) * 10'000);
+            std::erase_if(server.sessions, [&](const farm::Session& x) { return x.id == cycled.id; });
+            server.sessions.push_back(std::move(session));
+            events |= WTS_EVENT_LOGON | WTS_EVENT_CREATE;
+        } else if (!present && it != server.sessions.end()) {
+            server.sessions.erase(it);
+            std::erase_if(server.processes, [&](const farm::Process& x) { return x.session == cycled.id; });
+            events |= WTS_EVENT_LOGOFF | WTS_EVENT_DELETE;
+        }
+    }
+    return events;
+}
+
+void ApplyCycles() {
+    for (farm::Server& server : G().farm.servers) {
+        if (server.cycled.empty()) continue;
+        if (const DWORD events = SyncCycles(server)) {
+            LogLine line("TarvenixFarmScript");
+            line.Text("server", server.name).Hex("events", events).Number("sessions", server.sessions.size());
+            G().log.Write(line);
+            Signal(server.name, events);
+        }
+    }
+}
+
+// The farm file written anew while a wait goes: read again, and each server's
+// waits told what changed. A file that does not read keeps the farm as it was.
+void CheckFarmFile() {
+    State& s = G();
+    FILETIME written{};
+    ULONGLONG size = 0;
+    FileStamp(s.farmFile, written, size);
+    if (CompareFileTime(&written, &s.farmWritten) == 0 && size == s.farmSize) return;
+    s.farmWritten = written;
+    s.farmSize = size;
+    std::string json;
+    DWORD error = 0;
+    LogLine line("TarvenixFarmReload");
+    line.Text("farm", s.farmFile);
+    farm::Farm fresh;
+    try {
+        if (!ReadWholeFile(s.farmFile, json, error)) throw std::runtime_error("cannot read the farm file");
+        fresh = farm::ParseFarm(json);
+    } catch (const std::exception& e) {
+        line.Number("result", 0).Text("reason", farm::Utf8ToWide(e.what()));
+        s.log.Write(line);
+        return;
+    }
+    std::vector<std::pair<std::wstring, DWORD>> changes;
+    for (farm::Server& server : fresh.servers) {
+        for (farm::Session& session : server.sessions) session.logonTime = FixedLogon(session.logonTime, server);
+        SyncCycles(server);
+        const farm::Server* old = s.farm.FindServer(server.name);
+        // A session the file still has keeps the logon time it was given.
+        if (old)
+            for (farm::Session& session : server.sessions)
+                for (const farm::Session& was : old->sessions)
+                    if (was.id == session.id && was.user == session.user) session.logonTime = was.logonTime;
+        const DWORD events = SessionEvents(old ? old->sessions : std::vector<farm::Session>(), server.sessions);
+        if (events) changes.emplace_back(server.name, events);
+    }
+    s.farm = std::move(fresh);
+    line.Number("result", 1).Number("servers", s.farm.servers.size()).Number("changed", changes.size());
+    s.log.Write(line);
+    for (const auto& [server, events] : changes) Signal(server, events);
+}
+
 void EnsureLoaded() {
     if (!G().loaded) LoadLocked(nullptr, nullptr, "lazy");
+    ApplyCycles();
 }
 
 // ---- one call --------------------------------------------------------------
@@ -457,6 +607,7 @@ VOID WINAPI WTSCloseServer(HANDLE hServer) {
     } else {
         s.handles[static_cast<DWORD>(t.raw)].open = false;
         ++s.closed;
+        WakeAllConditionVariable(&s.changed);  // a wait on it ends
         call.Succeed();
         call.Done();
     }
@@ -637,6 +788,7 @@ BOOL WINAPI WTSLogoffSession(HANDLE hServer, DWORD SessionId, BOOL bWait) {
         // The session ends, and its processes with it.
         std::erase_if(server.sessions, [&](const farm::Session& x) { return x.id == SessionId; });
         std::erase_if(server.processes, [&](const farm::Process& x) { return x.session == SessionId; });
+        Signal(server.name, WTS_EVENT_LOGOFF | WTS_EVENT_DELETE);
         call.Succeed();
         return call.Done();
     });
@@ -661,6 +813,7 @@ BOOL WINAPI WTSDisconnectSession(HANDLE hServer, DWORD SessionId, BOOL bWait) {
             session->state = kDisconnected;
             session->winStation.clear();
             session->disconnectTime = farm::SessionTime::At(server.Now());
+            Signal(server.name, WTS_EVENT_DISCONNECT | WTS_EVENT_STATECHANGE);
         }
         call.Succeed();
         return call.Done();
@@ -703,6 +856,79 @@ BOOL WINAPI WTSTerminateProcess(HANDLE hServer, DWORD ProcessId, DWORD ExitCode)
         call.Succeed();
         return call.Done();
     });
+}
+
+// Blocks until the handle's server reports an event of the mask, a flush on
+// the handle releases the wait (WTS_EVENT_NONE), or the handle is closed. The
+// farm file and the scripted sessions are looked at every quarter second
+// while it waits. One wait at a time per handle: a second fails (170).
+BOOL WINAPI WTSWaitSystemEvent(HANDLE hServer, DWORD EventMask, DWORD* pEventFlags) {
+    Call call("WTSWaitSystemEvent");
+    State& s = G();
+    DWORD delay = 0;
+    {
+        Lock lock;
+        EnsureLoaded();
+        const Target t = Resolve(hServer);
+        if (EventMask != WTS_EVENT_FLUSH && Unreachable(t) != 0) delay = DelayOf(t);
+    }
+    if (delay) Sleep(delay);
+    Lock lock;
+    const Target t = Resolve(hServer);
+    Describe(call.Line(), t);
+    call.Line().Hex("mask", EventMask);
+    if (!pEventFlags) return call.Fail(ERROR_INVALID_PARAMETER);
+    *pEventFlags = WTS_EVENT_NONE;
+    if (hServer == nullptr || !t.usable) return call.Fail(t.usable ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    const DWORD number = static_cast<DWORD>(t.raw);
+    if (EventMask == WTS_EVENT_FLUSH) {
+        HandleEntry& handle = s.handles[number];
+        const bool released = handle.waiting;
+        if (released) handle.flushed = true;
+        WakeAllConditionVariable(&s.changed);
+        call.Succeed().Number("released", released ? 1 : 0);
+        return call.Done();
+    }
+    if (DWORD e = Unreachable(t)) return call.Fail(e);
+    if (DWORD e = t.farmServer->waitError) return call.Fail(e);
+    if (s.handles[number].waiting) return call.Fail(ERROR_BUSY);
+    const DWORD generation = s.generation;
+    {
+        HandleEntry& handle = s.handles[number];
+        handle.waiting = true;
+        handle.pending = 0;
+        handle.flushed = false;
+    }
+    ++s.waits;
+    DWORD error = 0;
+    DWORD events = 0;
+    for (;;) {
+        // Another load ends every wait of the one before (its handles are gone).
+        if (s.generation != generation) {
+            error = ERROR_INVALID_HANDLE;
+            break;
+        }
+        HandleEntry& handle = s.handles[number];
+        if (!handle.open) {
+            error = ERROR_INVALID_HANDLE;
+        } else if (handle.pending & EventMask) {
+            events = handle.pending & EventMask;
+        } else if (!handle.flushed) {
+            SleepConditionVariableSRW(&s.changed, &s.lock, 250, 0);
+            CheckFarmFile();
+            ApplyCycles();
+            continue;
+        }
+        handle.waiting = false;
+        handle.pending = 0;
+        handle.flushed = false;
+        break;
+    }
+    --s.waits;
+    if (error) return call.Fail(error);
+    *pEventFlags = events;
+    call.Succeed().Hex("events", events);
+    return call.Done();
 }
 
 BOOL WINAPI WTSRegisterSessionNotification(HWND hWnd, DWORD dwFlags) {
@@ -755,6 +981,31 @@ LONG __stdcall TarvenixFarmOutstandingBuffers(void) {
     for (const auto& [pointer, entry] : G().buffers)
         if (entry.generation == G().generation) ++count;
     return count;
+}
+
+LONG __stdcall TarvenixFarmWaits(void) {
+    Lock lock;
+    return G().waits;
+}
+
+// The process ends: what it left open is written to the log (a lock held by
+// a thread the exit has ended already is not waited for).
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason != DLL_PROCESS_DETACH) return TRUE;
+    State& s = G();
+    if (!TryAcquireSRWLockExclusive(&s.lock)) return TRUE;
+    if (s.loaded) {
+        LONG buffers = 0;
+        for (const auto& [pointer, entry] : s.buffers)
+            if (entry.generation == s.generation) ++buffers;
+        LogLine line("TarvenixFarmExit");
+        line.Number("open_handles", static_cast<std::uint64_t>(s.opened - s.closed))
+            .Number("buffers", static_cast<std::uint64_t>(buffers))
+            .Number("waits", static_cast<std::uint64_t>(s.waits));
+        s.log.Write(line);
+    }
+    ReleaseSRWLockExclusive(&s.lock);
+    return TRUE;
 }
 
 }  // extern "C"
