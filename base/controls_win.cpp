@@ -395,6 +395,8 @@ std::vector<std::u16string> ComboBoxRef::Items() const {
     return items;
 }
 
+void ComboBoxRef::SetDroppedWidth(int pixels) const { Send(CB_SETDROPPEDWIDTH, static_cast<WPARAM>(pixels)); }
+
 bool ButtonRef::Checked() const { return Send(BM_GETCHECK) == BST_CHECKED; }
 
 void ButtonRef::SetChecked(bool checked) const {

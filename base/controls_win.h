@@ -112,6 +112,8 @@ public:
     // An item's text (empty when there is no such item).
     std::u16string ItemText(int index) const;
     std::vector<std::u16string> Items() const;
+    // The width of the open list, in pixels (never narrower than the box).
+    void SetDroppedWidth(int pixels) const;
 };
 
 class ButtonRef : public ControlRef {

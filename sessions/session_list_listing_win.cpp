@@ -139,7 +139,7 @@ void SessionList::FillRefreshChooser(int seconds) {
     const ComboBoxRef chooser(refreshChooser_);
     chooser.Clear();
     for (const RefreshChoice& item : refreshChoices_.items) chooser.Add(item.text);
-    chooser.Send(CB_SETDROPPEDWIDTH, static_cast<WPARAM>(Scale(170, WindowDpi(refreshChooser_))), 0);
+    chooser.SetDroppedWidth(Scale(170, WindowDpi(refreshChooser_)));
 }
 
 void SessionList::SetAutoRefresh(int seconds) {
