@@ -295,6 +295,20 @@ DWORD SyncCycles(farm::Server& server) {
     return events;
 }
 
+// How long until a scripted session of the server next logs on or off (at
+// most `cap`), so that a wait sees the change when it happens.
+DWORD MsToNextCycle(const std::wstring& serverName, DWORD cap) {
+    const farm::Server* server = G().farm.FindServer(serverName);
+    if (!server) return cap;
+    const ULONGLONG elapsed = GetTickCount64() - G().loadTick;
+    ULONGLONG next = cap;
+    for (const farm::Session& cycled : server->cycled) {
+        const ULONGLONG period = static_cast<ULONGLONG>(cycled.cycleSeconds) * 1000;
+        next = std::min(next, (elapsed / period + 1) * period - elapsed);
+    }
+    return static_cast<DWORD>(next);
+}
+
 void ApplyCycles() {
     for (farm::Server& server : G().farm.servers) {
         if (server.cycled.empty()) continue;
@@ -914,7 +928,7 @@ BOOL WINAPI WTSWaitSystemEvent(HANDLE hServer, DWORD EventMask, DWORD* pEventFla
         } else if (handle.pending & EventMask) {
             events = handle.pending & EventMask;
         } else if (!handle.flushed) {
-            SleepConditionVariableSRW(&s.changed, &s.lock, 250, 0);
+            SleepConditionVariableSRW(&s.changed, &s.lock, MsToNextCycle(handle.server, 250), 0);
             CheckFarmFile();
             ApplyCycles();
             continue;
