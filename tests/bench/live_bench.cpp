@@ -30,6 +30,7 @@
 #include "base/engine_win.h"
 #include "base/text.h"
 #include "sessions/live_farm.h"
+#include "sessions/server_listing_run.h"
 #include "sessions/wts_terminal_services_win.h"
 #include "tests/common/silent_dialogs.h"
 
@@ -185,8 +186,21 @@ void ChangeToScreen(Engine& engine) {
         std::printf("   %-34s %10.0f %10.0f\n", "live mode (event, 300 ms, listing)", delays[delays.size() / 2],
                     delays.back());
     std::printf("   %-34s %10.0f %10.0f\n", "polling at 15 s (expected)", 7500 + listing, 15000 + listing);
-    std::printf("   one farm listing %.0f ms; enumerations in the run %ld (20 at the start, then one a change)\n",
-                listing, enumerations);
+    // What one listing of the changed server takes, for the goal of 300 ms + one listing.
+    const auto one = Clock::now();
+    bool listed = false;
+    std::size_t rows = 0;
+    InventoryCallbacks callbacks;
+    callbacks.finished = [&](InventoryOutcome outcome) {
+        rows = outcome.inventory.rows.size();
+        listed = true;
+    };
+    StartInventory(engine.wts, engine.executor, engine.dispatcher, u"FARM07", InventoryOptions{}, CancelToken(),
+                   std::move(callbacks));
+    PumpUntil([&] { return listed; }, std::chrono::seconds(30));
+    std::printf("   one farm listing %.0f ms; one listing of FARM07 %.0f ms (%zu sessions)\n", listing,
+                Ms(Clock::now() - one), rows);
+    std::printf("   enumerations in the run: %ld (two farm listings of 20, then one a change: 10)\n", enumerations);
     window->Sessions().SetLive(false);
     Pump();
 }
@@ -234,23 +248,28 @@ void Threads(Engine& engine) {
     std::vector<double> without, with;
     int waiters = 0;
     LONG waits = 0;
-    for (int round = 0; round < 3; ++round) {
-        without.push_back(ListFarm(*window));
-        LiveFarm live(engine.wts, engine.executor, engine.dispatcher, LiveSettings{}, LiveCallbacks{});
-        live.Watch(Names(100));
-        PumpUntil([] { return DoubleCount("TarvenixFarmWaits") == 100; }, std::chrono::seconds(20));
-        waiters = LiveFarm::WaitersRunning();
-        waits = DoubleCount("TarvenixFarmWaits");
-        with.push_back(ListFarm(*window));
-        live.Close(std::chrono::seconds(5));
-        Pump();
+    // Alternately, each first in every other round: the machine's noise falls on both.
+    for (int round = 0; round < 7; ++round) {
+        if (round % 2 == 0) without.push_back(ListFarm(*window));
+        {
+            LiveFarm live(engine.wts, engine.executor, engine.dispatcher, LiveSettings{}, LiveCallbacks{});
+            live.Watch(Names(100));
+            PumpUntil([] { return DoubleCount("TarvenixFarmWaits") == 100; }, std::chrono::seconds(20));
+            waiters = LiveFarm::WaitersRunning();
+            waits = DoubleCount("TarvenixFarmWaits");
+            with.push_back(ListFarm(*window));
+            live.Close(std::chrono::seconds(5));
+            Pump();
+        }
+        if (round % 2 == 1) without.push_back(ListFarm(*window));
     }
     std::sort(without.begin(), without.end());
     std::sort(with.begin(), with.end());
     std::printf("   waiters %d, waits in the double %ld\n", waiters, static_cast<long>(waits));
     std::printf("   %-24s %10s\n", "", "median ms");
-    std::printf("   %-24s %10.0f\n", "without waiters", without[1]);
-    std::printf("   %-24s %10.0f   ratio %.2f\n", "with 100 waiters", with[1], with[1] / without[1]);
+    const double a = without[without.size() / 2], b = with[with.size() / 2];
+    std::printf("   %-24s %10.0f\n", "without waiters", a);
+    std::printf("   %-24s %10.0f   ratio %.2f\n", "with 100 waiters", b, b / a);
     std::printf("   handles left open after closing: %ld\n", static_cast<long>(DoubleCount("TarvenixFarmOpenHandles")));
 }
 

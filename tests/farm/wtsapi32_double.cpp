@@ -73,6 +73,7 @@ struct State {
     FILETIME farmWritten{};
     ULONGLONG farmSize = 0;
     ULONGLONG loadTick = 0;       // scripted sessions count from here
+    ULONGLONG farmChecked = 0;    // when a wait last looked at the farm file
     LONG waits = 0;               // event waits going
 };
 
@@ -325,6 +326,10 @@ void ApplyCycles() {
 // waits told what changed. A file that does not read keeps the farm as it was.
 void CheckFarmFile() {
     State& s = G();
+    // However many waits there are, the file is looked at once a quarter second.
+    const ULONGLONG now = GetTickCount64();
+    if (now - s.farmChecked < 250) return;
+    s.farmChecked = now;
     FILETIME written{};
     ULONGLONG size = 0;
     FileStamp(s.farmFile, written, size);
@@ -619,9 +624,10 @@ VOID WINAPI WTSCloseServer(HANDLE hServer) {
     } else if (!t.usable) {
         call.Fail(ERROR_INVALID_HANDLE);
     } else {
-        s.handles[static_cast<DWORD>(t.raw)].open = false;
+        HandleEntry& handle = s.handles[static_cast<DWORD>(t.raw)];
+        handle.open = false;
         ++s.closed;
-        WakeAllConditionVariable(&s.changed);  // a wait on it ends
+        if (handle.waiting) WakeAllConditionVariable(&s.changed);  // the wait on it ends
         call.Succeed();
         call.Done();
     }
@@ -898,8 +904,10 @@ BOOL WINAPI WTSWaitSystemEvent(HANDLE hServer, DWORD EventMask, DWORD* pEventFla
     if (EventMask == WTS_EVENT_FLUSH) {
         HandleEntry& handle = s.handles[number];
         const bool released = handle.waiting;
-        if (released) handle.flushed = true;
-        WakeAllConditionVariable(&s.changed);
+        if (released) {
+            handle.flushed = true;
+            WakeAllConditionVariable(&s.changed);
+        }
         call.Succeed().Number("released", released ? 1 : 0);
         return call.Done();
     }
