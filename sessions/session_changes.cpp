@@ -8,8 +8,6 @@ namespace tarvenix {
 
 namespace {
 
-constexpr std::uint32_t kStateDisconnected = 4;
-
 const Session* Find(const std::vector<Session>& sessions, const Session& wanted) {
     for (const Session& s : sessions)
         if (s.id == wanted.id && SameSession(s, wanted)) return &s;

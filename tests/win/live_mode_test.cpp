@@ -139,5 +139,42 @@ TEST_F(LiveModeTest, ClosingTheWindowInLiveModeEndsEveryWaitAndRemembersTheMode)
     EXPECT_TRUE(ReadEngineSettings(appDir.WithSeparator() + u"settings.ini").live);
 }
 
+TEST_F(LiveModeTest, TheIdlePassUpdatesIdleTimesWithoutListingAndListsASessionThatChangedHands) {
+    services.refreshSecond = std::chrono::milliseconds(2);  // the idle pass's 60 s are 120 ms here
+    constexpr FileTimeTicks kNow = 134414568000000000;     // 2026-12-11 10:00 UTC on the servers' clock
+    const auto idleFor = [&](int minutes) {
+        SessionTimes times;
+        times.currentTime = kNow;
+        times.lastInputTime = kNow - minutes * kTicksPerMinute;
+        times.logonTime = kNow - 600 * kTicksPerMinute;
+        return times;
+    };
+    wts.servers[u"TS01"].sessions = {User(2, u"Петрова"), User(3, u"ivanov")};
+    wts.servers[u"TS01"].sessions[0].times = idleFor(5);
+    wts.servers[u"TS01"].sessions[1].times = idleFor(7);
+    Open();
+    GetData(u"TS01");
+    ASSERT_TRUE(PumpUntil([&] { return !window->Sessions().Busy(); }));
+    ChooseLive();
+    ASSERT_TRUE(PumpUntil([&] { return wts.WaitsGoing() == 1; }));
+    const int idleColumn = 6;
+    EXPECT_EQ(CellText(List(), 0, idleColumn), u"5");
+    {
+        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
+        wts.servers[u"TS01"].sessions[0].times = idleFor(65);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return CellText(List(), 0, idleColumn) == u"1:05"; }));
+    EXPECT_EQ(Count("enumerate TS01"), 1) << "idle times come without a listing";
+    EXPECT_GE(Count("query 2 24 TS01"), 2);
+
+    // Session 3 now holds another logon, and no event came: the pass lists the server.
+    {
+        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
+        wts.servers[u"TS01"].sessions[1].user = u"sidorov";
+    }
+    ASSERT_TRUE(PumpUntil([&] { return CellText(List(), 1, 1) == u"sidorov"; }));
+    EXPECT_EQ(Count("enumerate TS01"), 2);
+}
+
 }  // namespace
 }  // namespace tarvenix::testing

@@ -100,7 +100,7 @@ TEST_F(OptionsWriteBackTest, ARememberedPeriodOutsideTheUsualChoicesIsKeptAsACho
     OpenWithSettings("refresh seconds=45\r\n");
     HWND chooser = window->Sessions().RefreshChooser();
     EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 45);
-    ASSERT_EQ(SendMessageW(chooser, CB_GETCOUNT, 0, 0), 6);
+    ASSERT_EQ(SendMessageW(chooser, CB_GETCOUNT, 0, 0), 7);  // off, 15, 30, 45, 60 s, 5 min, live mode
     wchar_t text[32] = {};
     SendMessageW(chooser, CB_GETLBTEXT, SendMessageW(chooser, CB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(text));
     EXPECT_EQ(U16(text), u"45 с");
