@@ -108,9 +108,19 @@ void SessionList::ExportRows() {
 }
 
 void SessionList::ShowServerFailures() {
-    if (failures_.empty()) return;
-    std::u16string text = u"Не удалось получить список сессий серверов:";
-    for (const std::u16string& line : failures_) text += u"\r\n" + line;
+    const std::vector<PolledServer> polled = PolledServers();
+    if (failures_.empty() && polled.empty()) return;
+    std::u16string text;
+    if (!failures_.empty()) {
+        text = u"Не удалось получить список сессий серверов:";
+        for (const std::u16string& line : failures_) text += u"\r\n" + line;
+    }
+    if (!polled.empty()) {
+        if (!text.empty()) text += u"\r\n\r\n";
+        text += u"Без уведомлений об изменениях, опрашиваются:";
+        for (const PolledServer& server : polled)
+            text += u"\r\n" + server.server + u": " + SystemErrorLine(server.error, services_.Describer());
+    }
     boxes_.ShowMessage(text);
 }
 

@@ -119,7 +119,6 @@ void SessionList::SetAllServers(bool on) {
 
 void SessionList::SetFailures(std::vector<std::u16string> failures, std::size_t servers) {
     failures_ = std::move(failures);
-    if (sessionMenu_) EnableMenuItem(sessionMenu_, kCmdServerFailures, MF_BYCOMMAND | (failures_.empty() ? MF_GRAYED : MF_ENABLED));
     SetStatus(FailureLineText(failures_.size(), servers));
 }
 
@@ -283,11 +282,20 @@ void SessionList::OnIdleAnswers(const std::u16string& server, std::vector<IdleAn
 void SessionList::SetStatus(std::u16string text) {
     status_ = std::move(text);
     std::u16string line = status_;
-    if (live_ && liveFarm_) {
-        const std::u16string polled = PolledLineText(liveFarm_->Polled(), services_.Describer());
-        if (!polled.empty()) line = line.empty() ? polled : line + u" " + polled;
+    const std::vector<PolledServer> polled = PolledServers();
+    if (live_ && !polled.empty()) {
+        // With a line there already, the names only (the reasons are one click away).
+        if (line.empty()) {
+            line = PolledLineText(polled, services_.Describer());
+        } else {
+            line += u"; без уведомлений: ";
+            for (std::size_t i = 0; i < polled.size(); ++i) line += (i ? u", " : u"") + polled[i].server;
+        }
     }
     SetLabelText(progressLabel_, line);
+    if (sessionMenu_)
+        EnableMenuItem(sessionMenu_, kCmdServerFailures,
+                       MF_BYCOMMAND | (failures_.empty() && polled.empty() ? MF_GRAYED : MF_ENABLED));
 }
 
 void SessionList::RefreshInBackground() {

@@ -126,6 +126,11 @@ TEST_F(LiveModeTest, AServerThatCannotBeWatchedIsPolledAndNamedUnderTheCounters)
     EXPECT_NE(line.find(u"Без уведомлений, опрашиваются: TS03 ("), std::u16string::npos) << Utf16ToUtf8(line);
     EXPECT_NE(line.find(u"(50)"), std::u16string::npos) << Utf16ToUtf8(line);
     EXPECT_TRUE(dialogs.messages.empty());
+    // A click on the line (as on the failures of the farm) lists why.
+    window->Sessions().ShowServerFailures();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].rfind(u"Без уведомлений об изменениях, опрашиваются:\r\nTS03: ", 0), 0u)
+        << Utf16ToUtf8(dialogs.messages[0]);
 }
 
 TEST_F(LiveModeTest, ClosingTheWindowInLiveModeEndsEveryWaitAndRemembersTheMode) {
