@@ -223,7 +223,8 @@ TEST_F(LiveFarmTest, WatchingAnotherSetKeepsTheWaitersOfServersInBoth) {
     Start({u"TS01", u"TS02"});
     ASSERT_TRUE(WaitFor([&] { return wts.WaitsGoing() == 2; }));
     live->Watch({u"ts02", u"TS03"});
-    ASSERT_TRUE(WaitFor([&] { return wts.WaitsGoing() == 2 && Calls("flush TS01") == 1; }));
+    // TS01's wait flushed and ended, TS03's begun.
+    ASSERT_TRUE(WaitFor([&] { return Calls("wait TS03") == 1 && Calls("flush TS01") == 1 && wts.WaitsGoing() == 2; }));
     EXPECT_EQ(Calls("open TS02"), 1);
     EXPECT_EQ(Calls("open TS03"), 1);
     EXPECT_EQ(Calls("flush TS02"), 0);
