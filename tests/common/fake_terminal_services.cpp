@@ -1,5 +1,7 @@
 #include "tests/common/fake_terminal_services.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace tarvenix::testing {
@@ -159,6 +161,21 @@ void FakeTerminalServices::SignalEvents(const std::u16string& server, std::uint3
     for (Server* waiter : waiting_)
         if (waiter->Name() == server) waiter->Signal(events);
     waitChanged_.notify_all();
+}
+
+int FakeTerminalServices::CallCount(const std::string& call) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+}
+
+int FakeTerminalServices::OpenedCount() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return opened;
+}
+
+int FakeTerminalServices::ClosedCount() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    return closed;
 }
 
 int FakeTerminalServices::WaitsGoing() {

@@ -77,6 +77,11 @@ public:
 
     std::unique_ptr<TerminalServer> Open(const std::u16string& name) override;
 
+    // Read while other threads may still call (waiters of the live farm).
+    int CallCount(const std::string& call);
+    int OpenedCount();
+    int ClosedCount();
+
     // Session events: every wait going on the server's objects returns with
     // these kinds (or'ed into what it had not yet returned).
     void SignalEvents(const std::u16string& server, std::uint32_t events);

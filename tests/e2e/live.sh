@@ -9,6 +9,19 @@
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$@"
 e2e_farm_file farm-view.json
+# farm3_change ID SESSION_JSON: on FARM3 the session ID logs off and the one
+# given logs on; the farm file is written anew in one step.
+farm3_change() {
+  python3 - "$E2E_APP/farm.json" "$1" "$2" <<'PY'
+import json, sys
+path, gone, new = sys.argv[1], int(sys.argv[2]), json.loads(sys.argv[3])
+farm = json.load(open(path, encoding="utf-8"))
+farm3 = next(s for s in farm["servers"] if s["name"] == "FARM3")
+farm3["sessions"] = [s for s in farm3["sessions"] if s["id"] != gone] + [new]
+json.dump(farm, open(path + ".new", "w", encoding="utf-8"), ensure_ascii=False)
+PY
+  mv "$E2E_APP/farm.json.new" "$E2E_APP/farm.json"
+}
 printf 'FARM1\r\nFARM2\r\nFARM3\r\nFARM4\r\nFARM5\r\n' >"$E2E_APP/serverslist.txt"
 # Live mode was chosen last time (remembered in [options]).
 printf '[options]\r\nlive=1\r\n' >"$E2E_APP/settings.ini"
@@ -23,16 +36,7 @@ e2e_key ctrl+f Tab Home
 e2e_expect_count '^WTSEnumerateSessionsW\tserver=FARM3\t' 1
 
 # On FARM3 Белов (9) logs off and Орлов (11) logs on.
-python3 - "$E2E_APP/farm.json" <<'PY'
-import json, sys
-path = sys.argv[1]
-farm = json.load(open(path, encoding="utf-8"))
-farm3 = next(s for s in farm["servers"] if s["name"] == "FARM3")
-farm3["sessions"] = [s for s in farm3["sessions"] if s["id"] != 9]
-farm3["sessions"].append({"id": 11, "state": 0, "user": "Орлов", "client": "PC-311", "winstation": "RDP-Tcp#3"})
-json.dump(farm, open(path + ".new", "w", encoding="utf-8"), ensure_ascii=False)
-PY
-mv "$E2E_APP/farm.json.new" "$E2E_APP/farm.json"
+farm3_change 9 '{"id": 11, "state": 0, "user": "Орлов", "client": "PC-311", "winstation": "RDP-Tcp#3"}'
 e2e_wait_log '^TarvenixFarmReload\t.*result=1'
 # FARM3 alone is listed again, and the new session read.
 e2e_wait_log "^WTSQuerySessionInformationW\tserver=FARM3\t.*session=11\t.*class=5\t.*result=1"
@@ -57,16 +61,7 @@ e2e_farm_file farm-view.json
 WATCH=$!
 for _ in $(seq 100); do [ "$(grep -c '"event": "current"' "$E2E_APP/watch.out" 2>/dev/null)" = 3 ] && break; sleep 0.2; done
 sleep 2
-python3 - "$E2E_APP/farm.json" <<'PY'
-import json, sys
-path = sys.argv[1]
-farm = json.load(open(path, encoding="utf-8"))
-farm3 = next(s for s in farm["servers"] if s["name"] == "FARM3")
-farm3["sessions"] = [s for s in farm3["sessions"] if s["id"] != 5]
-farm3["sessions"].append({"id": 12, "state": 0, "user": "Зайцев", "client": "PC-312", "winstation": "RDP-Tcp#4"})
-json.dump(farm, open(path + ".new", "w", encoding="utf-8"), ensure_ascii=False)
-PY
-mv "$E2E_APP/farm.json.new" "$E2E_APP/farm.json"
+farm3_change 5 '{"id": 12, "state": 0, "user": "Зайцев", "client": "PC-312", "winstation": "RDP-Tcp#4"}'
 code=0
 wait "$WATCH" || code=$?
 [ "$code" = 0 ] || { cat "$E2E_APP/watch.err" >&2; e2e_fail "watch ended with $code"; }

@@ -79,18 +79,9 @@ protected:
         }
         return true;
     }
-    int Calls(const std::string& call) {
-        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
-        return static_cast<int>(std::count(wts.calls.begin(), wts.calls.end(), call));
-    }
-    int Opened() {
-        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
-        return wts.opened;
-    }
-    int Closed() {
-        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
-        return wts.closed;
-    }
+    int Calls(const std::string& call) { return wts.CallCount(call); }
+    int Opened() { return wts.OpenedCount(); }
+    int Closed() { return wts.ClosedCount(); }
     // The server's event, once its waiter waits.
     void Event(const std::u16string& server, int waiting) {
         ASSERT_TRUE(WaitFor([&] { return wts.WaitsGoing() == waiting; }));

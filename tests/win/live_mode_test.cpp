@@ -52,18 +52,9 @@ protected:
         Choose(count - 1);
     }
     HWND List() { return window->Sessions().List().Handle(); }
-    int Count(const std::string& call) {
-        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
-        return static_cast<int>(std::count(wts.calls.begin(), wts.calls.end(), call));
-    }
-    int Closed() {
-        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
-        return wts.closed;
-    }
-    int Opened() {
-        std::lock_guard<std::recursive_mutex> lock(wts.mutex);
-        return wts.opened;
-    }
+    int Count(const std::string& call) { return wts.CallCount(call); }
+    int Closed() { return wts.ClosedCount(); }
+    int Opened() { return wts.OpenedCount(); }
     Texts SelectedUsers() {
         Texts users;
         for (const Session& s : window->Sessions().SelectedSessions()) users.push_back(s.user);
