@@ -1,6 +1,7 @@
 #include "base/platform_win.h"
 
 #include <commdlg.h>
+#include <wincred.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -18,15 +19,57 @@ const wchar_t* Title() { return reinterpret_cast<const wchar_t*>(kApplicationTit
 // confirmation is centred on the screen. One box at a time per thread.
 struct BoxStyle {
     bool confirmation = false;
+    const wchar_t* okText = nullptr;  // a command of its own on the OK button, widened to fit
 };
 thread_local BoxStyle t_boxStyle;
 thread_local HookHandle t_boxHook;
 
+// The OK button made wide enough for its text; the Cancel button moves right,
+// and the box grows when they no longer fit.
+void WidenOkButton(HWND box, const wchar_t* text) {
+    HWND ok = GetDlgItem(box, IDOK), cancel = GetDlgItem(box, IDCANCEL);
+    if (!ok) return;
+    RECT okRect, cancelRect{}, client;
+    GetWindowRect(ok, &okRect);
+    MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&okRect), 2);
+    if (cancel) {
+        GetWindowRect(cancel, &cancelRect);
+        MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&cancelRect), 2);
+    }
+    GetClientRect(box, &client);
+    SIZE extent{};
+    if (HDC dc = GetDC(ok)) {
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(ok, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(ok, dc);
+    }
+    const int okWidth = okRect.right - okRect.left, height = okRect.bottom - okRect.top;
+    const int wanted = extent.cx + height;  // room of half a button's height on either side
+    if (wanted <= okWidth) return;
+    const int grow = wanted - okWidth;
+    SetWindowPos(ok, nullptr, okRect.left, okRect.top, wanted, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    int right = okRect.left + wanted;
+    if (cancel) {
+        OffsetRect(&cancelRect, grow, 0);
+        SetWindowPos(cancel, nullptr, cancelRect.left, cancelRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        right = cancelRect.right;
+    }
+    const int margin = okRect.left > 0 ? okRect.left : height / 2;
+    if (right + margin > client.right) {
+        RECT frame;
+        GetWindowRect(box, &frame);
+        SetWindowPos(box, nullptr, 0, 0, frame.right - frame.left + right + margin - client.right,
+                     frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_ACTIVATE) {
         HWND box = reinterpret_cast<HWND>(wp);
-        SetDlgItemTextW(box, IDOK, t_boxStyle.confirmation ? L"&Yes" : L"OK");
+        SetDlgItemTextW(box, IDOK, t_boxStyle.okText ? t_boxStyle.okText : t_boxStyle.confirmation ? L"&Yes" : L"OK");
         SetDlgItemTextW(box, IDCANCEL, L"Cancel");
+        if (t_boxStyle.okText) WidenOkButton(box, t_boxStyle.okText);
         if (t_boxStyle.confirmation) {
             RECT rc;
             GetWindowRect(box, &rc);
@@ -42,8 +85,10 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
-int ShowBox(WindowRef owner, const std::u16string& text, UINT type, bool confirmation) {
+int ShowBox(WindowRef owner, const std::u16string& text, UINT type, bool confirmation,
+            const wchar_t* okText = nullptr) {
     t_boxStyle.confirmation = confirmation;
+    t_boxStyle.okText = okText;
     t_boxHook.Reset(SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId()));
     const int answer = MessageBoxW(ToHwnd(owner), Wz(text), Title(), type);
     t_boxHook.Reset();
@@ -60,6 +105,39 @@ bool WinDialogs::Confirm(WindowRef owner, const std::u16string& text) {
 
 void WinDialogs::ShowError(WindowRef owner, const std::u16string& text) {
     ShowBox(owner, text, MB_OK | MB_ICONERROR, false);
+}
+
+bool WinDialogs::OfferSignIn(WindowRef owner, const std::u16string& report) {
+    return ShowBox(owner, report, MB_OKCANCEL | MB_DEFBUTTON1, false, L"Войти как другой пользователь\u2026") == IDOK;
+}
+
+std::optional<EnteredCredential> WinDialogs::AskCredentials(WindowRef owner, const CredentialRequest& request) {
+    // The system's prompt, with its save check box; the program keeps what
+    // is remembered itself (CREDUI_FLAGS_DO_NOT_PERSIST).
+    std::wstring message = W(request.message), caption = W(request.caption), target = W(request.server);
+    CREDUI_INFOW info{sizeof(info), ToHwnd(owner), message.c_str(), caption.c_str(), nullptr};
+    wchar_t user[CREDUI_MAX_USERNAME_LENGTH + 1] = {};
+    wchar_t password[CREDUI_MAX_PASSWORD_LENGTH + 1] = {};
+    const std::wstring account = W(request.account);
+    wcsncpy(user, account.c_str(), CREDUI_MAX_USERNAME_LENGTH);
+    BOOL save = FALSE;
+    DWORD flags = CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_DO_NOT_PERSIST | CREDUI_FLAGS_ALWAYS_SHOW_UI |
+                  CREDUI_FLAGS_SHOW_SAVE_CHECK_BOX;
+    if (request.error != 0) flags |= CREDUI_FLAGS_INCORRECT_PASSWORD;
+    const DWORD result = CredUIPromptForCredentialsW(&info, target.c_str(), nullptr, request.error, user,
+                                                     CREDUI_MAX_USERNAME_LENGTH + 1, password,
+                                                     CREDUI_MAX_PASSWORD_LENGTH + 1, &save, flags);
+    std::optional<EnteredCredential> entered;
+    if (result == NO_ERROR) {
+        entered.emplace();
+        entered->credential.account = U16(user);
+        entered->credential.password = Secret(reinterpret_cast<const char16_t*>(password), wcslen(password));
+        entered->remember = save != FALSE;
+    } else if (result != ERROR_CANCELLED) {
+        ShowBox(owner, SystemErrorReport(u"Не удалось запросить учётные данные.", result, request.describe), MB_OK, false);
+    }
+    WipeMemory(password, sizeof password);
+    return entered;
 }
 
 namespace {

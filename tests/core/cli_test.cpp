@@ -69,6 +69,16 @@ TEST(CliCommandLine, GoodLinesGiveTheirRequest) {
     EXPECT_EQ(p.request.text, u"Сервер перезагрузится в 22:00");
     EXPECT_FALSE(p.request.yes);
 
+    p = ParseCommandLine(Words("sessions TS01 --credential '*.corp.example'"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_EQ(p.request.credentialTarget, std::u16string(u"*.corp.example"));
+    EXPECT_FALSE(p.request.askCredentials);
+    p = ParseCommandLine(Words("logoff TS01 2 --ask-credentials --yes"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_TRUE(p.request.askCredentials);
+    EXPECT_EQ(p.request.credentialTarget, std::nullopt);
+    EXPECT_EQ(ParseCommandLine(Words("sessions TS01")).request.credentialTarget, std::nullopt);
+
     EXPECT_EQ(ParseCommandLine(Words("disconnect TS01 4 -y")).request.command, CliCommand::Disconnect);
     EXPECT_EQ(ParseCommandLine(Words("kill TS01 1200")).request.ids, (std::vector<std::uint32_t>{1200}));
 }
@@ -96,6 +106,9 @@ TEST(CliCommandLine, BadLinesGiveExitCodeTwoWithAOneLineReasonAndTheUsage) {
         {"logoff TS01 4294967296", "неверный номер: 4294967296"},
         {"kill TS01 12.5", "неверный номер: 12.5"},
         {"message TS01 3 --text hi", "не указан обязательный параметр"},
+        {"sessions TS01 --credential", "неверное число значений"},
+        {"sessions TS01 --credential TS01 --ask-credentials", "--credential и --ask-credentials не сочетаются"},
+        {"sessions TS01 --password secret", "лишние аргументы"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

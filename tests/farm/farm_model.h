@@ -83,6 +83,10 @@ struct Server {
     DWORD messageError = 0;
     DWORD terminateError = 0;
     std::optional<std::int64_t> currentTime;  // ticks; none: the real clock at each call
+    // The account every call must carry (see TarvenixFarmCarryAccount), and
+    // its password when one is checked; empty: any caller is served.
+    std::wstring account;
+    std::optional<std::wstring> password;
     std::vector<Session> sessions;
     std::vector<Process> processes;
 
