@@ -32,7 +32,8 @@ using Texts = std::vector<std::u16string>;
 // The double's export that sets the account the calling thread carries.
 using CarryFn = BOOL(__stdcall*)(const wchar_t*, const wchar_t*);
 CarryFn DoubleCarry() {
-    return reinterpret_cast<CarryFn>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmCarryAccount"));
+    void* proc = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmCarryAccount"));
+    return reinterpret_cast<CarryFn>(proc);
 }
 
 constexpr const char* kFarm = R"({"servers":[
@@ -112,13 +113,13 @@ protected:
     }
     // The calls to a server that carried no account (their functions,
     // sorted), and the accounts the others carried.
-    struct Split {
+    struct ByAccount {
         std::vector<std::string> uncarried;
         std::set<std::string> accounts;
         std::size_t carried = 0;
     };
-    Split SplitByAccount(const std::string& server) {
-        Split split;
+    ByAccount SplitByAccount(const std::string& server) {
+        ByAccount split;
         for (const LogEntry& e : CallsTo(server)) {
             if (!e.Has("account")) {
                 split.uncarried.push_back(e.function);
@@ -181,7 +182,7 @@ TEST_F(CredentialsWindowTest, AccessDeniedOffersAnotherAccountAndTheRetryCarries
     ASSERT_GE(carried.size(), 2u);
     EXPECT_EQ(carried[0], "WTSOpenServerW - 1");
     EXPECT_EQ(carried[1], "WTSEnumerateSessionsW - 0 5");
-    const Split split = SplitByAccount("TS-CORP");
+    const ByAccount split = SplitByAccount("TS-CORP");
     EXPECT_EQ(split.uncarried, (std::vector<std::string>{"WTSCloseServer", "WTSEnumerateSessionsW", "WTSOpenServerW"}));
     EXPECT_EQ(split.accounts, (std::set<std::string>{"CORP\\\\admin"}));
     EXPECT_GE(split.carried, 5u) << "open, enumeration, the sessions' queries, close";
@@ -271,14 +272,14 @@ TEST_F(CredentialsWindowTest, TwoServersWithTwoAccountsInOneFarmViewEachCallCarr
     // After the prompts: each server's calls with its own account, the open
     // server's with none; only the refused listing went uncarried.
     const std::vector<std::string> refused{"WTSCloseServer", "WTSEnumerateSessionsW", "WTSOpenServerW"};
-    const Split corp = SplitByAccount("TS-CORP");
+    const ByAccount corp = SplitByAccount("TS-CORP");
     EXPECT_EQ(corp.uncarried, refused);
     EXPECT_EQ(corp.accounts, (std::set<std::string>{"CORP\\\\admin"}));
-    const Split dmz = SplitByAccount("TS-DMZ.dmz.example");
+    const ByAccount dmz = SplitByAccount("TS-DMZ.dmz.example");
     EXPECT_EQ(dmz.uncarried, refused);
     EXPECT_EQ(dmz.accounts, (std::set<std::string>{"DMZ\\\\ops"}));
     EXPECT_GE(dmz.carried, 4u);
-    const Split open = SplitByAccount("TS-OPEN");
+    const ByAccount open = SplitByAccount("TS-OPEN");
     EXPECT_TRUE(open.accounts.empty());
     EXPECT_GE(open.uncarried.size(), 8u) << "listed twice, as the program's own user";
 }
