@@ -1,5 +1,6 @@
 #include "base/platform_win.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <wincred.h>
 #include <shellapi.h>
@@ -25,17 +26,20 @@ thread_local BoxStyle t_boxStyle;
 thread_local HookHandle t_boxHook;
 
 // The OK button made wide enough for its text; the Cancel button moves right,
-// and the box grows when they no longer fit.
+// and the box grows (keeping its margin) when they no longer fit. Done once
+// the box has laid itself out: posted from its activation.
 void WidenOkButton(HWND box, const wchar_t* text) {
     HWND ok = GetDlgItem(box, IDOK), cancel = GetDlgItem(box, IDCANCEL);
-    if (!ok) return;
-    RECT okRect, cancelRect{}, client;
-    GetWindowRect(ok, &okRect);
-    MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&okRect), 2);
-    if (cancel) {
-        GetWindowRect(cancel, &cancelRect);
-        MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&cancelRect), 2);
-    }
+    if (!ok || !text) return;
+    const auto childRect = [box](HWND child) {
+        RECT rc{};
+        GetWindowRect(child, &rc);
+        MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    const RECT okRect = childRect(ok);
+    RECT cancelRect = cancel ? childRect(cancel) : okRect;
+    RECT client;
     GetClientRect(box, &client);
     SIZE extent{};
     if (HDC dc = GetDC(ok)) {
@@ -48,20 +52,32 @@ void WidenOkButton(HWND box, const wchar_t* text) {
     const int wanted = extent.cx + height;  // room of half a button's height on either side
     if (wanted <= okWidth) return;
     const int grow = wanted - okWidth;
+    const int margin = client.right - cancelRect.right > 0 ? client.right - cancelRect.right : height / 2;
     SetWindowPos(ok, nullptr, okRect.left, okRect.top, wanted, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    int right = okRect.left + wanted;
     if (cancel) {
         OffsetRect(&cancelRect, grow, 0);
         SetWindowPos(cancel, nullptr, cancelRect.left, cancelRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        right = cancelRect.right;
+    } else {
+        cancelRect.right = okRect.left + wanted;
     }
-    const int margin = okRect.left > 0 ? okRect.left : height / 2;
-    if (right + margin > client.right) {
+    if (cancelRect.right + margin > client.right) {
         RECT frame;
         GetWindowRect(box, &frame);
-        SetWindowPos(box, nullptr, 0, 0, frame.right - frame.left + right + margin - client.right,
-                     frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const int more = cancelRect.right + margin - client.right;
+        SetWindowPos(box, nullptr, frame.left - more / 2, frame.top, frame.right - frame.left + more,
+                     frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+constexpr UINT kWidenButton = WM_APP + 0x57;
+
+LRESULT CALLBACK WidenSubclassProc(HWND box, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR text) {
+    if (msg == kWidenButton) {
+        WidenOkButton(box, reinterpret_cast<const wchar_t*>(text));
+        return 0;
+    }
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(box, WidenSubclassProc, id);
+    return DefSubclassProc(box, msg, wp, lp);
 }
 
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
@@ -69,7 +85,8 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
         HWND box = reinterpret_cast<HWND>(wp);
         SetDlgItemTextW(box, IDOK, t_boxStyle.okText ? t_boxStyle.okText : t_boxStyle.confirmation ? L"&Yes" : L"OK");
         SetDlgItemTextW(box, IDCANCEL, L"Cancel");
-        if (t_boxStyle.okText) WidenOkButton(box, t_boxStyle.okText);
+        if (t_boxStyle.okText && SetWindowSubclass(box, WidenSubclassProc, 1, reinterpret_cast<DWORD_PTR>(t_boxStyle.okText)))
+            PostMessageW(box, kWidenButton, 0, 0);
         if (t_boxStyle.confirmation) {
             RECT rc;
             GetWindowRect(box, &rc);

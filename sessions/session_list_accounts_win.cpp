@@ -41,7 +41,7 @@ bool SessionList::SignIn(const std::u16string& server, std::uint32_t error) {
     CredentialRequest request;
     request.server = server;
     request.caption = u"Вход на сервер " + server;
-    request.message = u"Учётная запись для сервера " + server + u" (ДОМЕН\\пользователь или пользователь@домен):";
+    request.message = u"Укажите ДОМЕН\\пользователь или пользователь@домен";
     request.account = accounts_->AccountOf(server).value_or(u"");
     // The prompt words a refused password or account itself; plain access
     // denied says nothing about the password.
