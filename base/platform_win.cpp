@@ -5,6 +5,7 @@
 #include <wincred.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/handles_win.h"
@@ -136,7 +137,7 @@ std::optional<EnteredCredential> WinDialogs::AskCredentials(WindowRef owner, con
     wchar_t user[CREDUI_MAX_USERNAME_LENGTH + 1] = {};
     wchar_t password[CREDUI_MAX_PASSWORD_LENGTH + 1] = {};
     const std::wstring account = W(request.account);
-    wcsncpy(user, account.c_str(), CREDUI_MAX_USERNAME_LENGTH);
+    account.copy(user, std::min<std::size_t>(account.size(), CREDUI_MAX_USERNAME_LENGTH));
     BOOL save = FALSE;
     DWORD flags = CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_DO_NOT_PERSIST | CREDUI_FLAGS_ALWAYS_SHOW_UI |
                   CREDUI_FLAGS_SHOW_SAVE_CHECK_BOX;

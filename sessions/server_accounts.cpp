@@ -238,6 +238,13 @@ std::optional<std::u16string> ServerAccounts::AccountOf(const std::u16string& se
     return it->second->account;
 }
 
+std::optional<std::u16string> ServerAccounts::EntryInUse(const std::u16string& server) const {
+    const std::lock_guard<std::mutex> lock(state_->mutex);
+    const auto it = state_->entries.find(FoldCase(server));
+    if (it == state_->entries.end() || it->second->target.empty()) return std::nullopt;
+    return it->second->target;
+}
+
 std::optional<std::u16string> ServerAccounts::StoredTarget(const std::u16string& server) const {
     if (!store_ || server.empty()) return std::nullopt;
     for (const std::u16string& target : CredentialTargetsFor(server)) {

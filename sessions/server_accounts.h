@@ -61,6 +61,9 @@ public:
     // The account calls to `server` carry now, if any (what the user signed
     // in with, or an entry read for it).
     std::optional<std::u16string> AccountOf(const std::u16string& server) const;
+    // The store's entry the account `server` carries now was read from;
+    // nothing when it has none, or the user signed in with it.
+    std::optional<std::u16string> EntryInUse(const std::u16string& server) const;
     // The store's entry `server` would use: its own, else its domain's.
     std::optional<std::u16string> StoredTarget(const std::u16string& server) const;
     // The account of `server` dropped, and the store's entry `target` (when

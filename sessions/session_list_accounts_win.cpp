@@ -10,9 +10,19 @@ namespace tarvenix {
 std::u16string SessionList::FaultLines(const std::vector<ListingResult::ServerError>& errors, bool named) const {
     std::u16string lines;
     if (!accounts_) return lines;
-    for (const ListingResult::ServerError& e : errors)
-        if (const std::optional<AccountFault> fault = accounts_->Fault(e.server))
-            lines += u"\r\n" + (named ? e.server + u": " : std::u16string()) + AccountFaultText(*fault, services_.Describer());
+    for (const ListingResult::ServerError& e : errors) {
+        const std::u16string head = u"\r\n" + (named ? e.server + u": " : std::u16string());
+        if (const std::optional<AccountFault> fault = accounts_->Fault(e.server)) {
+            lines += head + AccountFaultText(*fault, services_.Describer());
+        } else if (IsAccountError(e.error)) {
+            // A remembered account the server no longer takes: where it comes from.
+            const std::optional<std::u16string> entry = accounts_->EntryInUse(e.server);
+            const std::optional<std::u16string> account = accounts_->AccountOf(e.server);
+            if (entry && account)
+                lines += head + u"Учётная запись " + *account + u" взята из записи " + *entry +
+                         u" диспетчера учётных данных Windows.";
+        }
+    }
     return lines;
 }
 

@@ -189,6 +189,9 @@ TEST_F(ServerAccountsTest, ADomainEntryReadOnceServesItsServersUntilForgotten) {
     List(u"ts04.corp.example");
     EXPECT_EQ(carrier.logons.size(), 2u) << "one logon per server, not per call";
     EXPECT_EQ(AccountsOf("ts05.corp.example").back(), "CORP\\admin");
+    EXPECT_EQ(accounts.EntryInUse(u"TS05.corp.example"), u"Tarvenix/*.corp.example");
+    ASSERT_EQ(accounts.SignIn(u"ts04.corp.example", MakeCredential(u"CORP\\own", u"x"), false), 0u);
+    EXPECT_EQ(accounts.EntryInUse(u"ts04.corp.example"), std::nullopt) << "signed in: from no entry";
     ASSERT_EQ(accounts.Forget(u"ts04.corp.example", u"Tarvenix/*.corp.example"), 0u);
     carried.clear();
     List(u"ts05.corp.example");

@@ -222,6 +222,21 @@ TEST_F(CredentialsWindowTest, AWrongPasswordIsReportedAsTheSystemSaysAndAskedAga
     EXPECT_EQ(refusedPasswords, 1u);
 }
 
+TEST_F(CredentialsWindowTest, ARememberedPasswordTheServerRefusesNamesItsEntryAndANewOneReplacesIt) {
+    store.entries[u"Tarvenix/TS-CORP"] = {u"CORP\\admin", u"old-password"};
+    OpenWithAccounts();
+    dialogs.offerAnswers = {true};
+    dialogs.promptAnswers = {FakeDialogs::Entry{u"CORP\\admin", u"Right-1", true}};
+    List(u"TS-CORP");
+    ASSERT_EQ(dialogs.offers.size(), 1u);
+    EXPECT_EQ(dialogs.offers[0], u"Не удалось получить список сессий сервера TS-CORP.\r\nСистемная ошибка 1326. (1326)\r\n"
+                                 u"Учётная запись CORP\\admin взята из записи Tarvenix/TS-CORP диспетчера учётных данных "
+                                 u"Windows.");
+    EXPECT_EQ(dialogs.prompts.at(0).error, 1326u);
+    EXPECT_EQ(Users(), (Texts{u"ivanov", u"petrova"}));
+    EXPECT_EQ(store.entries[u"Tarvenix/TS-CORP"].password, u"Right-1") << "the entry replaced";
+}
+
 TEST_F(CredentialsWindowTest, ACancelledOfferOrPromptLeavesTheServerFailedAndNothingIsRetried) {
     OpenWithAccounts();
     List(u"TS-CORP");  // the offer declined
