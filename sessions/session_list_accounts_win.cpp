@@ -45,6 +45,16 @@ void SessionList::ReportFailure(const ListingResult& result) {
     if (SignIn(server, refused->error)) StartListing(false, {server});
 }
 
+bool SessionList::ReportOfferingAccount(const std::u16string& report, const std::u16string& server,
+                                        std::uint32_t error) {
+    const std::u16string text = report + FaultLines({{server, error}}, false);
+    if (!accounts_ || !IsAccountError(error)) {
+        boxes_.ShowMessage(text);
+        return false;
+    }
+    return boxes_.OfferSignIn(text) && SignIn(server, error);
+}
+
 bool SessionList::SignIn(const std::u16string& server, std::uint32_t error) {
     if (!accounts_ || server.empty()) return false;
     const DescribeError describe = services_.Describer();

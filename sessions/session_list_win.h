@@ -110,6 +110,10 @@ public:
     // prompt), then calls to it carry the account entered: false when the
     // prompt was cancelled or the logon failed (said in a box).
     bool SignIn(const std::u16string& server, std::uint32_t error);
+    // A failure report of another feature about `server`: shown, offering
+    // another account when the error is one another account may help with;
+    // true when the user signed in (the feature then does its work again).
+    bool ReportOfferingAccount(const std::u16string& report, const std::u16string& server, std::uint32_t error);
     // The account of the server the menu addresses dropped and its stored
     // entry removed, after a question.
     void ForgetCredentials();

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "actions/process_panel_win.h"
 #include "base/controls_win.h"
 #include "base/credentials_win.h"
 #include "base/text.h"
@@ -39,7 +40,8 @@ CarryFn DoubleCarry() {
 constexpr const char* kFarm = R"({"servers":[
   {"name":"TS-CORP","account":"CORP\\admin","password":"Right-1",
    "sessions":[{"id":2,"user":"ivanov","client":"PC-01","winstation":"RDP-Tcp#1"},
-               {"id":3,"user":"petrova","client":"PC-02","winstation":"RDP-Tcp#2"}]},
+               {"id":3,"user":"petrova","client":"PC-02","winstation":"RDP-Tcp#2"}],
+   "processes":[{"session":2,"pid":1234,"name":"explorer.exe"},{"session":3,"pid":1240,"name":"winword.exe"}]},
   {"name":"TS-DMZ.dmz.example","account":"DMZ\\ops",
    "sessions":[{"id":5,"user":"sidorov","client":"PC-05","winstation":"RDP-Tcp#5"}]},
   {"name":"TS-OPEN","sessions":[{"id":7,"user":"belov","client":"PC-07","winstation":"RDP-Tcp#7"}]}
@@ -235,6 +237,24 @@ TEST_F(CredentialsWindowTest, ARememberedPasswordTheServerRefusesNamesItsEntryAn
     EXPECT_EQ(dialogs.prompts.at(0).error, 1326u);
     EXPECT_EQ(Users(), (Texts{u"ivanov", u"petrova"}));
     EXPECT_EQ(store.entries[u"Tarvenix/TS-CORP"].password, u"Right-1") << "the entry replaced";
+}
+
+TEST_F(CredentialsWindowTest, AProcessListingThatIsRefusedOffersAnotherAccountAndListsAgainWithIt) {
+    OpenWithAccounts();
+    dialogs.offerAnswers = {true};
+    dialogs.promptAnswers = {FakeDialogs::Entry{u"CORP\\admin", u"Right-1", false}};
+    window->Servers().SetText(u"TS-CORP");
+    Command(kCmdAllProcesses);
+    ASSERT_TRUE(PumpUntil([&] { return !window->Processes().Busy() && !dialogs.prompts.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !window->Processes().Busy(); }));
+    PumpMessages();
+    ASSERT_EQ(dialogs.offers.size(), 1u);
+    EXPECT_NE(dialogs.offers[0].find(u"Системная ошибка 5. (5)"), std::u16string::npos) << Utf16ToUtf8(dialogs.offers[0]);
+    EXPECT_EQ(ColumnTexts(window->Processes().List().Handle(), 2), (Texts{u"1234", u"1240"}));
+    std::vector<std::string> listings;
+    for (const LogEntry& e : CallsTo("TS-CORP"))
+        if (e.function == "WTSEnumerateProcessesW") listings.push_back((e.Has("account") ? e["account"] : "-") + " " + e["result"]);
+    EXPECT_EQ(listings, (std::vector<std::string>{"- 0", "CORP\\\\admin 1"}));
 }
 
 TEST_F(CredentialsWindowTest, ACancelledOfferOrPromptLeavesTheServerFailedAndNothingIsRetried) {
