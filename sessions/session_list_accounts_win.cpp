@@ -55,20 +55,25 @@ bool SessionList::ReportOfferingAccount(const std::u16string& report, const std:
     return boxes_.OfferSignIn(text) && SignIn(server, error);
 }
 
-bool SessionList::SignIn(const std::u16string& server, std::uint32_t error) {
+bool SessionList::SignIn(const std::u16string& server, std::uint32_t error, const std::u16string& suggested,
+                         bool* cancelled) {
+    if (cancelled) *cancelled = false;
     if (!accounts_ || server.empty()) return false;
     const DescribeError describe = services_.Describer();
     CredentialRequest request;
     request.server = server;
     request.caption = u"Вход на сервер " + server;
     request.message = u"Укажите ДОМЕН\\пользователь или пользователь@домен";
-    request.account = accounts_->AccountOf(server).value_or(u"");
+    request.account = accounts_->AccountOf(server).value_or(suggested);
     // The prompt words a refused password or account itself; plain access
     // denied says nothing about the password.
     request.error = IsAccountError(error) && error != 5 ? error : 0;
     request.describe = describe;
     std::optional<EnteredCredential> entered = boxes_.AskCredentials(request);
-    if (!entered) return false;  // cancelled: the server stays as it was
+    if (!entered) {  // cancelled: the server stays as it was
+        if (cancelled) *cancelled = true;
+        return false;
+    }
     const std::u16string account = entered->credential.account;
     if (!ValidAccount(account)) {
         entered->credential.password.Wipe();

@@ -133,8 +133,18 @@ void SessionList::ShowServerFailures() {
         return;
     }
     if (!boxes_.OfferSignIn(text)) return;
+    // One prompt per server, the account entered last offered to the next;
+    // a cancelled prompt asks no further.
     bool any = false;
-    for (const ListingResult::ServerError& e : refused) any = SignIn(e.server, e.error) || any;
+    std::u16string last;
+    for (const ListingResult::ServerError& e : refused) {
+        bool cancelled = false;
+        if (SignIn(e.server, e.error, last, &cancelled)) {
+            any = true;
+            last = accounts_->AccountOf(e.server).value_or(last);
+        }
+        if (cancelled) break;
+    }
     if (any && listedFarm_) Refresh();
 }
 

@@ -107,9 +107,11 @@ public:
     // CreateList; without it none of this is offered.
     void UseAccounts(ServerAccounts& accounts) { accounts_ = &accounts; }
     // The credential prompt for `server` (error: the last try's, shown by the
-    // prompt), then calls to it carry the account entered: false when the
-    // prompt was cancelled or the logon failed (said in a box).
-    bool SignIn(const std::u16string& server, std::uint32_t error);
+    // prompt; suggested: the account to offer when the server has none),
+    // then calls to it carry the account entered: false when the prompt was
+    // cancelled (*cancelled set) or the logon failed (said in a box).
+    bool SignIn(const std::u16string& server, std::uint32_t error, const std::u16string& suggested = {},
+                bool* cancelled = nullptr);
     // A failure report of another feature about `server`: shown, offering
     // another account when the error is one another account may help with;
     // true when the user signed in (the feature then does its work again).

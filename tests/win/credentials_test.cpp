@@ -301,6 +301,7 @@ TEST_F(CredentialsWindowTest, TwoServersWithTwoAccountsInOneFarmViewEachCallCarr
     ASSERT_EQ(dialogs.prompts.size(), 2u);
     EXPECT_EQ(dialogs.prompts[0].server, u"TS-CORP");
     EXPECT_EQ(dialogs.prompts[1].server, u"TS-DMZ.dmz.example");
+    EXPECT_EQ(dialogs.prompts[1].account, u"CORP\\admin") << "the account entered last is offered";
     EXPECT_EQ(Users(), (Texts{u"ivanov", u"petrova", u"sidorov", u"belov"}));
     EXPECT_EQ(GetText(window->Sessions().ProgressLabel()), u"");
 
@@ -317,6 +318,22 @@ TEST_F(CredentialsWindowTest, TwoServersWithTwoAccountsInOneFarmViewEachCallCarr
     const ByAccount open = SplitByAccount("TS-OPEN");
     EXPECT_TRUE(open.accounts.empty());
     EXPECT_GE(open.uncarried.size(), 8u) << "listed twice, as the program's own user";
+}
+
+TEST_F(CredentialsWindowTest, ACancelledPromptInTheFarmViewAsksForNoFurtherServer) {
+    OpenWithAccounts();
+    window->Servers().SetHistory({u"TS-CORP", u"TS-DMZ.dmz.example", u"TS-OPEN"});
+    SendMessageW(window->Sessions().AllServersButton(), BM_SETCHECK, BST_CHECKED, 0);
+    Command(kCmdAllServers);
+    ASSERT_TRUE(PumpUntil([&] { return !window->Sessions().Busy(); }));
+    const std::size_t listings = CallsOfFunction("TS-OPEN", "WTSEnumerateSessionsW");
+    dialogs.offerAnswers = {true};
+    dialogs.promptAnswers = {std::nullopt};
+    Command(kCmdServerFailures);
+    PumpMessages();
+    EXPECT_EQ(dialogs.prompts.size(), 1u);
+    EXPECT_EQ(CallsOfFunction("TS-OPEN", "WTSEnumerateSessionsW"), listings) << "nothing listed again";
+    EXPECT_EQ(GetText(window->Sessions().ProgressLabel()), u"Не ответили: 2 из 3 (подробнее)");
 }
 
 TEST_F(CredentialsWindowTest, AnAccountThatCannotBeCarriedIsReportedWithTheSystemsTextAndNeverGoesOutUncarried) {
