@@ -42,6 +42,7 @@ MainWindow::MainWindow(const Services& services, TerminalServices& terminal, Ser
     processPanel_.reportFailure = [this](const std::u16string& report, const std::u16string& server, std::uint32_t error) {
         return sessions_.ReportOfferingAccount(report, server, error);
     };
+    logoff_.reportFailure = processPanel_.reportFailure;
 }
 
 void MainWindow::Create() {

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "actions/logoff_commands_win.h"
 #include "actions/process_panel_win.h"
 #include "base/controls_win.h"
 #include "base/credentials_win.h"
@@ -255,6 +256,37 @@ TEST_F(CredentialsWindowTest, AProcessListingThatIsRefusedOffersAnotherAccountAn
     for (const LogEntry& e : CallsTo("TS-CORP"))
         if (e.function == "WTSEnumerateProcessesW") listings.push_back((e.Has("account") ? e["account"] : "-") + " " + e["result"]);
     EXPECT_EQ(listings, (std::vector<std::string>{"- 0", "CORP\\\\admin 1"}));
+}
+
+TEST_F(CredentialsWindowTest, ALogoffRefusedForTheAccountOffersAnotherAndGoesAgainToTheRefusedSessionOnly) {
+    OpenWithAccounts();
+    window->Servers().SetText(u"TS-CORP");
+    dialogs.promptAnswers = {FakeDialogs::Entry{u"CORP\\admin", u"Right-1", false},
+                             FakeDialogs::Entry{u"CORP\\admin", u"Right-1", false}};
+    Command(kCmdSignIn);
+    List(u"TS-CORP");
+    ASSERT_EQ(Users(), (Texts{u"ivanov", u"petrova"}));
+    // The password changed meanwhile: the one in memory is refused now.
+    ASSERT_EQ(accounts->SignIn(u"TS-CORP", MakeCredential(u"CORP\\admin", u"stale"), false), 0u);
+    dialogs.offerAnswers = {true};
+    Select(window->Sessions().List().Handle(), {0});
+    Command(kCmdLogoffSelected);
+    ASSERT_TRUE(PumpUntil([&] { return CallsOfFunction("TS-CORP", "WTSLogoffSession") == 1; }));
+    PumpMessages();
+    ASSERT_EQ(dialogs.offers.size(), 1u);
+    EXPECT_NE(dialogs.offers[0].find(u"Системная ошибка 1326. (1326)"), std::u16string::npos) << Utf16ToUtf8(dialogs.offers[0]);
+    EXPECT_EQ(dialogs.prompts.size(), 2u);
+    EXPECT_EQ(dialogs.prompts[1].error, 1326u);
+    const std::vector<LogEntry> logoffs = [&] {
+        std::vector<LogEntry> out;
+        for (const LogEntry& e : CallsTo("TS-CORP"))
+            if (e.function == "WTSLogoffSession") out.push_back(e);
+        return out;
+    }();
+    ASSERT_EQ(logoffs.size(), 1u);
+    EXPECT_EQ(logoffs[0]["session"], "2");
+    EXPECT_EQ(logoffs[0]["account"], "CORP\\\\admin");
+    EXPECT_EQ(logoffs[0]["result"], "1");
 }
 
 TEST_F(CredentialsWindowTest, ACancelledOfferOrPromptLeavesTheServerFailedAndNothingIsRetried) {
