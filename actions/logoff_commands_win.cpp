@@ -98,7 +98,27 @@ void LogoffCommands::Run(Kind kind, std::vector<Session> targets) {
                                                                             : LogoffSentMessage(summary.done),
                                                    summary.counts));
             }
-            if (!summary.problems.empty()) boxes_.ShowMessage(summary.problems);
+            if (summary.problems.empty()) return;
+            // The sessions the first server that refused the account left
+            // alone: after another account, the command goes to them again
+            // (each checked again before acting).
+            std::u16string refusedServer;
+            std::uint32_t refusedError = 0;
+            std::vector<Session> refused;
+            for (const ServerResults& server : servers)
+                for (std::size_t i = 0; i < server.results.size() && i < server.sessions.size(); ++i) {
+                    const ItemResult& r = server.results[i];
+                    if (r.ok || r.state != ItemState::Answered || !IsAccountError(r.error)) continue;
+                    if (!refusedServer.empty() && refusedServer != server.server) continue;
+                    refusedServer = server.server;
+                    refusedError = r.error;
+                    refused.push_back(server.sessions[i]);
+                }
+            if (!reportFailure || refused.empty()) {
+                boxes_.ShowMessage(summary.problems);
+            } else if (reportFailure(summary.problems, refusedServer, refusedError)) {
+                Run(kind, std::move(refused));
+            }
         });
 }
 

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "base/controls_win.h"
 #include "base/engine.h"
 #include "base/services.h"
@@ -38,6 +40,11 @@ public:
 
     void LogOffSelected();  // N3Click
     void LogOffAll();       // BtnCloseAllClick
+    // Shows the failures of a command (report, the first server that
+    // refused the account, its error); true when the command should go
+    // again to that server's refused sessions (another account was given).
+    // Without it the failures are a plain box.
+    std::function<bool(const std::u16string&, const std::u16string&, std::uint32_t)> reportFailure;
     void DisconnectSelected();
 
     CommandRange Commands() const override { return command_ranges::kLogoff; }

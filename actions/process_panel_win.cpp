@@ -175,8 +175,13 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
                 return;
             }
             if (!listed.result.ok) {
-                boxes_.ShowMessage(
-                    SystemErrorReport(ProcessListFailureHeading(server), listed.result.error, services_.Describer()));
+                const std::u16string report =
+                    SystemErrorReport(ProcessListFailureHeading(server), listed.result.error, services_.Describer());
+                if (!reportFailure) {
+                    boxes_.ShowMessage(report);
+                } else if (reportFailure(report, server, listed.result.error)) {
+                    ListProcesses(server, session);
+                }
                 return;
             }
             // The rows carry their processes: a termination takes the PID

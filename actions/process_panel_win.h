@@ -75,6 +75,10 @@ public:
 
     void ListSessionProcesses();
     void ListAllProcesses();
+    // Shows the report of a listing that failed (report, server, error);
+    // true when the listing should go again (another account was given).
+    // Without it the report is a plain box.
+    std::function<bool(const std::u16string&, const std::u16string&, std::uint32_t)> reportFailure;
     void Refresh();
     void ClosePanel();
     void TerminateSelected();

@@ -38,6 +38,11 @@ MainWindow::MainWindow(const Services& services, TerminalServices& terminal, Ser
     // In this order the features see the keys first.
     SetFeatures({&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_});
     activity_.changed = [this] { RefreshCursor(); };
+    // A server that refuses the process listing offers another account, as the session list's does.
+    processPanel_.reportFailure = [this](const std::u16string& report, const std::u16string& server, std::uint32_t error) {
+        return sessions_.ReportOfferingAccount(report, server, error);
+    };
+    logoff_.reportFailure = processPanel_.reportFailure;
 }
 
 void MainWindow::Create() {

@@ -12,6 +12,7 @@ int Run(int showCommand) {
     using namespace tarvenix;
     ProgramServices& program = ProgramServices::StartWindow();
     MainWindow main(program.Base(), program.Terminal(), program.Directory());
+    main.Sessions().UseAccounts(program.Accounts());
     main.Create();
     main.Show(showCommand);
 

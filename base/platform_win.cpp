@@ -1,8 +1,11 @@
 #include "base/platform_win.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
+#include <wincred.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/handles_win.h"
@@ -18,15 +21,73 @@ const wchar_t* Title() { return reinterpret_cast<const wchar_t*>(kApplicationTit
 // confirmation is centred on the screen. One box at a time per thread.
 struct BoxStyle {
     bool confirmation = false;
+    const wchar_t* okText = nullptr;  // a command of its own on the OK button, widened to fit
 };
 thread_local BoxStyle t_boxStyle;
 thread_local HookHandle t_boxHook;
 
+// The OK button made wide enough for its text; the Cancel button moves right,
+// and the box grows (keeping its margin) when they no longer fit. Done once
+// the box has laid itself out: posted from its activation.
+void WidenOkButton(HWND box, const wchar_t* text) {
+    HWND ok = GetDlgItem(box, IDOK), cancel = GetDlgItem(box, IDCANCEL);
+    if (!ok || !text) return;
+    const auto childRect = [box](HWND child) {
+        RECT rc{};
+        GetWindowRect(child, &rc);
+        MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    const RECT okRect = childRect(ok);
+    RECT cancelRect = cancel ? childRect(cancel) : okRect;
+    RECT client;
+    GetClientRect(box, &client);
+    SIZE extent{};
+    if (HDC dc = GetDC(ok)) {
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(ok, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(ok, dc);
+    }
+    const int okWidth = okRect.right - okRect.left, height = okRect.bottom - okRect.top;
+    const int wanted = extent.cx + height;  // room of half a button's height on either side
+    if (wanted <= okWidth) return;
+    const int grow = wanted - okWidth;
+    const int margin = client.right - cancelRect.right > 0 ? client.right - cancelRect.right : height / 2;
+    SetWindowPos(ok, nullptr, okRect.left, okRect.top, wanted, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (cancel) {
+        OffsetRect(&cancelRect, grow, 0);
+        SetWindowPos(cancel, nullptr, cancelRect.left, cancelRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        cancelRect.right = okRect.left + wanted;
+    }
+    if (cancelRect.right + margin > client.right) {
+        RECT frame;
+        GetWindowRect(box, &frame);
+        const int more = cancelRect.right + margin - client.right;
+        SetWindowPos(box, nullptr, frame.left - more / 2, frame.top, frame.right - frame.left + more,
+                     frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+constexpr UINT kWidenButton = WM_APP + 0x57;
+
+LRESULT CALLBACK WidenSubclassProc(HWND box, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR text) {
+    if (msg == kWidenButton) {
+        WidenOkButton(box, reinterpret_cast<const wchar_t*>(text));
+        return 0;
+    }
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(box, WidenSubclassProc, id);
+    return DefSubclassProc(box, msg, wp, lp);
+}
+
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_ACTIVATE) {
         HWND box = reinterpret_cast<HWND>(wp);
-        SetDlgItemTextW(box, IDOK, t_boxStyle.confirmation ? L"&Yes" : L"OK");
+        SetDlgItemTextW(box, IDOK, t_boxStyle.okText ? t_boxStyle.okText : t_boxStyle.confirmation ? L"&Yes" : L"OK");
         SetDlgItemTextW(box, IDCANCEL, L"Cancel");
+        if (t_boxStyle.okText && SetWindowSubclass(box, WidenSubclassProc, 1, reinterpret_cast<DWORD_PTR>(t_boxStyle.okText)))
+            PostMessageW(box, kWidenButton, 0, 0);
         if (t_boxStyle.confirmation) {
             RECT rc;
             GetWindowRect(box, &rc);
@@ -42,8 +103,10 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
-int ShowBox(WindowRef owner, const std::u16string& text, UINT type, bool confirmation) {
+int ShowBox(WindowRef owner, const std::u16string& text, UINT type, bool confirmation,
+            const wchar_t* okText = nullptr) {
     t_boxStyle.confirmation = confirmation;
+    t_boxStyle.okText = okText;
     t_boxHook.Reset(SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId()));
     const int answer = MessageBoxW(ToHwnd(owner), Wz(text), Title(), type);
     t_boxHook.Reset();
@@ -60,6 +123,39 @@ bool WinDialogs::Confirm(WindowRef owner, const std::u16string& text) {
 
 void WinDialogs::ShowError(WindowRef owner, const std::u16string& text) {
     ShowBox(owner, text, MB_OK | MB_ICONERROR, false);
+}
+
+bool WinDialogs::OfferSignIn(WindowRef owner, const std::u16string& report) {
+    return ShowBox(owner, report, MB_OKCANCEL | MB_DEFBUTTON1, false, L"Войти как другой пользователь\u2026") == IDOK;
+}
+
+std::optional<EnteredCredential> WinDialogs::AskCredentials(WindowRef owner, const CredentialRequest& request) {
+    // The system's prompt, with its save check box; the program keeps what
+    // is remembered itself (CREDUI_FLAGS_DO_NOT_PERSIST).
+    std::wstring message = W(request.message), caption = W(request.caption), target = W(request.server);
+    CREDUI_INFOW info{sizeof(info), ToHwnd(owner), message.c_str(), caption.c_str(), nullptr};
+    wchar_t user[CREDUI_MAX_USERNAME_LENGTH + 1] = {};
+    wchar_t password[CREDUI_MAX_PASSWORD_LENGTH + 1] = {};
+    const std::wstring account = W(request.account);
+    account.copy(user, std::min<std::size_t>(account.size(), CREDUI_MAX_USERNAME_LENGTH));
+    BOOL save = FALSE;
+    DWORD flags = CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_DO_NOT_PERSIST | CREDUI_FLAGS_ALWAYS_SHOW_UI |
+                  CREDUI_FLAGS_SHOW_SAVE_CHECK_BOX;
+    if (request.error != 0) flags |= CREDUI_FLAGS_INCORRECT_PASSWORD;
+    const DWORD result = CredUIPromptForCredentialsW(&info, target.c_str(), nullptr, request.error, user,
+                                                     CREDUI_MAX_USERNAME_LENGTH + 1, password,
+                                                     CREDUI_MAX_PASSWORD_LENGTH + 1, &save, flags);
+    std::optional<EnteredCredential> entered;
+    if (result == NO_ERROR) {
+        entered.emplace();
+        entered->credential.account = U16(user);
+        entered->credential.password = Secret(reinterpret_cast<const char16_t*>(password), wcslen(password));
+        entered->remember = save != FALSE;
+    } else if (result != ERROR_CANCELLED) {
+        ShowBox(owner, SystemErrorReport(u"Не удалось запросить учётные данные.", result, request.describe), MB_OK, false);
+    }
+    WipeMemory(password, sizeof password);
+    return entered;
 }
 
 namespace {

@@ -17,6 +17,8 @@ public:
     void ShowError(WindowRef owner, const std::u16string& text) override;
     std::optional<std::u16string> OpenFile(WindowRef owner, const OpenFileRequest& request) override;
     std::optional<std::u16string> SaveFile(WindowRef owner, const OpenFileRequest& request) override;
+    bool OfferSignIn(WindowRef owner, const std::u16string& report) override;
+    std::optional<EnteredCredential> AskCredentials(WindowRef owner, const CredentialRequest& request) override;
 };
 
 class WinShell final : public Shell {

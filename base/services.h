@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/credentials.h"
 #include "base/error_text.h"
 
 namespace tarvenix {
@@ -25,6 +26,24 @@ inline constexpr char16_t kApplicationTitle[] = u"Tarvenix";
 // A window's handle as a number (0: none), so that portable code can name the
 // owner of a box.
 using WindowRef = std::uintptr_t;
+
+// What the credential prompt asks for: the server (the prompt's target), its
+// caption and message, the account to offer, and the error of the last try
+// (0: none) that the prompt shows as the system words it.
+struct CredentialRequest {
+    std::u16string server;
+    std::u16string caption;
+    std::u16string message;
+    std::u16string account;
+    std::uint32_t error = 0;
+    DescribeError describe;
+};
+
+// What the user entered, and whether to keep it.
+struct EnteredCredential {
+    Credential credential;
+    bool remember = false;
+};
 
 // Modal boxes captioned with the application title, owned by the given
 // window. The buttons always read "OK", "&Yes" and "Cancel".
@@ -51,6 +70,16 @@ public:
     // The file-save dialog (asks before replacing a file): the chosen path,
     // or nothing on Cancel.
     virtual std::optional<std::u16string> SaveFile(WindowRef owner, const OpenFileRequest& request) = 0;
+
+    // A server refused the account: the report, with the choice "Войти как
+    // другой пользователь…" (true when it was taken) beside Cancel.
+    virtual bool OfferSignIn(WindowRef owner, const std::u16string& report) {
+        ShowMessage(owner, report);
+        return false;
+    }
+    // The system's credential prompt (account, password, "remember"):
+    // nothing when it was cancelled.
+    virtual std::optional<EnteredCredential> AskCredentials(WindowRef, const CredentialRequest&) { return std::nullopt; }
 };
 
 // The message boxes and file dialogs of one window: Dialogs with the owner
@@ -67,6 +96,10 @@ public:
     }
     std::optional<std::u16string> SaveFile(const Dialogs::OpenFileRequest& request) const {
         return dialogs_->SaveFile(owner_, request);
+    }
+    bool OfferSignIn(const std::u16string& report) const { return dialogs_->OfferSignIn(owner_, report); }
+    std::optional<EnteredCredential> AskCredentials(const CredentialRequest& request) const {
+        return dialogs_->AskCredentials(owner_, request);
     }
     WindowRef Owner() const { return owner_; }
 

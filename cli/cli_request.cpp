@@ -66,6 +66,8 @@ struct Raw {
     std::string timeout = "15";
     std::string parallel = "16";
     std::string output;
+    std::string credential;
+    bool askCredentials = false;
     std::vector<std::string> servers;
     std::string fromFile;
     bool fromDirectory = false, fromHistory = false;
@@ -194,6 +196,12 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
                       "Записать вывод в файл, а не на экран: UTF-8 (CSV и таблица с меткой UTF-8, JSON без нее), "
                       "файл заменяется целиком")
             ->option_text("FILE");
+        c->add_option("--credential", raw.credential,
+                      "Вызывать серверы от имени учётной записи из диспетчера учётных данных Windows: запись "
+                      "Tarvenix/TARGET (TARGET - сервер или *.домен)")
+            ->option_text("TARGET");
+        c->add_flag("--ask-credentials", raw.askCredentials,
+                    "Спросить учётную запись и пароль в консоли (пароль не отображается) и вызывать серверы от ее имени");
     };
     const auto serverAndIds = [&](CLI::App* c, const char* what) {
         c->add_option("server", raw.server, "Сервер")->required();
@@ -307,6 +315,12 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
         if (raw.output.empty()) return fail("не указан файл для --output", named());
         r.outputFile = Utf8ToUtf16(raw.output);
     }
+    if (named().count("--credential")) {
+        if (raw.credential.empty()) return fail("не указана запись для --credential", named());
+        if (raw.askCredentials) return fail("--credential и --ask-credentials не сочетаются", named());
+        r.credentialTarget = Utf8ToUtf16(raw.credential);
+    }
+    r.askCredentials = raw.askCredentials;
     r.server = Utf8ToUtf16(raw.server);
     r.title = Utf8ToUtf16(raw.title);
     r.text = Utf8ToUtf16(raw.text);

@@ -43,6 +43,13 @@ struct CliRequest {
     // --output: the listing goes to this file (written whole, atomically)
     // instead of standard output.
     std::optional<std::u16string> outputFile;
+
+    // Whose account the calls carry: the stored entry TARGET ("TS01",
+    // "*.corp.example", or the full "Tarvenix/TS01") for every server, or an
+    // account asked for on the console; neither: each server its own stored
+    // entry (its name's, else its domain's), if any.
+    std::optional<std::u16string> credentialTarget;
+    bool askCredentials = false;
 };
 
 struct CliParse {

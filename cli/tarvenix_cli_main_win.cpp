@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "actions/bulk_run.h"
+#include "base/credentials.h"
 #include "base/engine.h"
 #include "base/error_text.h"
 #include "base/files_win.h"
@@ -103,11 +104,81 @@ struct Program {
 
     std::optional<std::vector<std::u16string>> Servers(int& exitCode, bool& failed);
     FarmOutcome ListFarm(const std::vector<std::u16string>& servers);
+    // The account of --credential or --ask-credentials, carried to every
+    // server from now on: -1 to go on, or 2 (said on the error stream) when
+    // the entry is missing or unreadable, there is no console to ask on, or
+    // the logon failed; before any server is asked.
+    int TakeAccount();
+    // What a server's failure adds: the account that could not be carried,
+    // or where another account can be given.
+    void SayAccountTrouble(const std::u16string& server, std::uint32_t error) {
+        if (const std::optional<AccountFault> fault = services.Accounts().Fault(server))
+            err.Line(server + u": " + AccountFaultText(*fault, Describer()));
+        else if (IsAccountError(error))
+            err.Line(server + u": другая учётная запись: --credential ЗАПИСЬ или --ask-credentials");
+    }
+
     int Sessions();
     int Watch();
     int Processes();
     int Command();
 };
+
+// Reads a line from the console, without its line end; with echo off for a
+// password (the console's mode is put back whatever happens).
+bool ReadConsoleLine(HANDLE in, bool echo, std::u16string& line, Secret* secret) {
+    DWORD mode = 0;
+    if (!GetConsoleMode(in, &mode)) return false;
+    struct ModeBack {
+        HANDLE in;
+        DWORD mode;
+        ~ModeBack() { SetConsoleMode(in, mode); }
+    } back{in, mode};
+    if (!echo) SetConsoleMode(in, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    wchar_t buffer[512];
+    DWORD read = 0;
+    const BOOL ok = ReadConsoleW(in, buffer, 511, &read, nullptr);
+    std::size_t n = ok ? read : 0;
+    while (n > 0 && (buffer[n - 1] == L'\n' || buffer[n - 1] == L'\r')) --n;
+    if (secret)
+        *secret = Secret(reinterpret_cast<const char16_t*>(buffer), n);
+    else
+        line = U16(buffer, n);
+    WipeMemory(buffer, sizeof buffer);
+    return ok != FALSE;
+}
+
+int Program::TakeAccount() {
+    Credential credential;
+    if (request.credentialTarget) {
+        const std::u16string target = CredentialTargetFromText(*request.credentialTarget);
+        const std::uint32_t read = services.Credentials().Read(target, credential);
+        if (read == kErrorNotFound)
+            return Usage(u"нет учётных данных " + target + u" в диспетчере учётных данных Windows");
+        if (read != 0)
+            return Usage(u"не удалось прочитать учётные данные " + target + u": " + SystemErrorLine(read, Describer()));
+    } else if (request.askCredentials) {
+        HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+        DWORD mode = 0;
+        if (!in || in == INVALID_HANDLE_VALUE || !GetConsoleMode(in, &mode))
+            return Usage(u"--ask-credentials: нет консоли, чтобы спросить учётную запись и пароль "
+                         u"(в сценарии: --credential ЗАПИСЬ)");
+        err.Write(u"Учётная запись (ДОМЕН\\пользователь или пользователь@домен): ");
+        if (!ReadConsoleLine(in, true, credential.account, nullptr) || !ValidAccount(credential.account))
+            return Usage(u"неверная учётная запись: " + credential.account);
+        err.Write(u"Пароль: ");
+        std::u16string unused;
+        const bool read = ReadConsoleLine(in, false, unused, &credential.password);
+        err.Line(u"");
+        if (!read) return Usage(u"пароль не введён");
+    } else {
+        return -1;
+    }
+    const std::u16string account = credential.account;
+    const std::uint32_t logon = services.Accounts().CarryEverywhere(std::move(credential));
+    if (logon != 0) return Usage(u"не удалось войти как " + account + u": " + SystemErrorLine(logon, Describer()));
+    return -1;
+}
 
 // The servers of the request's sources (sessions, watch); nothing, with the
 // exit code in `exitCode`, when there are none to ask.
@@ -174,6 +245,8 @@ int Program::Sessions() {
         // sessions it had answered for.
         if (server.Failed()) {
             err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
+            if (server.outcome.inventory.enumerationFailed)
+                SayAccountTrouble(server.server, server.outcome.inventory.error);
             failed = true;
         }
         for (Session& row : server.outcome.inventory.rows)
@@ -215,6 +288,7 @@ int Program::Processes() {
     }
     if (!listed.result.ok) {
         err.Line(server + u": " + SystemErrorLine(listed.result.error, Describer()));
+        SayAccountTrouble(server, listed.result.error);
         return 1;
     }
     std::vector<CliProcess> rows;
@@ -262,6 +336,8 @@ int Program::Watch() {
         if (server.Failed()) {
             failures[server.server] = ServerFailureText(server, TimeoutMs(), Describer());
             err.Line(failures[server.server]);
+            if (server.outcome.inventory.enumerationFailed)
+                SayAccountTrouble(server.server, server.outcome.inventory.error);
         }
         for (const Session& session : server.outcome.inventory.rows) {
             all.push_back(session);
@@ -287,7 +363,10 @@ int Program::Watch() {
             const std::u16string text =
                 outcome.timedOut ? ServerTimeoutText(server, TimeoutMs())
                                  : server + u": " + SystemErrorLine(outcome.inventory.error, Describer());
-            if (failures[server] != text) err.Line(text);
+            if (failures[server] != text) {
+                err.Line(text);
+                if (!outcome.timedOut) SayAccountTrouble(server, outcome.inventory.error);
+            }
             failures[server] = text;
             return;
         }
@@ -394,6 +473,10 @@ int Program::Command() {
         }
         rows.push_back(std::move(row));
     }
+    std::uint32_t firstError = 0;
+    for (const CliResult& row : rows)
+        if (!row.ok && firstError == 0) firstError = row.error;
+    if (failed) SayAccountTrouble(server, firstError);
     Output(FormatResults(rows, request.format, ListSeparator()));
     return failed ? 1 : 0;
 }
@@ -418,6 +501,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     program->request = parsed.request;
     if (program->request.outputFile) program->request.outputFile = FullPath(*program->request.outputFile);
+    if (const int stop = program->TakeAccount(); stop >= 0) return stop;
     switch (program->request.command) {
         case CliCommand::Sessions: return program->Finish(program->Sessions());
         case CliCommand::Processes: return program->Finish(program->Processes());

@@ -11,6 +11,7 @@
 #include "base/files_win.h"
 #include "base/platform_win.h"
 #include "base/table_text.h"
+#include "base/text_fold.h"
 #include "base/win_text.h"
 
 namespace tarvenix {
@@ -73,6 +74,15 @@ void SessionList::OnCommand(int id) {
     if (id == kIdStatusLine || id == kCmdServerFailures) ShowServerFailures();
     if (id == kCmdCopyRows) CopyRows();
     if (id == kCmdExportRows) ExportRows();
+    if (id == kCmdSignIn) {
+        const std::u16string server = AccountServer();
+        if (server.empty()) {
+            boxes_.ShowMessage(u"Вы не указали сервер!");
+        } else if (SignIn(server, 0)) {
+            if (listedFarm_ || FoldCase(server) == FoldCase(listedServer_)) Refresh();
+        }
+    }
+    if (id == kCmdForgetCredentials) ForgetCredentials();
 }
 
 void SessionList::AddMenuItems(HMENU sessionMenu) {
@@ -81,6 +91,10 @@ void SessionList::AddMenuItems(HMENU sessionMenu) {
     AppendMenuW(sessionMenu, MF_STRING, kCmdExportRows, L"Сохранить список...\tCtrl+S");
     AppendMenuW(sessionMenu, MF_STRING | (failures_.empty() ? MF_GRAYED : 0), kCmdServerFailures,
                 L"Серверы без ответа...");
+    if (accounts_) {
+        AppendMenuW(sessionMenu, MF_STRING, kCmdSignIn, L"Войти как другой пользователь\u2026");
+        AppendMenuW(sessionMenu, MF_STRING, kCmdForgetCredentials, L"Забыть учётные данные\u2026");
+    }
 }
 
 void SessionList::CopyRows() {
@@ -114,6 +128,7 @@ void SessionList::ShowServerFailures() {
     if (!failures_.empty()) {
         text = u"Не удалось получить список сессий серверов:";
         for (const std::u16string& line : failures_) text += u"\r\n" + line;
+        text += FaultLines(serverErrors_, true);
     }
     if (!polled.empty()) {
         if (!text.empty()) text += u"\r\n\r\n";
@@ -121,7 +136,29 @@ void SessionList::ShowServerFailures() {
         for (const PolledServer& server : polled)
             text += u"\r\n" + server.server + u": " + SystemErrorLine(server.error, services_.Describer());
     }
-    boxes_.ShowMessage(text);
+    // Servers that refused the account: another one for each, then the farm again.
+    std::vector<ListingResult::ServerError> refused;
+    if (accounts_)
+        for (const ListingResult::ServerError& e : serverErrors_)
+            if (IsAccountError(e.error)) refused.push_back(e);
+    if (refused.empty()) {
+        boxes_.ShowMessage(text);
+        return;
+    }
+    if (!boxes_.OfferSignIn(text)) return;
+    // One prompt per server, the account entered last offered to the next;
+    // a cancelled prompt asks no further.
+    bool any = false;
+    std::u16string last;
+    for (const ListingResult::ServerError& e : refused) {
+        bool cancelled = false;
+        if (SignIn(e.server, e.error, last, &cancelled)) {
+            any = true;
+            last = accounts_->AccountOf(e.server).value_or(last);
+        }
+        if (cancelled) break;
+    }
+    if (any && listedFarm_) Refresh();
 }
 
 void SessionList::FocusFind() {

@@ -104,8 +104,11 @@ void SessionList::OnListed(ListingResult result) {
         if (live_) WatchListed();
         // A failed server of the farm is named on the line under the
         // counters, never in a box.
-        if (result.farm) SetFailures(std::move(result.failures), listedServers_.size());
-        if (!result.message.empty()) boxes_.ShowMessage(result.message);
+        if (result.farm) {
+            serverErrors_ = result.serverErrors;
+            SetFailures(std::move(result.failures), listedServers_.size());
+        }
+        if (!result.message.empty()) ReportFailure(result);
         if (foreground) SetFocus(list_.Handle());
     });
 }

@@ -23,6 +23,7 @@
 #include "sessions/session_list.h"
 #include "sessions/session_listing.h"
 #include "sessions/session_columns.h"
+#include "sessions/server_accounts.h"
 
 namespace tarvenix {
 
@@ -37,8 +38,10 @@ enum SessionListId : int {
     kIdStatusLine,        // the line under the counters; a click shows the servers that failed
     kCmdServerFailures,   // "Серверы без ответа..." in the session menu
     kCmdRefreshList,      // F5: the listed server (or farm) again
+    kCmdSignIn,           // "Войти как другой пользователь…" in the session menu
+    kCmdForgetCredentials,  // "Забыть учётные данные…"
 };
-static_assert(FitsIn(command_ranges::kSessionList, kCmdRefreshList));
+static_assert(FitsIn(command_ranges::kSessionList, kCmdForgetCredentials));
 
 class SessionList final : public SessionListView, public CommandTarget {
 public:
@@ -110,6 +113,25 @@ public:
     // text cleared (false when it was empty already).
     void FocusFind();
     bool ClearFind();
+    // Servers reached under other accounts: a server that refuses the
+    // account (access denied, a wrong password, a locked account) offers
+    // "Войти как другой пользователь…" in its failure report, and the
+    // session menu gets that item and "Забыть учётные данные…". Before
+    // CreateList; without it none of this is offered.
+    void UseAccounts(ServerAccounts& accounts) { accounts_ = &accounts; }
+    // The credential prompt for `server` (error: the last try's, shown by the
+    // prompt; suggested: the account to offer when the server has none),
+    // then calls to it carry the account entered: false when the prompt was
+    // cancelled (*cancelled set) or the logon failed (said in a box).
+    bool SignIn(const std::u16string& server, std::uint32_t error, const std::u16string& suggested = {},
+                bool* cancelled = nullptr);
+    // A failure report of another feature about `server`: shown, offering
+    // another account when the error is one another account may help with;
+    // true when the user signed in (the feature then does its work again).
+    bool ReportOfferingAccount(const std::u16string& report, const std::u16string& server, std::uint32_t error);
+    // The account of the server the menu addresses dropped and its stored
+    // entry removed, after a question.
+    void ForgetCredentials();
     // The lines of the servers the last farm listing could not list (empty
     // when all answered), and the box that shows them.
     const std::vector<std::u16string>& ServerFailures() const { return failures_; }
@@ -201,6 +223,15 @@ private:
     void ApplyFilter(bool keepTop, bool narrowing = false, std::vector<ReportRows::Row>* ready = nullptr,
                      const Marks* taken = nullptr);
     void SetFailures(std::vector<std::u16string> failures, std::size_t servers);
+    // A failed foreground listing of one server: the report, offering
+    // another account when the server refused this one; then listed again
+    // with the account entered.
+    void ReportFailure(const ListingResult& result);
+    // The server the session menu's account items address: the first
+    // selected row's, else the listed one, else the box's.
+    std::u16string AccountServer() const;
+    // The lines the servers' account faults add to a report.
+    std::u16string FaultLines(const std::vector<ListingResult::ServerError>& errors, bool named) const;
     void ShowCounters();
     void SetBusy(bool busy);
 
@@ -226,6 +257,8 @@ private:
     std::vector<ReportRows::Row> allRows_;  // their rows, in the same order
     SessionFilter filter_;                  // the find box's text
     std::vector<std::u16string> failures_;
+    std::vector<ListingResult::ServerError> serverErrors_;  // of the last farm listing
+    ServerAccounts* accounts_ = nullptr;
     RefreshChoices refreshChoices_;  // the chooser's items
     bool busy_ = false;  // a foreground listing is going (the wait cursor; row commands wait)
     std::unique_ptr<SessionListing> listing_;  // made at the first listing

@@ -128,6 +128,7 @@ void SessionListing::FinishServer(const std::u16string& server, InventoryOutcome
     const auto timeoutText = [&] {
         return ServerTimeoutText(server, static_cast<std::uint32_t>(settings_.timeout.count()));
     };
+    if (inventory.enumerationFailed && !outcome.timedOut) result.serverErrors.push_back({server, inventory.error});
     if (mode_ == ListingMode::Background) {
         if (failed) {
             // The rows stay as they were; the line under the counters says why.
@@ -180,6 +181,8 @@ void SessionListing::StageServer(std::size_t index, ServerOutcome& server) {
     StagedServer& staged = staged_[index];
     staged.server = server.server;
     staged.failed = server.Failed();
+    if (server.outcome.inventory.enumerationFailed && !server.outcome.timedOut)
+        staged.error = server.outcome.inventory.error;
     if (staged.failed)
         staged.failure =
             ServerFailureText(server, static_cast<std::uint32_t>(settings_.timeout.count()), settings_.describe);
@@ -203,6 +206,7 @@ void SessionListing::FinishFarm() {
     for (StagedServer& staged : staged_) {
         if (staged.failed) {
             result.failures.push_back(staged.failure);
+            if (staged.error != 0) result.serverErrors.push_back({staged.server, staged.error});
             if (mode_ == ListingMode::Background) {
                 std::vector<Session> kept;
                 const std::u16string key = FoldCase(staged.server);

@@ -94,6 +94,13 @@ struct ListingResult {
     // out of time), or the line under the counters (a background one).
     std::u16string message;
     std::u16string statusLine;
+    // Each server whose listing failed with a system error (not a time-out),
+    // in list order: what the window may offer another account for.
+    struct ServerError {
+        std::u16string server;
+        std::uint32_t error = 0;
+    };
+    std::vector<ServerError> serverErrors;
 };
 
 class SessionListing {
@@ -124,6 +131,7 @@ private:
         std::u16string server;
         bool failed = false;
         std::u16string failure;
+        std::uint32_t error = 0;  // the enumeration's error; 0 for a time-out
         ListedRows rows;
     };
     void StartServer(const std::u16string& server);

@@ -101,13 +101,9 @@ public:
     // kinds that happened (kNone when the wait was released by FlushWaits).
     // One wait at a time per object. A server that cannot be waited on fails
     // at once (not supported: 50).
-    virtual CallResult WaitSystemEvent(std::uint32_t mask, std::uint32_t& events) {
-        (void)mask;
-        events = session_events::kNone;
-        return CallResult::Failure(50);  // ERROR_NOT_SUPPORTED
-    }
+    virtual CallResult WaitSystemEvent(std::uint32_t mask, std::uint32_t& events) = 0;
     // Releases the wait going on this object, from another thread.
-    virtual CallResult FlushWaits() { return CallResult::Success(); }
+    virtual CallResult FlushWaits() = 0;
 };
 
 class TerminalServices {

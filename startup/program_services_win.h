@@ -17,6 +17,7 @@
 
 #include "base/ansi_code_page_win.h"
 #include "base/com_win.h"
+#include "base/credentials_win.h"
 #include "base/engine.h"
 #include "base/engine_win.h"
 #include "base/platform_win.h"
@@ -24,6 +25,7 @@
 #include "servers/directory_win.h"
 #include "servers/server_source.h"
 #include "servers/settings_file_win.h"
+#include "sessions/server_accounts.h"
 #include "sessions/wts_terminal_services_win.h"
 
 namespace tarvenix {
@@ -49,7 +51,12 @@ public:
     // dispatcher, the [options] and the application directory.
     const Services& Base() const { return services_; }
     const std::u16string& AppDirectory() const { return services_.appDirectory; }
-    TerminalServices& Terminal() { return terminal_; }
+    // The terminal services, each server's calls carrying its account when
+    // it has one (see ServerAccounts).
+    TerminalServices& Terminal() { return accounts_; }
+    // Who calls to which server carry: signing in, the stored entries.
+    ServerAccounts& Accounts() { return accounts_; }
+    CredentialStore& Credentials() { return credentials_; }
     // The computers of the signed-in user's domain.
     ServerSource& Directory() { return directoryServers_; }
     const AnsiCodePage& Ansi() const { return ansi_; }
@@ -62,6 +69,9 @@ private:
     ProgramServices(std::u16string appDirectory, int workers, std::unique_ptr<Dispatcher> dispatcher);
 
     WtsTerminalServices terminal_;
+    WinCredentialStore credentials_;
+    LogonCarrier carrier_;
+    ServerAccounts accounts_{terminal_, carrier_, &credentials_};
     SystemAnsiCodePage ansi_;
     AdsiDirectoryService directory_;
     DirectoryServers directoryServers_{directory_, ansi_};

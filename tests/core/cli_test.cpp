@@ -77,6 +77,15 @@ TEST(CliCommandLine, GoodLinesGiveTheirRequest) {
     EXPECT_EQ(p.request.count, 3u);
     EXPECT_EQ(p.request.forSeconds, 90);
     EXPECT_FALSE(ParseCommandLine(Words("watch TS01")).request.count);
+    p = ParseCommandLine(Words("sessions TS01 --credential '*.corp.example'"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_EQ(p.request.credentialTarget, std::u16string(u"*.corp.example"));
+    EXPECT_FALSE(p.request.askCredentials);
+    p = ParseCommandLine(Words("logoff TS01 2 --ask-credentials --yes"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_TRUE(p.request.askCredentials);
+    EXPECT_EQ(p.request.credentialTarget, std::nullopt);
+    EXPECT_EQ(ParseCommandLine(Words("sessions TS01")).request.credentialTarget, std::nullopt);
 
     EXPECT_EQ(ParseCommandLine(Words("disconnect TS01 4 -y")).request.command, CliCommand::Disconnect);
     EXPECT_EQ(ParseCommandLine(Words("kill TS01 1200")).request.ids, (std::vector<std::uint32_t>{1200}));
@@ -110,6 +119,9 @@ TEST(CliCommandLine, BadLinesGiveExitCodeTwoWithAOneLineReasonAndTheUsage) {
         {"watch TS01 --count 0", "неверное значение --count: 0"},
         {"watch TS01 --count -2", "неверное значение --count"},
         {"watch TS01 --for soon", "неверная длительность: soon"},
+        {"sessions TS01 --credential", "неверное число значений"},
+        {"sessions TS01 --credential TS01 --ask-credentials", "--credential и --ask-credentials не сочетаются"},
+        {"sessions TS01 --password secret", "лишние аргументы"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

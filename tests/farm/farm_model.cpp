@@ -327,7 +327,7 @@ void Generate(const json& g, const std::string& where, Server& server) {
 Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreachableDelay) {
     CheckKeys(j, where, {"name", "latency_ms", "unreachable", "unreachable_delay_ms", "enumerate_error",
                          "process_enumerate_error", "logoff_error", "disconnect_error", "message_error",
-                         "terminate_error", "current_time", "sessions", "processes", "generate", "wait_error"});
+                         "terminate_error", "current_time", "sessions", "processes", "generate", "wait_error", "account", "password"});
     Server s;
     if (!j.contains("name") || !j["name"].is_string()) Fail(where + ".name", "required string");
     s.name = Text(j, "name", where);
@@ -341,6 +341,12 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
     s.messageError = U32(j, "message_error", where, 0);
     s.terminateError = U32(j, "terminate_error", where, 0);
     s.waitError = U32(j, "wait_error", where, 0);
+    s.account = Text(j, "account", where);
+    if (j.contains("password")) {
+        if (!j["password"].is_string()) Fail(where + ".password", "expected a string");
+        if (s.account.empty()) Fail(where + ".password", "a password needs an account");
+        s.password = Text(j, "password", where);
+    }
     if (auto now = j.find("current_time"); now != j.end() && !now->is_null()) {
         s.currentTime = now->is_string() ? ParseUtcTime(now->get<std::string>()) : std::nullopt;
         if (!s.currentTime) Fail(where + ".current_time", "expected a UTC time like 2026-12-10T08:15:00Z, or null");

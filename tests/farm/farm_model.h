@@ -87,6 +87,10 @@ struct Server {
     DWORD terminateError = 0;
     std::optional<std::int64_t> currentTime;  // ticks; none: the real clock at each call
     DWORD waitError = 0;  // event waits fail with this at once
+    // The account every call must carry (see TarvenixFarmCarryAccount), and
+    // its password when one is checked; empty: any caller is served.
+    std::wstring account;
+    std::optional<std::wstring> password;
     std::vector<Session> sessions;
     std::vector<Process> processes;
     // Scripted sessions (cycleSeconds), held here; each is in `sessions`

@@ -26,6 +26,7 @@ LONG __stdcall TarvenixFarmOpenHandles(void);
 LONG __stdcall TarvenixFarmHandlesOpened(void);
 LONG __stdcall TarvenixFarmOutstandingBuffers(void);
 LONG __stdcall TarvenixFarmWaits(void);
+BOOL __stdcall TarvenixFarmCarryAccount(const wchar_t* account, const wchar_t* password);
 }
 
 namespace {
@@ -441,6 +442,15 @@ Target Resolve(HANDLE handle) {
     return t;
 }
 
+// The account the calling thread carries (TarvenixFarmCarryAccount), as a
+// fake of the system's impersonation tells it; none: the program's own.
+struct Carried {
+    bool carrying = false;
+    std::wstring account;
+    std::wstring password;
+};
+thread_local Carried t_carried;
+
 void Describe(LogLine& line, const Target& t) {
     if (t.nameKnown)
         line.Text("server", t.server);
@@ -449,6 +459,16 @@ void Describe(LogLine& line, const Target& t) {
     line.Field("handle", t.number);
     if (t.stale) line.Field("stale", "1");
     if (t.foreign) line.Hex("raw", t.raw);
+    if (t_carried.carrying) line.Text("account", t_carried.account.c_str());
+}
+
+// A server that requires an account refuses every other caller with 5, and
+// the right account with the wrong password with 1326.
+DWORD AccountRefusal(const farm::Server& server) {
+    if (server.account.empty()) return 0;
+    if (!t_carried.carrying || !farm::SameHostName(t_carried.account, server.account)) return ERROR_ACCESS_DENIED;
+    if (server.password && *server.password != t_carried.password) return ERROR_LOGON_FAILURE;
+    return 0;
 }
 
 DWORD DelayOf(const Target& t) {
@@ -461,7 +481,7 @@ DWORD DelayOf(const Target& t) {
 DWORD Unreachable(const Target& t) {
     if (!t.usable) return ERROR_INVALID_HANDLE;
     if (!t.farmServer || t.farmServer->unreachable) return RPC_S_SERVER_UNAVAILABLE;
-    return 0;
+    return AccountRefusal(*t.farmServer);
 }
 
 // Looks the handle up, sleeps the server's latency (or its unreachable delay)
@@ -604,6 +624,7 @@ HANDLE WINAPI WTSOpenServerW(LPWSTR pServerName) {
     ++s.opened;
     const bool known = s.farm.FindServer(s.handles[number].server) != nullptr;
     call.Line().Text("server", pServerName).Number("handle", number);
+    if (t_carried.carrying) call.Line().Text("account", t_carried.account.c_str());
     call.Succeed().Number("known", known ? 1 : 0);
     call.Done();
     return reinterpret_cast<HANDLE>(kHandleTag | (static_cast<std::uint64_t>(s.generation & 0xFFFF) << 32) | number);
@@ -1027,6 +1048,15 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         s.log.Write(line);
     }
     ReleaseSRWLockExclusive(&s.lock);
+    return TRUE;
+}
+
+BOOL __stdcall TarvenixFarmCarryAccount(const wchar_t* account, const wchar_t* password) {
+    // The thread's own state: no lock, no log line (the calls it carries say it).
+    t_carried.carrying = account != nullptr;
+    t_carried.account = account ? account : L"";
+    if (!t_carried.password.empty()) SecureZeroMemory(t_carried.password.data(), t_carried.password.size() * sizeof(wchar_t));
+    t_carried.password = password ? password : L"";
     return TRUE;
 }
 

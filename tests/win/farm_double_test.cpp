@@ -197,6 +197,67 @@ TEST_F(FarmDoubleTest, AReusedSessionAnswersForItsNextLogonAfterSoManyInformatio
     EXPECT_EQ(reused, (std::vector<std::string>{"buffer=1", "reused=1", "buffer=5"}));
 }
 
+TEST_F(FarmDoubleTest, AServerThatRequiresAnAccountServesOnlyThreadsCarryingItAndLogsEachCallsAccount) {
+    ASSERT_TRUE(Load(R"({"servers":[{"name":"TS01","account":"CORP\\admin","password":"pw",
+        "sessions":[{"id":2,"user":"ivanov"}]},{"name":"TS02","sessions":[{"id":3,"user":"petrova"}]}]})"));
+    using CarryFn = BOOL(__stdcall*)(const wchar_t*, const wchar_t*);
+    const auto carry = reinterpret_cast<CarryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"wtsapi32.dll"), "TarvenixFarmCarryAccount")));
+    ASSERT_TRUE(carry);
+    HANDLE ts01 = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    HANDLE ts02 = WTSOpenServerW(const_cast<wchar_t*>(L"TS02"));
+    const auto enumerate = [](HANDLE h) -> DWORD {
+        PWTS_SESSION_INFOW info = nullptr;
+        DWORD count = 0;
+        if (!WTSEnumerateSessionsW(h, 0, 1, &info, &count)) return GetLastError();
+        WTSFreeMemory(info);
+        return 0;
+    };
+    const struct {
+        const wchar_t* account;  // NULL: none
+        const wchar_t* password;
+        DWORD ts01, ts02;
+    } steps[] = {
+        {nullptr, nullptr, ERROR_ACCESS_DENIED, 0},
+        {L"CORP\\other", L"pw", ERROR_ACCESS_DENIED, 0},
+        {L"corp\\ADMIN", L"wrong", ERROR_LOGON_FAILURE, 0},
+        {L"corp\\ADMIN", L"pw", 0, 0},  // the name in any case
+        {nullptr, nullptr, ERROR_ACCESS_DENIED, 0},
+    };
+    for (const auto& step : steps) {
+        carry(step.account, step.password);
+        EXPECT_EQ(enumerate(ts01), step.ts01) << (step.account ? "carrying" : "own");
+        EXPECT_EQ(enumerate(ts02), step.ts02) << "a server without an account serves everyone";
+    }
+    // Per thread: another thread carries nothing while this one carries the account.
+    carry(L"CORP\\admin", L"pw");
+    DWORD other = 0;
+    std::thread([&] { other = enumerate(ts01); }).join();
+    EXPECT_EQ(other, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(enumerate(ts01), 0u);
+    WTSCloseServer(ts01);
+    carry(nullptr, nullptr);
+    WTSCloseServer(ts02);
+
+    std::vector<std::string> accounts;
+    for (const std::string& line : Lines("WTSEnumerateSessionsW")) {
+        const auto at = line.find("\taccount=");
+        accounts.push_back(at == std::string::npos ? "-" : line.substr(at + 9, line.find('\t', at + 1) - at - 9));
+    }
+    EXPECT_EQ(accounts, (std::vector<std::string>{"-", "-", "CORP\\\\other", "CORP\\\\other", "corp\\\\ADMIN",
+                                                  "corp\\\\ADMIN", "corp\\\\ADMIN", "corp\\\\ADMIN", "-", "-", "-",
+                                                  "CORP\\\\admin"}));
+    const std::vector<std::string> closes = Lines("WTSCloseServer");
+    ASSERT_EQ(closes.size(), 2u);
+    EXPECT_NE(closes[0].find("\taccount=CORP\\\\admin"), std::string::npos) << closes[0];
+    EXPECT_EQ(closes[1].find("account="), std::string::npos) << closes[1];
+    EXPECT_EQ(Log().find("wrong"), std::string::npos) << "no password is logged";
+    EXPECT_EQ(Log().find("\tpw"), std::string::npos) << "no password is logged";
+
+    EXPECT_FALSE(Load(R"({"servers":[{"name":"A","password":"x"}]})"));
+    EXPECT_NE(Log().find("farm.servers[0].password: a password needs an account"), std::string::npos) << Log();
+}
+
 TEST_F(FarmDoubleTest, MalformedDelaysAndReusesAreRejectedWithTheirPlace) {
     const struct {
         const char* session;

@@ -72,6 +72,41 @@ public:
         openAnswers.pop_front();
         return a;
     }
+    // "Войти как другой пользователь…" offered with these reports; taken
+    // as answered (Cancel when empty).
+    std::vector<std::u16string> offers;
+    std::deque<bool> offerAnswers;
+    bool OfferSignIn(WindowRef owner, const std::u16string& report) override {
+        owners.push_back(owner);
+        offers.push_back(report);
+        if (offerAnswers.empty()) return false;
+        const bool a = offerAnswers.front();
+        offerAnswers.pop_front();
+        return a;
+    }
+    // The credential prompt: what it was asked, and what the user enters
+    // (Cancel when empty or nothing).
+    struct Entry {
+        std::u16string account, password;
+        bool remember = false;
+    };
+    std::vector<CredentialRequest> prompts;
+    std::deque<std::optional<Entry>> promptAnswers;
+    std::optional<EnteredCredential> AskCredentials(WindowRef owner, const CredentialRequest& request) override {
+        owners.push_back(owner);
+        prompts.push_back(request);
+        if (promptAnswers.empty() || !promptAnswers.front()) {
+            if (!promptAnswers.empty()) promptAnswers.pop_front();
+            return std::nullopt;
+        }
+        const Entry e = *promptAnswers.front();
+        promptAnswers.pop_front();
+        std::optional<EnteredCredential> entered(std::in_place);
+        entered->credential.account = e.account;
+        entered->credential.password = Secret(e.password.data(), e.password.size());
+        entered->remember = e.remember;
+        return entered;
+    }
 };
 
 class FakeShell final : public Shell {
