@@ -35,8 +35,9 @@ MainWindow::MainWindow(const Services& services, TerminalServices& terminal, Ser
       processPanel_(services, terminal, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); },
                     [this] { Layout(); }, kMinOuterWidth),
       messageWindow_(services, terminal, sessions_) {
-    // In this order the features see the keys first.
-    SetFeatures({&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_});
+    // In this order the features see the keys first; the process panel's
+    // keys are its list's own (F5 there refreshes the panel, not the sessions).
+    SetFeatures({&processPanel_, &sessions_, &serverBox_, &logoff_, &shadow_, &messageWindow_});
     activity_.changed = [this] { RefreshCursor(); };
 }
 

@@ -10,7 +10,7 @@
 
 namespace tarvenix {
 
-enum class CliCommand { Sessions, Processes, Logoff, Disconnect, Message, Kill };
+enum class CliCommand { Sessions, Processes, Logoff, Disconnect, Message, Kill, SessionDetails };
 enum class OutputFormat { Table, Csv, Json };
 
 struct CliRequest {
@@ -35,6 +35,12 @@ struct CliRequest {
     std::vector<std::uint32_t> ids;                 // session IDs, or process IDs for kill
     std::u16string title, text;                     // message
     bool yes = false;                               // destructive commands: no question
+
+    // logoff by rule: the sessions of the servers (`servers`, `fromFile`)
+    // disconnected for longer than this, optionally of users whose name
+    // contains `user`; with dryRun only printed.
+    std::optional<std::int64_t> disconnectedOverSeconds;
+    bool dryRun = false;
 
     // --output: the listing goes to this file (written whole, atomically)
     // instead of standard output.

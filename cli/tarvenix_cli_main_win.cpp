@@ -5,12 +5,16 @@
 // 2 for a wrong command line or unusable input, before anything is done.
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "actions/bulk_run.h"
+#include "actions/cleanup_rule.h"
+#include "actions/process_figures.h"
+#include "actions/session_actions.h"
 #include "base/engine.h"
 #include "base/error_text.h"
 #include "base/files_win.h"
@@ -25,6 +29,7 @@
 #include "servers/server_source.h"
 #include "servers/server_sources_win.h"
 #include "sessions/farm_listing_run.h"
+#include "sessions/session_details.h"
 #include "sessions/session_times_win.h"
 #include "startup/program_services_win.h"
 
@@ -47,6 +52,8 @@ std::u16string FullPath(const std::u16string& path) {
     }
     return path;
 }
+
+bool AskOnConsole(CliStream& err, const std::u16string& question, bool* asked);
 
 struct Program {
     explicit Program(ProgramServices& s)
@@ -99,9 +106,16 @@ struct Program {
     int Sessions();
     int Processes();
     int Command();
+    int LogoffByRule();
+    int Details();
+    // The servers of the arguments and the sources asked for, each named
+    // once; -1 to go on, else the exit code (a source failed or none named).
+    int GatherFarm(std::vector<std::u16string>& servers, bool& failed);
+    // The sessions of the servers (a failed server named on the error stream).
+    std::vector<Session> ListFarm(const std::vector<std::u16string>& servers, bool& failed);
 };
 
-int Program::Sessions() {
+int Program::GatherFarm(std::vector<std::u16string>& servers, bool& failed) {
     // Every source is read before any server is asked; a file that cannot
     // be read makes the command line unusable.
     TypedServers typed(request.servers);
@@ -121,13 +135,16 @@ int Program::Sessions() {
     const GatheredServers gathered = GatherServers(sources);
     for (const std::u16string& failure : gathered.failures) err.Line(u"tarvenix-cli: " + DefaultErrorBoxText(failure));
     if (gathered.stopped) return 2;
-    bool failed = !gathered.failures.empty();
-    const std::vector<std::u16string> servers = DistinctServers(gathered.names);
+    failed = !gathered.failures.empty();
+    servers = DistinctServers(gathered.names);
     if (servers.empty()) {
         if (failed) return 1;
         return Usage(u"список серверов пуст");
     }
+    return -1;
+}
 
+std::vector<Session> Program::ListFarm(const std::vector<std::u16string>& servers, bool& failed) {
     FarmOptions options;
     options.parallelServers = 8;
     options.parallelSessionsPerServer = static_cast<std::size_t>(request.parallel);
@@ -153,28 +170,142 @@ int Program::Sessions() {
             err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
             failed = true;
         }
-        for (Session& row : server.outcome.inventory.rows)
-            if (SessionPasses(request, row)) rows.push_back(std::move(row));
+        for (Session& row : server.outcome.inventory.rows) rows.push_back(std::move(row));
     }
+    return rows;
+}
+
+int Program::Sessions() {
+    std::vector<std::u16string> servers;
+    bool failed = false;
+    if (const int code = GatherFarm(servers, failed); code >= 0) return code;
+    std::vector<Session> rows;
+    for (Session& row : ListFarm(servers, failed))
+        if (SessionPasses(request, row)) rows.push_back(std::move(row));
     Output(FormatSessions(rows, request.format, ListSeparator()));
     return failed ? 1 : 0;
+}
+
+// logoff --disconnected-over: the sessions of the servers that match the
+// rule, listed first; --dry-run prints them and calls nothing more. Else one
+// question (or --yes), every session checked before its logoff, and a line
+// per server.
+int Program::LogoffByRule() {
+    std::vector<std::u16string> servers;
+    bool failed = false;
+    if (const int code = GatherFarm(servers, failed); code >= 0) return code;
+    CleanupRule rule;
+    rule.overSeconds = *request.disconnectedOverSeconds;
+    rule.userText = request.user.value_or(u"");
+    std::vector<Session> matched = MatchingSessions(rule, ListFarm(servers, failed));
+    if (request.dryRun || matched.empty()) {
+        Output(FormatCleanup(matched, request.format, ListSeparator()));
+        return failed ? 1 : 0;
+    }
+    if (!request.yes) {
+        bool asked = false;
+        if (!AskOnConsole(err, CleanupQuestion(GroupByServer(matched).size(), matched.size()), &asked)) {
+            if (!asked) return Usage(u"команда меняет состояние сервера: подтвердите её параметром --yes");
+            err.Line(u"Отменено: ничего не сделано.");
+            return 1;
+        }
+    }
+    BulkOptions options;
+    options.parallel = static_cast<std::size_t>(request.parallel);
+    options.timeout = Timeout();
+    bool done = false;
+    std::vector<ServerResults> results;
+    StartSessionCommand(*terminal, *executor, *dispatcher, matched, options, CancelToken(),
+                        [](TerminalServer& s, std::uint32_t id) { return s.Logoff(id); },
+                        [&](std::vector<ServerResults> r) {
+                            results = std::move(r);
+                            done = true;
+                        });
+    dispatcher->RunUntil([&] { return done; });
+    std::vector<CliResult> rows;
+    for (const ServerResults& server : results) {
+        for (std::size_t i = 0; i < server.sessions.size() && i < server.results.size(); ++i) {
+            const ItemResult& result = server.results[i];
+            CliResult row{server.server, server.sessions[i].id, result.ok, result.error, {}};
+            if (!row.ok) {
+                failed = true;
+                row.errorText = result.Untouched() || result.state != ItemState::Answered
+                                    ? NotActedLine(server.sessions[i], result)
+                                    : SystemErrorLine(result.error, Describer());
+                err.Line(server.server + u": " + DecimalU32(row.id) + u": " + row.errorText);
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    Output(FormatResults(rows, request.format, ListSeparator()));
+    return failed ? 1 : 0;
+}
+
+// session SERVER ID: one session in detail.
+int Program::Details() {
+    struct Read {
+        CallResult result;
+        SessionDetails details;
+    };
+    bool done = false, timedOut = false;
+    Read read;
+    const std::u16string server = request.server;
+    const std::uint32_t id = *request.session;
+    TerminalServices* services = terminal;
+    RunAsync<Read>(
+        *executor, *dispatcher, CancelToken(), Timeout(),
+        [services, server, id] {
+            Read r;
+            const std::unique_ptr<TerminalServer> open = services->Open(server);
+            r.result = FindSessionDetails(*open, server, id, r.details);
+            return r;
+        },
+        [&](Read r) {
+            read = std::move(r);
+            done = true;
+        },
+        [&] {
+            timedOut = true;
+            done = true;
+        });
+    dispatcher->RunUntil([&] { return done; });
+    if (timedOut) {
+        err.Line(ServerTimeoutText(server, TimeoutMs()));
+        return 1;
+    }
+    if (!read.result.ok) {
+        err.Line(server + u": " + DecimalU32(id) + u": " + SystemErrorLine(read.result.error, Describer()));
+        return 1;
+    }
+    read.details.session.logonText = LocalLogonText(read.details.session.logonTicks.value_or(0));
+    Output(FormatDetails(read.details, request.format, ListSeparator(), LocalLogonText));
+    return 0;
 }
 
 int Program::Processes() {
     struct Listed {
         CallResult result;
         std::vector<ProcessRecord> records;
+        std::map<std::vector<std::uint8_t>, std::u16string> accounts;
     };
     bool done = false, timedOut = false;
     Listed listed;
     const std::u16string server = request.server;
+    const std::optional<std::uint32_t> session = request.session;
     TerminalServices* services = terminal;
     RunAsync<Listed>(
         *executor, *dispatcher, CancelToken(), Timeout(),
-        [services, server] {
+        [services, server, session] {
             Listed l;
             const std::unique_ptr<TerminalServer> open = services->Open(server);
             l.result = open->EnumerateProcesses(l.records);
+            // Each account asked of the server once.
+            AccountNames names;
+            for (const ProcessRecord& r : l.records) {
+                if (!r.figures || r.figures->sid.empty() || (session && r.sessionId != *session)) continue;
+                l.accounts[r.figures->sid] = names.Name(
+                    server, r.figures->sid, [&open](const std::vector<std::uint8_t>& sid) { return open->LookupAccount(sid); });
+            }
             return l;
         },
         [&](Listed l) {
@@ -195,8 +326,12 @@ int Program::Processes() {
         return 1;
     }
     std::vector<CliProcess> rows;
-    for (const ProcessRecord& record : listed.records)
-        if (!request.session || record.sessionId == *request.session) rows.push_back({server, record});
+    for (const ProcessRecord& record : listed.records) {
+        if (request.session && record.sessionId != *request.session) continue;
+        std::u16string account;
+        if (record.figures && !record.figures->sid.empty()) account = listed.accounts[record.figures->sid];
+        rows.push_back({server, record, account});
+    }
     Output(FormatProcesses(rows, request.format, ListSeparator()));
     return 0;
 }
@@ -295,6 +430,10 @@ int wmain(int argc, wchar_t** argv) {
     switch (program->request.command) {
         case CliCommand::Sessions: return program->Finish(program->Sessions());
         case CliCommand::Processes: return program->Finish(program->Processes());
+        case CliCommand::SessionDetails: return program->Finish(program->Details());
+        case CliCommand::Logoff:
+            if (program->request.disconnectedOverSeconds) return program->Finish(program->LogoffByRule());
+            return program->Finish(program->Command());
         default: return program->Finish(program->Command());
     }
 }
