@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "actions/bulk_run.h"
+#include "base/error_text.h"
 #include "sessions/session.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -46,6 +49,16 @@ std::vector<std::u16string> CleanupPreviewRow(const Session& session);
 std::u16string CleanupFoundText(std::size_t count);
 // The one question before the logoffs.
 std::u16string CleanupQuestion(std::size_t servers, std::size_t sessions);
+
+// The logoff of a matched session: its holder was checked by the command
+// (CheckAndCall); the session must still be disconnected, else it is left
+// alone (the user came back) with kSessionReconnected.
+inline constexpr std::uint32_t kSessionReconnected = 0x20000001;  // an application's own code (bit 29)
+CallResult LogoffIfStillDisconnected(TerminalServer& server, std::uint32_t sessionId);
+
+// The one report of the clean-up: per server, how many were logged off of
+// how many matched, then why each of the others was not.
+std::u16string CleanupReport(const std::vector<ServerResults>& servers, const DescribeError& describe);
 
 // The command line's --dry-run: what it would log off, as JSON objects
 // (server, id, user, domain, disconnected_seconds).

@@ -34,10 +34,19 @@ MainWindow::MainWindow(const Services& services, TerminalServices& terminal, Ser
       shadow_(services, terminal, sessions_),
       processPanel_(services, terminal, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); },
                     [this] { Layout(); }, kMinOuterWidth),
-      messageWindow_(services, terminal, sessions_) {
+      messageWindow_(services, terminal, sessions_),
+      cleanup_(services, terminal, activity_,
+               [this] {
+                   // The servers the list shows: the farm's, or the one listed.
+                   if (sessions_.FarmView()) return sessions_.ListedServers();
+                   std::vector<std::u16string> one;
+                   if (!sessions_.ListedServer().empty()) one.push_back(sessions_.ListedServer());
+                   return one;
+               }),
+      details_(services, terminal, activity_, sessions_, [this] { return sessions_.List().Handle(); }) {
     // In this order the features see the keys first; the process panel's
     // keys are its list's own (F5 there refreshes the panel, not the sessions).
-    SetFeatures({&processPanel_, &sessions_, &serverBox_, &logoff_, &shadow_, &messageWindow_});
+    SetFeatures({&processPanel_, &details_, &sessions_, &serverBox_, &logoff_, &shadow_, &messageWindow_, &cleanup_});
     activity_.changed = [this] { RefreshCursor(); };
 }
 
@@ -65,6 +74,8 @@ void MainWindow::Create() {
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.Get()));
     BuildControls();
     messageWindow_.Create(Handle());
+    cleanup_.Create(Handle());
+    details_.Create(Handle());
     BuildSessionMenu();
     Layout();
     FormCreate();
@@ -111,6 +122,9 @@ void MainWindow::BuildSessionMenu() {
     // Added after the specified items.
     logoff_.AddDisconnectMenuItems(sessionMenu_.Get());
     sessions_.AddMenuItems(sessionMenu_.Get());
+    AppendMenuW(sessionMenu_.Get(), MF_SEPARATOR, 0, nullptr);
+    details_.AddMenuItems(sessionMenu_.Get());
+    cleanup_.AddMenuItems(sessionMenu_.Get());
     sessions_.List().onContextMenu = [this](POINT at) {
         TrackPopupMenu(sessionMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
     };

@@ -216,7 +216,8 @@ int Program::LogoffByRule() {
     bool done = false;
     std::vector<ServerResults> results;
     StartSessionCommand(*terminal, *executor, *dispatcher, matched, options, CancelToken(),
-                        [](TerminalServer& s, std::uint32_t id) { return s.Logoff(id); },
+                        // Still disconnected: a user who came back keeps the session.
+                        [](TerminalServer& s, std::uint32_t id) { return LogoffIfStillDisconnected(s, id); },
                         [&](std::vector<ServerResults> r) {
                             results = std::move(r);
                             done = true;
@@ -229,8 +230,9 @@ int Program::LogoffByRule() {
             CliResult row{server.server, server.sessions[i].id, result.ok, result.error, {}};
             if (!row.ok) {
                 failed = true;
-                row.errorText = result.Untouched() || result.state != ItemState::Answered
-                                    ? NotActedLine(server.sessions[i], result)
+                row.errorText = result.state != ItemState::Answered ? NotActedLine(server.sessions[i], result)
+                                : result.error == kSessionReconnected
+                                    ? std::u16string(u"сессия снова подключена: не завершена.")
                                     : SystemErrorLine(result.error, Describer());
                 err.Line(server.server + u": " + DecimalU32(row.id) + u": " + row.errorText);
             }
