@@ -75,9 +75,10 @@ std::uint32_t ColorDepthBits(std::uint32_t code) {
 
 std::u16string DisplayText(const std::optional<ClientDisplay>& display) {
     if (!display || (display->width == 0 && display->height == 0)) return {};
-    std::u16string text = DecimalU32(display->width) + u" × " + DecimalU32(display->height);
+    // A plain "x": the window's bitmap font has no multiplication sign.
+    std::u16string text = DecimalU32(display->width) + u" x " + DecimalU32(display->height);
     const std::uint32_t bits = ColorDepthBits(display->colorDepth);
-    if (bits) text += u" × " + DecimalU32(bits) + u" бит";
+    if (bits) text += u", " + DecimalU32(bits) + u" бит";
     return text;
 }
 

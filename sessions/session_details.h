@@ -41,7 +41,7 @@ SessionDetails ReadSessionDetails(TerminalServer& server, const Session& session
 CallResult FindSessionDetails(TerminalServer& server, const std::u16string& serverName, std::uint32_t id,
                               SessionDetails& details);
 
-// "1920 × 1080 × 32 бит" (the depth code in bits), "" when nothing is known.
+// "1920 x 1080, 32 бит" (the depth code in bits), "" when nothing is known.
 std::u16string DisplayText(const std::optional<ClientDisplay>& display);
 // Bits per pixel of WTS_CLIENT_DISPLAY's colour-depth code; 0 for an unknown code.
 std::uint32_t ColorDepthBits(std::uint32_t code);

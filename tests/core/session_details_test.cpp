@@ -48,7 +48,7 @@ TEST(SessionDetails, ReadFromTheServerAndWrittenAsLines) {
         {u"Отключение", u"300"},
         {u"Последний ввод", u"600"},
         {u"Сборка клиента", u"22621"},
-        {u"Экран клиента", u"1920 × 1080 × 24 бит"},
+        {u"Экран клиента", u"1920 x 1080, 24 бит"},
         {u"Протокол", u"RDP"},
         {u"Папка клиента", u"C:\\Windows\\System32\\mstscax.dll"},
         {u"Процессов", u"2"},
@@ -82,9 +82,9 @@ TEST(SessionDetails, ReadFromTheServerAndWrittenAsLines) {
 }
 
 TEST(SessionDetails, DisplayAndProtocolTexts) {
-    EXPECT_EQ(DisplayText(ClientDisplay{1280, 1024, 32}), u"1280 × 1024 × 32 бит");
-    EXPECT_EQ(DisplayText(ClientDisplay{1024, 768, 16}), u"1024 × 768 × 15 бит");  // code 16 is 15 bits
-    EXPECT_EQ(DisplayText(ClientDisplay{800, 600, 7}), u"800 × 600");           // an unknown depth code
+    EXPECT_EQ(DisplayText(ClientDisplay{1280, 1024, 32}), u"1280 x 1024, 32 бит");
+    EXPECT_EQ(DisplayText(ClientDisplay{1024, 768, 16}), u"1024 x 768, 15 бит");  // code 16 is 15 bits
+    EXPECT_EQ(DisplayText(ClientDisplay{800, 600, 7}), u"800 x 600");           // an unknown depth code
     EXPECT_EQ(DisplayText(ClientDisplay{}), u"");
     EXPECT_EQ(ProtocolText(0u), u"Консоль");
     EXPECT_EQ(ProtocolText(9u), u"9");

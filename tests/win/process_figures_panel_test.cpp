@@ -235,7 +235,7 @@ TEST_F(CleanupDialogTest, SessionDetailsOfTheSelectedRow) {
     ASSERT_TRUE(PumpUntil([&] { return !window->SessionDetailsView().Busy(); }));
     const std::u16string text = window->SessionDetailsView().Text();
     for (const char16_t* line : {u"ID\t5\r\n", u"Учетная запись\tivanov\r\n", u"Сборка клиента\t19045\r\n",
-                                 u"Экран клиента\t1920 × 1080 × 32 бит\r\n", u"Протокол\tRDP\r\n",
+                                 u"Экран клиента\t1920 x 1080, 32 бит\r\n", u"Протокол\tRDP\r\n",
                                  u"Папка клиента\tC:\\Windows\\System32\r\n", u"Процессов\t2\r\n"})
         EXPECT_NE(text.find(line), std::u16string::npos) << Utf16ToUtf8(line);
     EXPECT_EQ(ListView_GetItemCount(window->SessionDetailsView().List().Handle()), 16);
