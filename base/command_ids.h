@@ -25,7 +25,6 @@ inline constexpr CommandRange kMessage{180, 189};
 inline constexpr CommandRange kProcessPanel{200, 219};
 inline constexpr CommandRange kSessionDetails{220, 229};  // "Сведения о сессии…", Enter on a row
 inline constexpr CommandRange kCleanup{230, 239};         // "Завершить отключённые сессии…"
-inline constexpr CommandRange kColumnChooser{240, 249};   // the session list header's menu
 // The message window's own controls (its own window, kept apart all the same;
 // never IDOK or IDCANCEL, which its dialog keys send).
 inline constexpr CommandRange kMessageWindow{300, 319};
@@ -35,8 +34,7 @@ inline constexpr CommandRange kDetailsWindow{340, 359};
 
 inline constexpr CommandRange kAll[] = {kMainWindow,     kSessionList, kServerBox,     kLogoff,
                                         kShadow,         kMessage,     kProcessPanel,  kMessageWindow,
-                                        kSessionDetails, kCleanup,     kColumnChooser, kCleanupWindow,
-                                        kDetailsWindow};
+                                        kSessionDetails, kCleanup,     kCleanupWindow, kDetailsWindow};
 }  // namespace command_ranges
 
 // Every range is a range (first <= last) and no two share an ID.

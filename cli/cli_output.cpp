@@ -92,11 +92,14 @@ std::u16string FormatSessions(const std::vector<Session>& sessions, OutputFormat
         for (const Session& s : sessions) objects.push_back(SessionJson(s));
         return JsonArray(objects);
     }
+    // The window's chosen columns are not asked for here.
     std::vector<std::vector<std::u16string>> rows(1);
-    for (const SessionColumnSpec& column : SessionColumnTable()) rows[0].push_back(column.caption);
+    for (const SessionColumnSpec& column : SessionColumnTable())
+        if (column.listed != ListedIn::Chosen) rows[0].push_back(column.caption);
     for (const Session& s : sessions) {
         std::vector<std::u16string>& row = rows.emplace_back();
-        for (const SessionColumnSpec& column : SessionColumnTable()) row.push_back(CellText(column.field, s));
+        for (const SessionColumnSpec& column : SessionColumnTable())
+            if (column.listed != ListedIn::Chosen) row.push_back(CellText(column.field, s));
     }
     return Cells(rows, format, separator);
 }

@@ -36,8 +36,12 @@ enum SessionListId : int {
     kIdStatusLine,        // the line under the counters; a click shows the servers that failed
     kCmdServerFailures,   // "Серверы без ответа..." in the session menu
     kCmdRefreshList,      // F5: the listed server (or farm) again
+    // The header's menu: the columns the user can add.
+    kCmdColumnClientBuild,
+    kCmdColumnClientDisplay,
+    kCmdColumnProtocol,
 };
-static_assert(FitsIn(command_ranges::kSessionList, kCmdRefreshList));
+static_assert(FitsIn(command_ranges::kSessionList, kCmdColumnProtocol));
 
 class SessionList final : public SessionListView, public CommandTarget {
 public:
@@ -115,6 +119,16 @@ public:
     // focused rows.
     COLORREF RowBackground(int index) const;
 
+    // The columns chosen in the header's menu (right-click on the list's
+    // header): client build, display and protocol can be added after the
+    // list's columns, and taken away again; the list's own cannot. Adding
+    // one lists again, asking for the client's details.
+    void SetColumnChosen(SessionField field, bool on);
+    const std::vector<SessionField>& ChosenColumns() const { return chosen_; }
+    HMENU ColumnMenu() const { return columnMenu_.Get(); }
+    // Shows the header's menu at a screen point (TrackPopupMenu; tests put another in).
+    std::function<void(HMENU menu, POINT at)> trackColumnMenu;
+
     // Over every listed row, shown or not.
     std::int32_t ActiveCount() const { return activeCount_; }
     std::int32_t RowCount() const { return rowCount_; }
@@ -152,6 +166,7 @@ public:
     }
 
 private:
+    static int ColumnCommand(SessionField field);
     SessionListing& Listing();
     std::vector<ReportColumn> ListColumns(bool farm) const;
     // A foreground listing: the list and the counters emptied, the view's
@@ -210,6 +225,8 @@ private:
     std::u16string listedServer_;  // ListedServer
     std::int32_t activeCount_ = 0;  // ActiveCount
     std::int32_t rowCount_ = 0;
+    std::vector<SessionField> chosen_;  // in table order
+    MenuHandle columnMenu_;
 };
 
 }  // namespace tarvenix

@@ -247,5 +247,42 @@ TEST_F(CleanupDialogTest, SessionDetailsOfTheSelectedRow) {
     EXPECT_EQ(dialogs.messages.back(), u"Сессия 5 на сервере TS01 теперь у kuznetsov: команда не отправлена.");
 }
 
+TEST_F(CleanupDialogTest, TheHeadersMenuAddsTheClientsColumnsAndListsAgain) {
+    FakeSession& s = wts.servers[u"TS01"].sessions[0];  // petrova
+    s.clientBuild = 19045;
+    s.display = ClientDisplay{1920, 1080, 24};
+    s.protocol = 2;
+    HWND list = window->Sessions().List().Handle();
+    ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 8);
+    // A right-click on the header gives the columns menu, not the session menu.
+    HMENU shown = nullptr;
+    window->Sessions().trackColumnMenu = [&](HMENU menu, POINT) { shown = menu; };
+    RECT header{};
+    GetWindowRect(ListView_GetHeader(list), &header);
+    SendMessageW(window->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(ListView_GetHeader(list)),
+                 MAKELPARAM(header.left + 5, header.top + 5));
+    ASSERT_EQ(shown, window->Sessions().ColumnMenu());
+    EXPECT_EQ(GetMenuState(shown, 0, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED), static_cast<UINT>(MF_CHECKED | MF_GRAYED))
+        << "the list's own columns cannot be hidden";
+    EXPECT_EQ(GetMenuState(shown, kCmdColumnClientBuild, MF_BYCOMMAND) & MF_CHECKED, 0u);
+
+    wts.calls.clear();
+    Command(kCmdColumnClientBuild);
+    Command(kCmdColumnProtocol);
+    ASSERT_TRUE(PumpUntil([&] { return !window->Sessions().Busy(); }));
+    ASSERT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 10);
+    EXPECT_NE(std::find(wts.calls.begin(), wts.calls.end(), "query 2 9 TS01"), wts.calls.end()) << "listed again with the details";
+    const Texts ids = ColumnTexts(list, 0), builds = ColumnTexts(list, 8), protocols = ColumnTexts(list, 9);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(builds[i], ids[i] == u"2" ? u"19045" : u"") << Utf16ToUtf8(ids[i]);
+        EXPECT_EQ(protocols[i], ids[i] == u"2" ? u"RDP" : u"") << Utf16ToUtf8(ids[i]);
+    }
+    // Taken away again: the list's eight stay.
+    Command(kCmdColumnClientBuild);
+    Command(kCmdColumnProtocol);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 8);
+    EXPECT_TRUE(window->Sessions().ChosenColumns().empty());
+}
+
 }  // namespace
 }  // namespace tarvenix::testing
