@@ -1,5 +1,6 @@
 #include "actions/process_figures.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -153,6 +154,27 @@ std::u16string AccountNames::Name(const std::u16string& server, const std::vecto
 std::size_t AccountNames::Lookups() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return lookups_;
+}
+
+std::int64_t SteadyTicks() {
+    using namespace std::chrono;
+    return duration_cast<duration<std::int64_t, std::ratio<1, 10'000'000>>>(steady_clock::now().time_since_epoch())
+        .count();
+}
+
+ListedProcesses ListProcessesWithAccounts(TerminalServer& open, const std::u16string& server, AccountNames& names,
+                                          std::optional<std::uint32_t> session) {
+    ListedProcesses listed;
+    listed.result = open.EnumerateProcesses(listed.records);
+    listed.takenTicks = SteadyTicks();
+    if (!listed.result.ok) return listed;
+    for (const ProcessRecord& r : listed.records) {
+        if (!r.figures || r.figures->sid.empty() || listed.accounts.count(r.figures->sid)) continue;
+        if (session && r.sessionId != *session) continue;
+        listed.accounts[r.figures->sid] =
+            names.Name(server, r.figures->sid, [&open](const std::vector<std::uint8_t>& sid) { return open.LookupAccount(sid); });
+    }
+    return listed;
 }
 
 std::string ProcessJson(const std::u16string& server, const ProcessView& view, bool withCpu) {

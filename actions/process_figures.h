@@ -90,6 +90,21 @@ private:
     std::size_t lookups_ = 0;
 };
 
+// One listing of a server's processes with the accounts of their SIDs: the
+// extended listing is one call; each SID not named yet costs one lookup on
+// the server (`names` keeps them for the next listing). With a session,
+// only its processes' SIDs are named.
+struct ListedProcesses {
+    CallResult result;
+    std::vector<ProcessRecord> records;  // every process of the server
+    std::int64_t takenTicks = 0;         // SteadyTicks right after the listing answered (not after the lookups)
+    std::map<std::vector<std::uint8_t>, std::u16string> accounts;
+};
+// A steady clock in 100-ns ticks: the wall time between two listings.
+std::int64_t SteadyTicks();
+ListedProcesses ListProcessesWithAccounts(TerminalServer& open, const std::u16string& server, AccountNames& names,
+                                          std::optional<std::uint32_t> session = std::nullopt);
+
 // The JSON object of a process for the command line: numbers as numbers,
 // memory in bytes, CPU times in seconds; the figures null when the server
 // gave none.

@@ -37,12 +37,6 @@ std::vector<ReportColumn> ProcessColumns(const std::vector<ProcessView>& views) 
     return columns;
 }
 
-// Now on a steady clock, in 100-ns ticks: the wall time between two listings.
-std::int64_t SteadyTicks() {
-    using namespace std::chrono;
-    return duration_cast<duration<std::int64_t, std::ratio<1, 10'000'000>>>(steady_clock::now().time_since_epoch())
-        .count();
-}
 
 void SetOuterWidth(HWND window, int width) {
     RECT rc;
@@ -181,12 +175,8 @@ void ProcessPanel::EndTermination() {
 void ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<Session>& session) {
     processServer_ = server;  // termination addresses the server listed here
     listedSession_ = session;
-    struct Listed {
+    struct Listed : ListedProcesses {
         ItemResult checked = ItemResult::From(CallResult::Success());
-        CallResult result;
-        std::vector<ProcessRecord> records;
-        std::int64_t takenTicks = 0;
-        std::map<std::vector<std::uint8_t>, std::u16string> accounts;
     };
     TerminalServices* terminal = &terminal_;
     std::shared_ptr<AccountNames> accounts = accounts_;
@@ -201,15 +191,8 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
                 listed.checked = CheckAndCall(*open, *session, [](TerminalServer&, std::uint32_t) { return CallResult::Success(); });
                 if (!listed.checked.ok) return listed;
             }
-            listed.result = open->EnumerateProcesses(listed.records);
-            listed.takenTicks = SteadyTicks();
-            // The accounts, each SID asked of the server once (the names are kept).
-            for (const ProcessRecord& r : listed.records) {
-                if (!r.figures || r.figures->sid.empty() || listed.accounts.count(r.figures->sid)) continue;
-                if (session && r.sessionId != session->id) continue;
-                listed.accounts[r.figures->sid] = accounts->Name(
-                    server, r.figures->sid, [&open](const std::vector<std::uint8_t>& sid) { return open->LookupAccount(sid); });
-            }
+            static_cast<ListedProcesses&>(listed) = ListProcessesWithAccounts(
+                *open, server, *accounts, session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
             return listed;
         },
         [this, server, session](Listed listed) {

@@ -285,11 +285,7 @@ int Program::Details() {
 }
 
 int Program::Processes() {
-    struct Listed {
-        CallResult result;
-        std::vector<ProcessRecord> records;
-        std::map<std::vector<std::uint8_t>, std::u16string> accounts;
-    };
+    using Listed = ListedProcesses;
     bool done = false, timedOut = false;
     Listed listed;
     const std::u16string server = request.server;
@@ -298,17 +294,9 @@ int Program::Processes() {
     RunAsync<Listed>(
         *executor, *dispatcher, CancelToken(), Timeout(),
         [services, server, session] {
-            Listed l;
             const std::unique_ptr<TerminalServer> open = services->Open(server);
-            l.result = open->EnumerateProcesses(l.records);
-            // Each account asked of the server once.
-            AccountNames names;
-            for (const ProcessRecord& r : l.records) {
-                if (!r.figures || r.figures->sid.empty() || (session && r.sessionId != *session)) continue;
-                l.accounts[r.figures->sid] = names.Name(
-                    server, r.figures->sid, [&open](const std::vector<std::uint8_t>& sid) { return open->LookupAccount(sid); });
-            }
-            return l;
+            AccountNames names;  // each account asked of the server once
+            return ListProcessesWithAccounts(*open, server, names, session);
         },
         [&](Listed l) {
             listed = std::move(l);
