@@ -1,8 +1,6 @@
 #include "actions/process_panel_win.h"
 
 #include <algorithm>
-#include <chrono>
-#include <map>
 
 #include "actions/bulk_run.h"
 #include "actions/session_actions.h"
@@ -36,7 +34,6 @@ std::vector<ReportColumn> ProcessColumns(const std::vector<ProcessView>& views) 
     }
     return columns;
 }
-
 
 void SetOuterWidth(HWND window, int width) {
     RECT rc;

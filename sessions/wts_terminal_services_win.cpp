@@ -225,8 +225,15 @@ public:
         DWORD nameLength = 256, domainLength = 256;
         SID_NAME_USE use;
         if (!LookupAccountSidW(system.empty() ? nullptr : system.c_str(), psid, name, &nameLength, domain,
-                               &domainLength, &use))
-            return std::nullopt;
+                               &domainLength, &use)) {
+            // The built-in accounts (SYSTEM, LOCAL SERVICE, the BUILTIN
+            // groups...) are named alike on every machine: this one names them
+            // when the server would not.
+            if (!BuiltIn(copy)) return std::nullopt;
+            nameLength = 256;
+            domainLength = 256;
+            if (!LookupAccountSidW(nullptr, psid, name, &nameLength, domain, &domainLength, &use)) return std::nullopt;
+        }
         std::u16string account = U16(name, nameLength);
         if (domainLength > 0) account = U16(domain, domainLength) + u"\\" + account;
         return account;
@@ -235,6 +242,15 @@ public:
     void SetName(std::u16string name) { server_ = std::move(name); }
 
 private:
+    // S-1-5-N with N below 21 (NT AUTHORITY's own accounts, the BUILTIN
+    // domain 32), and the null, world and creator authorities (0 to 3).
+    static bool BuiltIn(const std::vector<std::uint8_t>& sid) {
+        if (sid.size() < 8 || sid[2] || sid[3] || sid[4] || sid[5] || sid[6]) return false;
+        if (sid[7] <= 3) return true;
+        return sid[7] == 5 && sid.size() >= 12 && sid[1] >= 1 && sid[9] == 0 && sid[10] == 0 && sid[11] == 0 &&
+               (sid[8] < 21 || sid[8] == 32);
+    }
+
     // The text of a fixed-size array of a structure: up to its NUL, never past its end.
     template <std::size_t N>
     static std::u16string FixedText(const WCHAR (&text)[N]) {
