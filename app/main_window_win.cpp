@@ -197,6 +197,8 @@ void MainWindow::FormClose() {
         options.emplace_back(u"refresh seconds", DecimalI32(sessions_.AutoRefreshSeconds()));
     if (sessions_.AllServers() != services().allServers)
         options.emplace_back(u"all servers", sessions_.AllServers() ? u"1" : u"0");
+    if (sessions_.ChosenColumnBits() != services().clientColumns)
+        options.emplace_back(u"client columns", DecimalI32(sessions_.ChosenColumnBits()));
     serverBox_.Save(options);
 }
 

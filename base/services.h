@@ -115,6 +115,8 @@ struct Services {
     int refreshSeconds = 0;
     // The farm view was on last time.
     bool allServers = false;
+    // The session list's columns chosen last time (bits of kClientColumnsLimits).
+    int clientColumns = 0;
     std::chrono::milliseconds refreshSecond{1000};
     // The application directory with its trailing separator: settings.ini,
     // serverslist.txt and message.txt live here.

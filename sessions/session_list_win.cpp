@@ -53,6 +53,10 @@ SessionList::SessionList(const Services& services, TerminalServices& terminal, A
       farmServers_(std::move(farmServers)),
       allServers_(services.allServers),
       refresh_(services.dispatcher, services.refreshSecond, [this] { RefreshInBackground(); }) {
+    // The columns chosen last time.
+    if (services.clientColumns & 1) chosen_.push_back(SessionField::ClientBuild);
+    if (services.clientColumns & 2) chosen_.push_back(SessionField::ClientDisplay);
+    if (services.clientColumns & 4) chosen_.push_back(SessionField::Protocol);
     list_.SetColumns(ListColumns(false));
     list_.rowBackground = [this](int index) { return RowBackground(index); };
     list_.onHeaderContextMenu = [this](POINT at) {
@@ -75,6 +79,13 @@ SessionList::SessionList(const Services& services, TerminalServices& terminal, A
     for (SessionField field : ChoosableFields())
         AppendMenuW(columnMenu_.Get(), MF_STRING, static_cast<UINT_PTR>(ColumnCommand(field)),
                     reinterpret_cast<const wchar_t*>(ColumnOf(field).caption));
+}
+
+int SessionList::ChosenColumnBits() const {
+    int bits = 0;
+    for (SessionField field : chosen_)
+        bits |= field == SessionField::ClientBuild ? 1 : field == SessionField::ClientDisplay ? 2 : 4;
+    return bits;
 }
 
 int SessionList::ColumnCommand(SessionField field) {

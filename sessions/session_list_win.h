@@ -125,6 +125,8 @@ public:
     // one lists again, asking for the client's details.
     void SetColumnChosen(SessionField field, bool on);
     const std::vector<SessionField>& ChosenColumns() const { return chosen_; }
+    // The chosen columns as settings.ini keeps them (1 build, 2 display, 4 protocol).
+    int ChosenColumnBits() const;
     HMENU ColumnMenu() const { return columnMenu_.Get(); }
     // Shows the header's menu at a screen point (TrackPopupMenu; tests put another in).
     std::function<void(HMENU menu, POINT at)> trackColumnMenu;

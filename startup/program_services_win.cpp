@@ -21,6 +21,7 @@ void ApplySettings(const EngineSettings& settings, Services& services) {
     services.farmParallelSessions = static_cast<std::size_t>(settings.farmParallelSessions);
     services.refreshSeconds = settings.refreshSeconds;
     services.allServers = settings.allServers;
+    services.clientColumns = settings.clientColumns;
 }
 
 ProgramServices::ProgramServices(std::u16string appDirectory, int workers, std::unique_ptr<Dispatcher> dispatcher)
