@@ -1,6 +1,8 @@
 #include "actions/process_panel_win.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 #include "actions/bulk_run.h"
 #include "actions/session_actions.h"
@@ -276,21 +278,23 @@ void ProcessPanel::TerminateSelected(bool ask) {
     terminating_ = true;
     activity_.Begin();
     const CancelToken token = termination_;
+    // Set when the time-out's report went out: no termination starts after it.
+    auto late = std::make_shared<std::atomic<bool>>(false);
     RunAsync<Terminated>(
         *services_.executor, *services_.dispatcher, termination_, services_.serverTimeout,
-        [terminal, server, targets, token] {
+        [terminal, server, targets, token, late] {
             Terminated t;
             const std::unique_ptr<TerminalServer> open = terminal->Open(server);
             std::vector<ProcessRecord> now;
             t.listing = open->EnumerateProcesses(now);
             if (!t.listing.ok) return t;
             for (const ProcessRecord& target : targets) {
-                // Past the deadline no call starts.
-                const ProcessCheck check = token.Cancelled() ? ProcessCheck::Ended : CheckProcess(target, now);
+                // Past the deadline, or with the window gone, no call starts.
+                if (token.Cancelled() || late->load()) break;
+                const ProcessCheck check = CheckProcess(target, now);
                 t.checks.push_back(check);
-                t.results.push_back(check == ProcessCheck::Same && !token.Cancelled()
-                                        ? open->TerminateProcess(target.processId)
-                                        : CallResult::Success());
+                t.results.push_back(check == ProcessCheck::Same ? open->TerminateProcess(target.processId)
+                                                                : CallResult::Success());
             }
             return t;
         },
@@ -323,7 +327,8 @@ void ProcessPanel::TerminateSelected(bool ask) {
             }
             Relist();
         },
-        [this, server, targets] {
+        [this, server, targets, late] {
+            late->store(true);
             EndTermination();
             boxes_.ShowMessage(TerminateFailureHeading(server, targets.front().processId) + u"\r\n" +
                                ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())));
