@@ -1,6 +1,8 @@
 #include "actions/process_panel_win.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 #include "actions/bulk_run.h"
 #include "actions/session_actions.h"
@@ -8,17 +10,31 @@
 #include "base/platform_win.h"
 #include "base/resource_ids.h"
 #include "base/text.h"
+#include "base/text_fold.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
 namespace {
 
-std::vector<ReportColumn> ProcessColumns() {
-    return {
+std::vector<ReportColumn> ProcessColumns(const std::vector<ProcessView>& views) {
+    std::vector<ReportColumn> columns = {
         {u"ID сессии", {65, 65, 0, false}},
         {u"Название процесса", {140, 140, 0, false}},
         {u"PID", {50, 0, 0, false}},
     };
+    // Added after the list's own three; they order by their numbers.
+    const std::pair<const char16_t*, int> added[] = {
+        {kMemoryCaption, 80}, {kCpuCaption, 50}, {kThreadsCaption, 55}, {kAccountCaption, 130}};
+    int column = static_cast<int>(ProcessColumn::Memory);
+    for (const auto& [caption, width] : added) {
+        ReportColumn c{caption, {width, 0, 0, false}, true};
+        const auto which = static_cast<ProcessColumn>(column++);
+        c.compare = [&views, which](const ReportRows::Row& a, const ReportRows::Row& b, bool descending) {
+            return CompareProcesses(which, views[a.item], views[b.item], descending);
+        };
+        columns.push_back(std::move(c));
+    }
+    return columns;
 }
 
 void SetOuterWidth(HWND window, int width) {
@@ -46,7 +62,7 @@ ProcessPanel::ProcessPanel(const Services& services, TerminalServices& terminal,
       serverText_(std::move(serverText)),
       relayout_(std::move(relayout)),
       minOuterWidth_(minOuterWidth),
-      list_(ordering, ProcessColumns()) {
+      list_(ordering, ProcessColumns(processes_)) {
     list_.onContextMenu = [this](POINT at) {
         TrackPopupMenu(menu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, ToHwnd(boxes_.Owner()), nullptr);
     };
@@ -72,6 +88,8 @@ void ProcessPanel::CreatePanel(HWND window, const Fonts& fonts) {
     AppendMenuW(terminate, MF_STRING, kCmdTerminateProcess, L"Вы уверены?");
     menu_.Reset(CreatePopupMenu());
     AppendMenuW(menu_.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(terminate), L"Завершить процесс");
+    // Added after the specified item.
+    AppendMenuW(menu_.Get(), MF_STRING, kCmdRefreshProcessList, L"Обновить\tF5");
 }
 
 void ProcessPanel::AddMenuItems(HMENU sessionMenu) {
@@ -87,8 +105,17 @@ void ProcessPanel::OnCommand(int id) {
         case kCmdCloseProcessPanel: ClosePanel(); break;
         case kCmdSessionProcesses: ListSessionProcesses(); break;
         case kCmdTerminateProcess: TerminateSelected(); break;
+        case kCmdTerminateAsk: TerminateSelected(true); break;
+        case kCmdRefreshProcessList: Refresh(); break;
         default: break;
     }
+}
+
+KeyAnswer ProcessPanel::TranslateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.hwnd != list_.Handle()) return {};
+    if (msg.wParam == VK_F5) return {KeyAnswer::Used, kCmdRefreshProcessList};
+    if (msg.wParam == VK_DELETE) return {KeyAnswer::Used, kCmdTerminateAsk};
+    return {};
 }
 
 void ProcessPanel::OpenPanel() {
@@ -147,16 +174,15 @@ void ProcessPanel::EndTermination() {
 void ProcessPanel::ListProcesses(const std::u16string& server, const std::optional<Session>& session) {
     processServer_ = server;  // termination addresses the server listed here
     listedSession_ = session;
-    struct Listed {
+    struct Listed : ListedProcesses {
         ItemResult checked = ItemResult::From(CallResult::Success());
-        CallResult result;
-        std::vector<ProcessRecord> records;
     };
     TerminalServices* terminal = &terminal_;
+    std::shared_ptr<AccountNames> accounts = accounts_;
     StartRun();
     RunAsync<Listed>(
         *services_.executor, *services_.dispatcher, run_, services_.serverTimeout,
-        [terminal, server, session] {
+        [terminal, server, session, accounts] {
             Listed listed;
             const std::unique_ptr<TerminalServer> open = terminal->Open(server);
             // One session's processes only while the session is the one listed.
@@ -164,7 +190,8 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
                 listed.checked = CheckAndCall(*open, *session, [](TerminalServer&, std::uint32_t) { return CallResult::Success(); });
                 if (!listed.checked.ok) return listed;
             }
-            listed.result = open->EnumerateProcesses(listed.records);
+            static_cast<ListedProcesses&>(listed) = ListProcessesWithAccounts(
+                *open, server, *accounts, session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
             return listed;
         },
         [this, server, session](Listed listed) {
@@ -184,12 +211,27 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
                 }
                 return;
             }
+            // The CPU load against the server's last listing; this one is
+            // kept for the next.
+            const std::u16string key = FoldCase(server);
+            const auto earlier = samples_.find(key);
+            ProcessSample sample{server, listed.takenTicks, listed.records};
+            std::vector<ProcessRecord> shown = SessionProcesses(
+                std::move(listed.records), session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
+            const auto& names = listed.accounts;
             // The rows carry their processes: a termination takes the PID
             // from the process, not back from the row's text.
-            processes_ = SessionProcesses(std::move(listed.records),
-                                          session ? std::optional<std::uint32_t>(session->id) : std::nullopt);
+            std::vector<ProcessView> views = ViewProcesses(
+                std::move(shown), earlier == samples_.end() ? nullptr : &earlier->second, sample.takenTicks,
+                [&names](const std::vector<std::uint8_t>& sid) {
+                    const auto it = names.find(sid);
+                    return it == names.end() ? SidText(sid) : it->second;
+                });
+            samples_[key] = std::move(sample);
+            list_.Clear();
+            processes_ = std::move(views);
             std::vector<ReportRows::Row> listRows;
-            for (std::size_t i = 0; i < processes_.size(); ++i) listRows.emplace_back(ProcessRow(processes_[i]), i);
+            for (std::size_t i = 0; i < processes_.size(); ++i) listRows.emplace_back(ProcessViewRow(processes_[i]), i);
             const std::size_t count = listRows.size();
             list_.AppendAll(std::move(listRows));
             if (session) SetLabelText(userLabel_, session->user);
@@ -202,7 +244,12 @@ void ProcessPanel::ListProcesses(const std::u16string& server, const std::option
 }
 
 void ProcessPanel::Refresh() {
+    // The session's processes as the specified refresh does; all processes
+    // again for the server they came from.
     if (processListMode_ == ProcessPanelMode::User) ListSessionProcesses();
+    // The rows keep the order the user picked.
+    if (processListMode_ == ProcessPanelMode::Server && !processServer_.empty() && IsShown())
+        ListProcesses(processServer_, std::nullopt);
 }
 
 void ProcessPanel::ClosePanel() {
@@ -214,33 +261,82 @@ void ProcessPanel::ClosePanel() {
     relayout_();
 }
 
-void ProcessPanel::TerminateSelected() {
+void ProcessPanel::TerminateSelected(bool ask) {
     // While the list is being made its rows are not there yet; one
     // termination at a time.
     if (busy_ || terminating_) return;
-    const int row = list_.FirstSelected();
-    if (row < 0) return;
-    const std::size_t item = list_.Rows().At(static_cast<std::size_t>(row)).item;
-    if (item >= processes_.size()) return;
-    const std::uint32_t pid = processes_[item].processId;
+    std::vector<ProcessRecord> targets;
+    for (int row : list_.SelectedIndices()) {
+        const std::size_t item = list_.Rows().At(static_cast<std::size_t>(row)).item;
+        if (item < processes_.size()) targets.push_back(processes_[item].record);
+    }
+    if (targets.empty()) return;
     const std::u16string server = processServer_;
+    if ((ask || targets.size() > 1) && !boxes_.Confirm(TerminateQuestion(targets.size(), server))) return;
+    struct Terminated {
+        CallResult listing;  // the fresh listing the processes are checked against
+        std::vector<ProcessCheck> checks;
+        std::vector<CallResult> results;  // one per process checked the same
+    };
     TerminalServices* terminal = &terminal_;
     termination_ = CancelToken();
     terminating_ = true;
     activity_.Begin();
-    RunAsync<CallResult>(
+    const CancelToken token = termination_;
+    // Set when the time-out's report went out: no termination starts after it.
+    auto late = std::make_shared<std::atomic<bool>>(false);
+    RunAsync<Terminated>(
         *services_.executor, *services_.dispatcher, termination_, services_.serverTimeout,
-        [terminal, server, pid] { return terminal->Open(server)->TerminateProcess(pid); },
-        [this, server, pid](CallResult result) {
+        [terminal, server, targets, token, late] {
+            Terminated t;
+            const std::unique_ptr<TerminalServer> open = terminal->Open(server);
+            std::vector<ProcessRecord> now;
+            t.listing = open->EnumerateProcesses(now);
+            if (!t.listing.ok) return t;
+            for (const ProcessRecord& target : targets) {
+                // Past the deadline, or with the window gone, no call starts.
+                if (token.Cancelled() || late->load()) break;
+                const ProcessCheck check = CheckProcess(target, now);
+                t.checks.push_back(check);
+                t.results.push_back(check == ProcessCheck::Same ? open->TerminateProcess(target.processId)
+                                                                : CallResult::Success());
+            }
+            return t;
+        },
+        [this, server, targets](Terminated t) {
             EndTermination();
-            if (!result.ok)
-                boxes_.ShowMessage(
-                    SystemErrorReport(TerminateFailureHeading(server, pid), result.error, services_.Describer()));
+            if (!t.listing.ok) {
+                boxes_.ShowMessage(SystemErrorReport(TerminateFailureHeading(server, targets.front().processId),
+                                                     t.listing.error, services_.Describer()));
+                Relist();
+                return;
+            }
+            std::size_t done = 0;
+            std::u16string problems;
+            for (std::size_t i = 0; i < targets.size() && i < t.checks.size(); ++i) {
+                const std::u16string line =
+                    t.checks[i] != ProcessCheck::Same
+                        ? ProcessNotActedLine(targets[i], t.checks[i])
+                        : (t.results[i].ok ? std::u16string()
+                                           : SystemErrorReport(TerminateFailureHeading(server, targets[i].processId),
+                                                               t.results[i].error, services_.Describer()));
+                if (line.empty()) ++done;
+                else problems += (problems.empty() ? u"" : u"\r\n") + line;
+            }
+            // One process: a word only when it was not terminated, as before;
+            // several: one report with what did not go.
+            if (targets.size() > 1) {
+                boxes_.ShowMessage(TerminatedReport(done, targets.size()) + (problems.empty() ? u"" : u"\r\n" + problems));
+            } else if (!problems.empty()) {
+                boxes_.ShowMessage(problems);
+            }
             Relist();
         },
-        [this, server, pid] {
+        [this, server, targets, late] {
+            late->store(true);
             EndTermination();
-            boxes_.ShowMessage(TerminateFailureHeading(server, pid) + u"\r\n" + ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())));
+            boxes_.ShowMessage(TerminateFailureHeading(server, targets.front().processId) + u"\r\n" +
+                               ServerTimeoutText(server, static_cast<std::uint32_t>(services_.serverTimeout.count())));
             Relist();
         });
 }

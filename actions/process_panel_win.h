@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "base/report_list_win.h"
 #include "base/services.h"
 #include "base/window_win.h"
+#include "actions/process_figures.h"
 #include "sessions/session_list.h"
 #include "sessions/terminal_services.h"
 
@@ -34,8 +37,10 @@ enum ProcessPanelId : int {
     kCmdCloseProcessPanel,
     kCmdSessionProcesses,
     kCmdTerminateProcess,
+    kCmdRefreshProcessList,  // "Обновить" in the process list's menu, F5 in the list
+    kCmdTerminateAsk,        // Delete in the list: terminate the selected processes after a question
 };
-static_assert(FitsIn(command_ranges::kProcessPanel, kCmdTerminateProcess));
+static_assert(FitsIn(command_ranges::kProcessPanel, kCmdTerminateAsk));
 
 // What the process panel lists (ProcessListMode).
 enum class ProcessPanelMode {
@@ -81,7 +86,14 @@ public:
     std::function<bool(const std::u16string&, const std::u16string&, std::uint32_t)> reportFailure;
     void Refresh();
     void ClosePanel();
-    void TerminateSelected();
+    // The selected processes (the sub-item "Вы уверены?" is the question for
+    // one; several, or asked from the keyboard, get one question), each
+    // checked against a fresh listing before it is terminated; one report.
+    void TerminateSelected(bool ask = false);
+    // The processes the rows show, with their figures.
+    const std::vector<ProcessView>& Processes() const { return processes_; }
+    // The account names looked up so far (once per SID per server).
+    const AccountNames& Accounts() const { return *accounts_; }
 
     ProcessPanelMode ProcessListMode() const { return processListMode_; }
     // The server whose processes the list shows (termination addresses it).
@@ -91,6 +103,8 @@ public:
     // The panel can be closed while the session list lists its rows.
     bool AvailableWhileListing(int id) const override { return id == kCmdCloseProcessPanel; }
     void OnCommand(int id) override;
+    // F5 and Delete in the process list.
+    KeyAnswer TranslateKey(const MSG& msg) override;
     // The window goes: neither a listing nor a termination reports any more.
     void CancelWork() override {
         run_.Cancel();
@@ -134,7 +148,10 @@ private:
     // The session the list shows in the User mode.
     std::optional<Session> listedSession_;
     // The processes the rows show (each row's item is its place here).
-    std::vector<ProcessRecord> processes_;
+    std::vector<ProcessView> processes_;
+    // The last listing of each server (by its name in any case), for the CPU load.
+    std::map<std::u16string, ProcessSample> samples_;
+    std::shared_ptr<AccountNames> accounts_ = std::make_shared<AccountNames>();
 };
 
 }  // namespace tarvenix

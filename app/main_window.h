@@ -9,6 +9,8 @@
 //   actions/shadow_command_win   shadowing
 //   actions/process_panel_win    the process panel
 //   actions/message_window       the message window (TForm3)
+//   actions/cleanup_dialog_win   "Завершить отключённые сессии…"
+//   actions/session_details_win  "Сведения о сессии…"
 // docs/form-names.md maps the form names of the windows to the code.
 #pragma once
 
@@ -17,9 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "actions/cleanup_dialog_win.h"
 #include "actions/logoff_commands_win.h"
 #include "actions/message_window.h"
 #include "actions/process_panel_win.h"
+#include "actions/session_details_win.h"
 #include "actions/shadow_command_win.h"
 #include "base/controls_win.h"
 #include "base/handles_win.h"
@@ -66,6 +70,8 @@ public:
     ProcessPanel& Processes() { return processPanel_; }
     LogoffCommands& Logoff() { return logoff_; }
     MessageWindow& Messages() { return messageWindow_; }
+    CleanupDialog& Cleanup() { return cleanup_; }
+    SessionDetailsWindow& SessionDetailsView() { return details_; }
     OrderingState& Ordering() { return ordering_; }  // SortedColumn and Descending
 
     // The window's own controls.
@@ -120,6 +126,8 @@ private:
     ShadowCommand shadow_;
     ProcessPanel processPanel_;
     MessageWindow messageWindow_;
+    CleanupDialog cleanup_;
+    SessionDetailsWindow details_;
     Panels panels_;
     MenuHandle sessionMenu_;
     IconHandle iconBig_, iconSmall_;

@@ -34,9 +34,19 @@ MainWindow::MainWindow(const Services& services, TerminalServices& terminal, Ser
       shadow_(services, terminal, sessions_),
       processPanel_(services, terminal, activity_, ordering_, sessions_, [this] { return serverBox_.Text(); },
                     [this] { Layout(); }, kMinOuterWidth),
-      messageWindow_(services, terminal, sessions_) {
-    // In this order the features see the keys first.
-    SetFeatures({&sessions_, &serverBox_, &logoff_, &shadow_, &processPanel_, &messageWindow_});
+      messageWindow_(services, terminal, sessions_),
+      cleanup_(services, terminal, activity_,
+               [this] {
+                   // The servers the list shows: the farm's, or the one listed.
+                   if (sessions_.FarmView()) return sessions_.ListedServers();
+                   std::vector<std::u16string> one;
+                   if (!sessions_.ListedServer().empty()) one.push_back(sessions_.ListedServer());
+                   return one;
+               }),
+      details_(services, terminal, activity_, sessions_, [this] { return sessions_.List().Handle(); }) {
+    // In this order the features see the keys first; the process panel's
+    // keys are its list's own (F5 there refreshes the panel, not the sessions).
+    SetFeatures({&processPanel_, &details_, &sessions_, &serverBox_, &logoff_, &shadow_, &messageWindow_, &cleanup_});
     activity_.changed = [this] { RefreshCursor(); };
     // A server that refuses the process listing offers another account, as the session list's does.
     processPanel_.reportFailure = [this](const std::u16string& report, const std::u16string& server, std::uint32_t error) {
@@ -69,6 +79,8 @@ void MainWindow::Create() {
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.Get()));
     BuildControls();
     messageWindow_.Create(Handle());
+    cleanup_.Create(Handle());
+    details_.Create(Handle());
     BuildSessionMenu();
     Layout();
     FormCreate();
@@ -115,6 +127,9 @@ void MainWindow::BuildSessionMenu() {
     // Added after the specified items.
     logoff_.AddDisconnectMenuItems(sessionMenu_.Get());
     sessions_.AddMenuItems(sessionMenu_.Get());
+    AppendMenuW(sessionMenu_.Get(), MF_SEPARATOR, 0, nullptr);
+    details_.AddMenuItems(sessionMenu_.Get());
+    cleanup_.AddMenuItems(sessionMenu_.Get());
     sessions_.List().onContextMenu = [this](POINT at) {
         TrackPopupMenu(sessionMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
     };
@@ -188,6 +203,8 @@ void MainWindow::FormClose() {
     if (sessions_.AllServers() != services().allServers)
         options.emplace_back(u"all servers", sessions_.AllServers() ? u"1" : u"0");
     if (sessions_.Live() != services().live) options.emplace_back(u"live", sessions_.Live() ? u"1" : u"0");
+    if (sessions_.ChosenColumnBits() != services().clientColumns)
+        options.emplace_back(u"client columns", DecimalI32(sessions_.ChosenColumnBits()));
     serverBox_.Save(options);
 }
 

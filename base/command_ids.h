@@ -23,12 +23,18 @@ inline constexpr CommandRange kLogoff{160, 169};
 inline constexpr CommandRange kShadow{170, 179};
 inline constexpr CommandRange kMessage{180, 189};
 inline constexpr CommandRange kProcessPanel{200, 219};
+inline constexpr CommandRange kSessionDetails{220, 229};  // "Сведения о сессии…", Enter on a row
+inline constexpr CommandRange kCleanup{230, 239};         // "Завершить отключённые сессии…"
 // The message window's own controls (its own window, kept apart all the same;
 // never IDOK or IDCANCEL, which its dialog keys send).
 inline constexpr CommandRange kMessageWindow{300, 319};
+// The controls of the clean-up dialog and of the session details window.
+inline constexpr CommandRange kCleanupWindow{320, 339};
+inline constexpr CommandRange kDetailsWindow{340, 359};
 
-inline constexpr CommandRange kAll[] = {kMainWindow, kSessionList, kServerBox, kLogoff,
-                                        kShadow,     kMessage,     kProcessPanel, kMessageWindow};
+inline constexpr CommandRange kAll[] = {kMainWindow,     kSessionList, kServerBox,     kLogoff,
+                                        kShadow,         kMessage,     kProcessPanel,  kMessageWindow,
+                                        kSessionDetails, kCleanup,     kCleanupWindow, kDetailsWindow};
 }  // namespace command_ranges
 
 // Every range is a range (first <= last) and no two share an ID.

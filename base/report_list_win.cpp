@@ -243,8 +243,16 @@ void ReportList::FitColumns() {
 }
 
 bool ReportList::OnReflectedContextMenu(int x, int y) {
-    if (!onContextMenu) return false;
     POINT at{x, y};
+    if (onHeaderContextMenu && !(x == -1 && y == -1)) {
+        RECT header{};
+        GetWindowRect(ListView_GetHeader(hwnd_), &header);
+        if (PtInRect(&header, at)) {
+            onHeaderContextMenu(at);
+            return true;
+        }
+    }
+    if (!onContextMenu) return false;
     if (x == -1 && y == -1) {  // from the keyboard: at the list's top left corner
         RECT rc;
         GetWindowRect(hwnd_, &rc);

@@ -84,6 +84,8 @@ public:
     std::function<COLORREF(int index)> rowBackground;
     // The context menu asked for over the list, at a screen point.
     std::function<void(POINT at)> onContextMenu;
+    // ... over the list's header (the columns); unset: as over the list.
+    std::function<void(POINT at)> onHeaderContextMenu;
 
     // Refits the auto-size columns to the control's client width.
     void FitColumns();

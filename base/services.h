@@ -152,6 +152,8 @@ struct Services {
     // 0 never).
     bool live = false;
     int idleSeconds = 60;
+    // The session list's columns chosen last time (bits of kClientColumnsLimits).
+    int clientColumns = 0;
     std::chrono::milliseconds refreshSecond{1000};
     // The application directory with its trailing separator: settings.ini,
     // serverslist.txt and message.txt live here.

@@ -25,6 +25,9 @@ inline constexpr OptionLimits kParallelCallsLimits{1, 64, 8};
 inline constexpr OptionLimits kParallelServersLimits{1, 64, 8};
 inline constexpr OptionLimits kTimeoutSecondsLimits{1, 600, 15};
 inline constexpr OptionLimits kAllServersLimits{0, 1, 0};
+// The session list's chosen columns, one bit each: 1 client build, 2 client
+// display, 4 protocol.
+inline constexpr OptionLimits kClientColumnsLimits{0, 7, 0};
 // The automatic refresh: 0 is off, any other value is a period of 15 to 300
 // seconds (a value of 1 to 14 takes 15).
 inline constexpr OptionLimits kRefreshSecondsLimits{0, 300, 0};

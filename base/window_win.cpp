@@ -148,7 +148,10 @@ LRESULT CALLBACK Window::Thunk(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_CONTEXTMENU:
-            if (Control* control = Control::FromHandle(reinterpret_cast<HWND>(wp))) {
+            // A list's header belongs to its list.
+            if (Control* control = Control::FromHandle(reinterpret_cast<HWND>(wp))
+                                       ? Control::FromHandle(reinterpret_cast<HWND>(wp))
+                                       : Control::FromHandle(GetParent(reinterpret_cast<HWND>(wp)))) {
                 if (control->OnReflectedContextMenu(GET_X_LPARAM(lp), GET_Y_LPARAM(lp))) return 0;
             }
             break;

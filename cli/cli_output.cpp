@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "actions/cleanup_rule.h"
+#include "actions/process_figures.h"
 #include "actions/session_actions.h"
 #include "base/csv.h"
 #include "base/text.h"
@@ -14,7 +16,12 @@ namespace tarvenix {
 
 namespace {
 
-const std::vector<std::u16string> kProcessHeader = {u"Сервер", u"ID сессии", u"Название процесса", u"PID"};
+const std::vector<std::u16string> kProcessHeader = {u"Сервер", u"ID сессии", u"Название процесса", u"PID",
+                                                    kMemoryCaption, kThreadsCaption, kAccountCaption};
+// CSV is for scripts: the figures as plain numbers (bytes, seconds).
+const std::vector<std::u16string> kProcessCsvHeader = {
+    u"Сервер", u"ID сессии", u"Название процесса", u"PID", u"Память, байт", u"Пик памяти, байт", u"Подкачка, байт",
+    u"Потоки", u"Дескрипторы", u"Время пользователя, с", u"Время ядра, с", u"SID", u"Пользователь"};
 const std::vector<std::u16string> kResultHeader = {u"Сервер", u"ID", u"Результат"};
 
 std::u16string Cells(const std::vector<std::vector<std::u16string>>& rows, OutputFormat format, char16_t separator) {
@@ -85,30 +92,78 @@ std::u16string FormatSessions(const std::vector<Session>& sessions, OutputFormat
         for (const Session& s : sessions) objects.push_back(SessionJson(s));
         return JsonArray(objects);
     }
+    // The window's chosen columns are not asked for here.
     std::vector<std::vector<std::u16string>> rows(1);
-    for (const SessionColumnSpec& column : SessionColumnTable()) rows[0].push_back(column.caption);
+    for (const SessionColumnSpec& column : SessionColumnTable())
+        if (column.listed != ListedIn::Chosen) rows[0].push_back(column.caption);
     for (const Session& s : sessions) {
         std::vector<std::u16string>& row = rows.emplace_back();
-        for (const SessionColumnSpec& column : SessionColumnTable()) row.push_back(CellText(column.field, s));
+        for (const SessionColumnSpec& column : SessionColumnTable())
+            if (column.listed != ListedIn::Chosen) row.push_back(CellText(column.field, s));
     }
     return Cells(rows, format, separator);
 }
 
 std::u16string FormatProcesses(const std::vector<CliProcess>& processes, OutputFormat format, char16_t separator) {
+    const auto viewOf = [](const CliProcess& p) {
+        ProcessView v;
+        v.record = p.record;
+        v.account = p.account;
+        return v;
+    };
     if (format == OutputFormat::Json) {
         std::vector<std::string> objects;
-        for (const CliProcess& p : processes) {
-            objects.push_back("{\"server\": " + JsonString(p.server) + ", \"session\": " + Number(p.record.sessionId) +
-                              ", \"pid\": " + Number(p.record.processId) + ", \"name\": " +
-                              (p.record.name ? JsonString(*p.record.name) : std::string("null")) + "}");
-        }
+        for (const CliProcess& p : processes) objects.push_back(ProcessJson(p.server, viewOf(p), false));
         return JsonArray(objects);
     }
-    std::vector<std::vector<std::u16string>> rows = {kProcessHeader};
+    const auto seconds = [](std::int64_t ticks) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(ticks) / kTicksPerSecond);
+        return Ascii(buf);
+    };
+    std::vector<std::vector<std::u16string>> rows = {format == OutputFormat::Csv ? kProcessCsvHeader : kProcessHeader};
     for (const CliProcess& p : processes) {
         std::vector<std::u16string> row = ProcessRow(p.record);
-        rows.push_back({p.server, row[0], row[1], row[2]});
+        row.insert(row.begin(), p.server);
+        const ProcessFigures* f = p.record.figures ? &*p.record.figures : nullptr;
+        if (format == OutputFormat::Csv) {
+            if (f) {
+                for (std::u16string cell :
+                     {Ascii(std::to_string(f->workingSet)), Ascii(std::to_string(f->peakWorkingSet)),
+                      Ascii(std::to_string(f->pagefileUsage)), DecimalU32(f->threads), DecimalU32(f->handles),
+                      seconds(f->userTime), seconds(f->kernelTime), SidText(f->sid), p.account})
+                    row.push_back(std::move(cell));
+            } else {
+                row.resize(kProcessCsvHeader.size());
+            }
+        } else if (f) {
+            row.push_back(MemoryText(f->workingSet));
+            row.push_back(DecimalU32(f->threads));
+            row.push_back(p.account);
+        } else {
+            row.resize(kProcessHeader.size());
+        }
+        rows.push_back(std::move(row));
     }
+    return Cells(rows, format, separator);
+}
+
+std::u16string FormatCleanup(const std::vector<Session>& sessions, OutputFormat format, char16_t separator) {
+    if (format == OutputFormat::Json) {
+        std::vector<std::string> objects;
+        for (const Session& s : sessions) objects.push_back(CleanupJson(s));
+        return JsonArray(objects);
+    }
+    std::vector<std::vector<std::u16string>> rows = {CleanupPreviewHeader()};
+    for (const Session& s : sessions) rows.push_back(CleanupPreviewRow(s));
+    return Cells(rows, format, separator);
+}
+
+std::u16string FormatDetails(const SessionDetails& details, OutputFormat format, char16_t separator,
+                             const FormatTime& formatTime) {
+    if (format == OutputFormat::Json) return Utf8ToUtf16(DetailsJson(details) + "\n");
+    std::vector<std::vector<std::u16string>> rows = {{u"Сведения", u"Значение"}};
+    for (auto& [caption, value] : DetailLines(details, formatTime)) rows.push_back({caption, value});
     return Cells(rows, format, separator);
 }
 

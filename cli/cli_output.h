@@ -11,6 +11,7 @@
 #include "cli/cli_request.h"
 #include "sessions/session.h"
 #include "sessions/session_columns.h"
+#include "sessions/session_details.h"
 #include "sessions/terminal_services.h"
 
 namespace tarvenix {
@@ -18,6 +19,7 @@ namespace tarvenix {
 struct CliProcess {
     std::u16string server;
     ProcessRecord record;
+    std::u16string account{};  // the SID's account name (or the SID as text); empty without a SID
 };
 
 struct CliResult {
@@ -38,6 +40,13 @@ bool SessionPasses(const CliRequest& request, const Session& session);
 // session table, the server after the six.
 std::u16string FormatSessions(const std::vector<Session>& sessions, OutputFormat format, char16_t separator);
 std::u16string FormatProcesses(const std::vector<CliProcess>& processes, OutputFormat format, char16_t separator);
+// The clean-up rule's --dry-run: the sessions it would log off (server, ID,
+// user, disconnected for; JSON with the seconds as a number).
+std::u16string FormatCleanup(const std::vector<Session>& sessions, OutputFormat format, char16_t separator);
+// One session in detail (`session SERVER ID`): the window's lines as a
+// two-column table or CSV, or one JSON object.
+std::u16string FormatDetails(const SessionDetails& details, OutputFormat format, char16_t separator,
+                             const FormatTime& formatTime);
 std::u16string FormatResults(const std::vector<CliResult>& results, OutputFormat format, char16_t separator);
 
 // The columns of a text table: each column as wide as its widest cell, two

@@ -78,6 +78,8 @@ struct Raw {
     std::string title, text;
     bool yes = false;
     std::string count, forDuration;
+    std::string disconnectedOver;
+    bool dryRun = false;
 };
 
 }  // namespace
@@ -235,8 +237,23 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
 
     CLI::App* logoff = app.add_subcommand("logoff", "Завершить сессии (нужен --yes или ответ на вопрос)");
     common(logoff);
-    serverAndIds(logoff, "ID сессий");
+    // SERVER ID...; with --disconnected-over the words are servers.
+    logoff->add_option("server", raw.server, "Сервер (с --disconnected-over: серверы)");
+    logoff->add_option("ids", raw.ids, "ID сессий")->expected(0, -1);
     logoff->add_flag("-y,--yes", raw.yes, "Не спрашивать подтверждения");
+    logoff->add_option("--disconnected-over", raw.disconnectedOver,
+                       "Вместо ID: все сессии серверов, отключённые дольше: 30m, 8h, 2d (число - минуты)")
+        ->option_text("DURATION");
+    logoff->add_option("--user", raw.user, "С --disconnected-over: только сессии, где имя пользователя содержит текст")
+        ->option_text("TEXT");
+    logoff->add_option("--from-file", raw.fromFile, "С --disconnected-over: серверы из текстового файла; - значит стандартный ввод")
+        ->option_text("FILE");
+    logoff->add_flag("--dry-run", raw.dryRun, "С --disconnected-over: только показать, какие сессии были бы завершены");
+
+    CLI::App* sessionCmd = app.add_subcommand("session", "Сведения об одной сессии");
+    common(sessionCmd);
+    sessionCmd->add_option("server", raw.server, "Сервер")->required();
+    sessionCmd->add_option("id", raw.session, "ID сессии")->required();
 
     CLI::App* disconnect = app.add_subcommand("disconnect", "Отключить сессии (нужен --yes или ответ на вопрос)");
     common(disconnect);
@@ -271,15 +288,17 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     };
     // The innermost command named on the line, for the usage after an error.
     const auto named = [&]() -> const CLI::App& {
-        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill, watch})
+        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill, watch, sessionCmd})
             if (c->parsed()) return *c;
         return app;
     };
     if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
         bool known = false;
-        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill, watch}) known = known || c->get_name() == args[0];
+        for (CLI::App* c : {sessions, processes, logoff, disconnect, message, kill, watch, sessionCmd})
+            known = known || c->get_name() == args[0];
         if (!known)
-            return fail("неизвестная команда: " + args[0] + " (есть sessions, processes, logoff, disconnect, message, kill, watch)",
+            return fail("неизвестная команда: " + args[0] +
+                            " (есть sessions, processes, logoff, disconnect, message, kill, watch, session)",
                         app);
     }
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -325,6 +344,29 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
     r.title = Utf8ToUtf16(raw.title);
     r.text = Utf8ToUtf16(raw.text);
     r.yes = raw.yes;
+    if (logoff->parsed() && logoff->count("--disconnected-over")) {
+        // The clean-up rule: every word names a server.
+        r.command = CliCommand::Logoff;
+        r.disconnectedOverSeconds = ParseDuration(raw.disconnectedOver);
+        if (!r.disconnectedOverSeconds) return fail("неверная длительность: " + raw.disconnectedOver, *logoff);
+        if (!raw.server.empty()) r.servers.push_back(Utf8ToUtf16(raw.server));
+        for (const std::string& s : raw.ids) r.servers.push_back(Utf8ToUtf16(s));
+        if (logoff->count("--from-file")) {
+            if (raw.fromFile.empty()) return fail("не указан файл для --from-file", *logoff);
+            r.fromFile = Utf8ToUtf16(raw.fromFile);
+        }
+        if (r.servers.empty() && !r.fromFile) return fail("не указаны серверы (аргументы или --from-file)", *logoff);
+        if (logoff->count("--user")) r.user = Utf8ToUtf16(raw.user);
+        r.dryRun = raw.dryRun;
+        r.server.clear();
+        return result;
+    }
+    if (logoff->parsed()) {
+        for (const char* option : {"--user", "--from-file", "--dry-run"})
+            if (logoff->count(option)) return fail(std::string("только вместе с --disconnected-over: ") + option, *logoff);
+        if (raw.server.empty()) return fail("не указан обязательный параметр: server", *logoff);
+        if (raw.ids.empty()) return fail("не указан обязательный параметр: ids", *logoff);
+    }
     for (const std::string& id : raw.ids) {
         const auto value = ParseId(id);
         if (!value) return fail("неверный номер: " + id + " (нужно целое от 0 до 4294967295)", named());
@@ -382,6 +424,10 @@ CliParse ParseCommandLine(const std::vector<std::string>& args) {
                 return fail("неверный номер сессии: " + raw.session + " (--session: нужно целое от 0 до 4294967295)",
                             *processes);
         }
+    } else if (sessionCmd->parsed()) {
+        r.command = CliCommand::SessionDetails;
+        r.session = ParseId(raw.session);
+        if (!r.session) return fail("неверный номер сессии: " + raw.session + " (нужно целое от 0 до 4294967295)", *sessionCmd);
     } else if (logoff->parsed()) {
         r.command = CliCommand::Logoff;
     } else if (disconnect->parsed()) {

@@ -10,7 +10,7 @@
 
 namespace tarvenix {
 
-enum class CliCommand { Sessions, Processes, Logoff, Disconnect, Message, Kill, Watch };
+enum class CliCommand { Sessions, Processes, Logoff, Disconnect, Message, Kill, Watch, SessionDetails };
 enum class OutputFormat { Table, Csv, Json };
 
 struct CliRequest {
@@ -39,6 +39,11 @@ struct CliRequest {
     // watch: it ends after so many changes, or after so long (else at Ctrl+C).
     std::optional<std::uint64_t> count;
     std::optional<std::int64_t> forSeconds;
+    // logoff by rule: the sessions of the servers (`servers`, `fromFile`)
+    // disconnected for longer than this, optionally of users whose name
+    // contains `user`; with dryRun only printed.
+    std::optional<std::int64_t> disconnectedOverSeconds;
+    bool dryRun = false;
 
     // --output: the listing goes to this file (written whole, atomically)
     // instead of standard output.

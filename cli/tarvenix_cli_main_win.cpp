@@ -15,6 +15,9 @@
 
 #include "actions/bulk_run.h"
 #include "base/credentials.h"
+#include "actions/cleanup_rule.h"
+#include "actions/process_figures.h"
+#include "actions/session_actions.h"
 #include "base/engine.h"
 #include "base/error_text.h"
 #include "base/files_win.h"
@@ -31,6 +34,7 @@
 #include "sessions/farm_listing_run.h"
 #include "sessions/live_farm.h"
 #include "sessions/session_changes.h"
+#include "sessions/session_details.h"
 #include "sessions/session_times_win.h"
 #include "startup/program_services_win.h"
 
@@ -53,6 +57,8 @@ std::u16string FullPath(const std::u16string& path) {
     }
     return path;
 }
+
+bool AskOnConsole(CliStream& err, const std::u16string& question, bool* asked);
 
 struct Program {
     explicit Program(ProgramServices& s)
@@ -102,8 +108,10 @@ struct Program {
         return ExitCodeAfterOutput(exitCode == 0 && fileError != 0 ? 1 : exitCode, error);
     }
 
-    std::optional<std::vector<std::u16string>> Servers(int& exitCode, bool& failed);
-    FarmOutcome ListFarm(const std::vector<std::u16string>& servers);
+    // The farm listed, each server's outcome (nothing said yet).
+    FarmOutcome ListServers(const std::vector<std::u16string>& servers);
+    // A server's failure on the error stream, and what another account could do.
+    void SayFailure(const ServerOutcome& server);
     // The account of --credential or --ask-credentials, carried to every
     // server from now on: -1 to go on, or 2 (said on the error stream) when
     // the entry is missing or unreadable, there is no console to ask on, or
@@ -122,6 +130,13 @@ struct Program {
     int Watch();
     int Processes();
     int Command();
+    int LogoffByRule();
+    int Details();
+    // The servers of the arguments and the sources asked for, each named
+    // once; -1 to go on, else the exit code (a source failed or none named).
+    int GatherFarm(std::vector<std::u16string>& servers, bool& failed);
+    // The sessions of the servers (a failed server named on the error stream).
+    std::vector<Session> ListFarm(const std::vector<std::u16string>& servers, bool& failed);
 };
 
 // Reads a line from the console, without its line end; with echo off for a
@@ -180,9 +195,7 @@ int Program::TakeAccount() {
     return -1;
 }
 
-// The servers of the request's sources (sessions, watch); nothing, with the
-// exit code in `exitCode`, when there are none to ask.
-std::optional<std::vector<std::u16string>> Program::Servers(int& exitCode, bool& failed) {
+int Program::GatherFarm(std::vector<std::u16string>& servers, bool& failed) {
     // Every source is read before any server is asked; a file that cannot
     // be read makes the command line unusable.
     TypedServers typed(request.servers);
@@ -201,18 +214,14 @@ std::optional<std::vector<std::u16string>> Program::Servers(int& exitCode, bool&
     if (request.fromDirectory) sources.push_back(&services.Directory());
     const GatheredServers gathered = GatherServers(sources);
     for (const std::u16string& failure : gathered.failures) err.Line(u"tarvenix-cli: " + DefaultErrorBoxText(failure));
-    exitCode = 2;
-    if (gathered.stopped) return std::nullopt;
+    if (gathered.stopped) return 2;
     failed = !gathered.failures.empty();
-    std::vector<std::u16string> servers = DistinctServers(gathered.names);
-    if (servers.empty()) {
-        exitCode = failed ? 1 : Usage(u"список серверов пуст");
-        return std::nullopt;
-    }
-    return servers;
+    servers = DistinctServers(gathered.names);
+    if (servers.empty()) return failed ? 1 : Usage(u"список серверов пуст");
+    return -1;
 }
 
-FarmOutcome Program::ListFarm(const std::vector<std::u16string>& servers) {
+FarmOutcome Program::ListServers(const std::vector<std::u16string>& servers) {
     FarmOptions options;
     options.parallelServers = 8;
     options.parallelSessionsPerServer = static_cast<std::size_t>(request.parallel);
@@ -232,46 +241,148 @@ FarmOutcome Program::ListFarm(const std::vector<std::u16string>& servers) {
     return outcome;
 }
 
-int Program::Sessions() {
-    int exitCode = 0;
-    bool failed = false;
-    const auto servers = Servers(exitCode, failed);
-    if (!servers) return exitCode;
+void Program::SayFailure(const ServerOutcome& server) {
+    err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
+    if (server.outcome.inventory.enumerationFailed) SayAccountTrouble(server.server, server.outcome.inventory.error);
+}
 
-    FarmOutcome outcome = ListFarm(*servers);
+std::vector<Session> Program::ListFarm(const std::vector<std::u16string>& servers, bool& failed) {
+    FarmOutcome outcome = ListServers(servers);
     std::vector<Session> rows;
     for (ServerOutcome& server : outcome.servers) {
         // Named as failed; one that did not answer in time still gives the
         // sessions it had answered for.
         if (server.Failed()) {
-            err.Line(ServerFailureText(server, TimeoutMs(), Describer()));
-            if (server.outcome.inventory.enumerationFailed)
-                SayAccountTrouble(server.server, server.outcome.inventory.error);
+            SayFailure(server);
             failed = true;
         }
-        for (Session& row : server.outcome.inventory.rows)
-            if (SessionPasses(request, row)) rows.push_back(std::move(row));
+        for (Session& row : server.outcome.inventory.rows) rows.push_back(std::move(row));
     }
+    return rows;
+}
+
+int Program::Sessions() {
+    std::vector<std::u16string> servers;
+    bool failed = false;
+    if (const int code = GatherFarm(servers, failed); code >= 0) return code;
+    std::vector<Session> rows;
+    for (Session& row : ListFarm(servers, failed))
+        if (SessionPasses(request, row)) rows.push_back(std::move(row));
     Output(FormatSessions(rows, request.format, ListSeparator()));
     return failed ? 1 : 0;
 }
 
-int Program::Processes() {
-    struct Listed {
+// logoff --disconnected-over: the sessions of the servers that match the
+// rule, listed first; --dry-run prints them and calls nothing more. Else one
+// question (or --yes), every session checked before its logoff, and a line
+// per server.
+int Program::LogoffByRule() {
+    std::vector<std::u16string> servers;
+    bool failed = false;
+    if (const int code = GatherFarm(servers, failed); code >= 0) return code;
+    CleanupRule rule;
+    rule.overSeconds = *request.disconnectedOverSeconds;
+    rule.userText = request.user.value_or(u"");
+    std::vector<Session> matched = MatchingSessions(rule, ListFarm(servers, failed));
+    if (request.dryRun || matched.empty()) {
+        Output(FormatCleanup(matched, request.format, ListSeparator()));
+        return failed ? 1 : 0;
+    }
+    if (!request.yes) {
+        bool asked = false;
+        if (!AskOnConsole(err, CleanupQuestion(GroupByServer(matched).size(), matched.size()), &asked)) {
+            if (!asked) return Usage(u"команда меняет состояние сервера: подтвердите её параметром --yes");
+            err.Line(u"Отменено: ничего не сделано.");
+            return 1;
+        }
+    }
+    BulkOptions options;
+    options.parallel = static_cast<std::size_t>(request.parallel);
+    options.timeout = Timeout();
+    bool done = false;
+    std::vector<ServerResults> results;
+    StartSessionCommand(*terminal, *executor, *dispatcher, matched, options, CancelToken(),
+                        // Still disconnected: a user who came back keeps the session.
+                        [](TerminalServer& s, std::uint32_t id) { return LogoffIfStillDisconnected(s, id); },
+                        [&](std::vector<ServerResults> r) {
+                            results = std::move(r);
+                            done = true;
+                        });
+    dispatcher->RunUntil([&] { return done; });
+    std::vector<CliResult> rows;
+    for (const ServerResults& server : results) {
+        for (std::size_t i = 0; i < server.sessions.size() && i < server.results.size(); ++i) {
+            const ItemResult& result = server.results[i];
+            CliResult row{server.server, server.sessions[i].id, result.ok, result.error, {}};
+            if (!row.ok) {
+                failed = true;
+                row.errorText = result.state != ItemState::Answered ? NotActedLine(server.sessions[i], result)
+                                : result.error == kSessionReconnected
+                                    ? std::u16string(u"сессия снова подключена: не завершена.")
+                                    : SystemErrorLine(result.error, Describer());
+                err.Line(server.server + u": " + DecimalU32(row.id) + u": " + row.errorText);
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    Output(FormatResults(rows, request.format, ListSeparator()));
+    return failed ? 1 : 0;
+}
+
+// session SERVER ID: one session in detail.
+int Program::Details() {
+    struct Read {
         CallResult result;
-        std::vector<ProcessRecord> records;
+        SessionDetails details;
     };
+    bool done = false, timedOut = false;
+    Read read;
+    const std::u16string server = request.server;
+    const std::uint32_t id = *request.session;
+    TerminalServices* services = terminal;
+    RunAsync<Read>(
+        *executor, *dispatcher, CancelToken(), Timeout(),
+        [services, server, id] {
+            Read r;
+            const std::unique_ptr<TerminalServer> open = services->Open(server);
+            r.result = FindSessionDetails(*open, server, id, r.details);
+            return r;
+        },
+        [&](Read r) {
+            read = std::move(r);
+            done = true;
+        },
+        [&] {
+            timedOut = true;
+            done = true;
+        });
+    dispatcher->RunUntil([&] { return done; });
+    if (timedOut) {
+        err.Line(ServerTimeoutText(server, TimeoutMs()));
+        return 1;
+    }
+    if (!read.result.ok) {
+        err.Line(server + u": " + DecimalU32(id) + u": " + SystemErrorLine(read.result.error, Describer()));
+        return 1;
+    }
+    read.details.session.logonText = LocalLogonText(read.details.session.logonTicks.value_or(0));
+    Output(FormatDetails(read.details, request.format, ListSeparator(), LocalLogonText));
+    return 0;
+}
+
+int Program::Processes() {
+    using Listed = ListedProcesses;
     bool done = false, timedOut = false;
     Listed listed;
     const std::u16string server = request.server;
+    const std::optional<std::uint32_t> session = request.session;
     TerminalServices* services = terminal;
     RunAsync<Listed>(
         *executor, *dispatcher, CancelToken(), Timeout(),
-        [services, server] {
-            Listed l;
+        [services, server, session] {
             const std::unique_ptr<TerminalServer> open = services->Open(server);
-            l.result = open->EnumerateProcesses(l.records);
-            return l;
+            AccountNames names;  // each account asked of the server once
+            return ListProcessesWithAccounts(*open, server, names, session);
         },
         [&](Listed l) {
             listed = std::move(l);
@@ -292,8 +403,12 @@ int Program::Processes() {
         return 1;
     }
     std::vector<CliProcess> rows;
-    for (const ProcessRecord& record : listed.records)
-        if (!request.session || record.sessionId == *request.session) rows.push_back({server, record});
+    for (const ProcessRecord& record : listed.records) {
+        if (request.session && record.sessionId != *request.session) continue;
+        std::u16string account;
+        if (record.figures && !record.figures->sid.empty()) account = listed.accounts[record.figures->sid];
+        rows.push_back({server, record, account});
+    }
     Output(FormatProcesses(rows, request.format, ListSeparator()));
     return 0;
 }
@@ -315,10 +430,9 @@ std::int64_t UtcNowTicks() {
 }
 
 int Program::Watch() {
-    int exitCode = 0;
+    std::vector<std::u16string> servers;
     bool failed = false;
-    const auto servers = Servers(exitCode, failed);
-    if (!servers) return exitCode;
+    if (const int code = GatherFarm(servers, failed); code >= 0) return code;
     g_interruptQueue = dispatcher;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     const bool json = request.format == OutputFormat::Json;
@@ -329,15 +443,13 @@ int Program::Watch() {
     // First the sessions there are now.
     std::map<std::u16string, std::vector<Session>> known;  // by server, as last listed
     std::map<std::u16string, std::u16string> failures;     // what was said of a server that failed
-    FarmOutcome first = ListFarm(*servers);
+    FarmOutcome first = ListServers(servers);
     std::vector<Session> all;
     const std::int64_t now = UtcNowTicks();
     for (ServerOutcome& server : first.servers) {
         if (server.Failed()) {
             failures[server.server] = ServerFailureText(server, TimeoutMs(), Describer());
-            err.Line(failures[server.server]);
-            if (server.outcome.inventory.enumerationFailed)
-                SayAccountTrouble(server.server, server.outcome.inventory.error);
+            SayFailure(server);
         }
         for (const Session& session : server.outcome.inventory.rows) {
             all.push_back(session);
@@ -397,7 +509,7 @@ int Program::Watch() {
     };
     LiveFarm live(*terminal, *executor, *dispatcher, settings, callbacks);
     livePointer = &live;
-    live.Watch(*servers);
+    live.Watch(servers);
     if (request.forSeconds)
         dispatcher->PostAfter(std::chrono::seconds(*request.forSeconds), [&] { done = true; });
     dispatcher->RunUntil([&] { return done || g_interrupted.load() || (out.Error() != 0); });
@@ -506,6 +618,10 @@ int wmain(int argc, wchar_t** argv) {
         case CliCommand::Sessions: return program->Finish(program->Sessions());
         case CliCommand::Processes: return program->Finish(program->Processes());
         case CliCommand::Watch: return program->Finish(program->Watch());
+        case CliCommand::SessionDetails: return program->Finish(program->Details());
+        case CliCommand::Logoff:
+            if (program->request.disconnectedOverSeconds) return program->Finish(program->LogoffByRule());
+            return program->Finish(program->Command());
         default: return program->Finish(program->Command());
     }
 }

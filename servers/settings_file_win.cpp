@@ -93,6 +93,7 @@ EngineSettings ReadEngineSettings(const std::u16string& settingsPath) {
     settings.parallelServers = read(L"parallel servers", kParallelServersLimits);
     settings.timeoutSeconds = read(L"timeout seconds", kTimeoutSecondsLimits);
     settings.allServers = read(L"all servers", kAllServersLimits) == 1;
+    settings.clientColumns = read(L"client columns", kClientColumnsLimits);
     settings.refreshSeconds = ClampRefreshSeconds(read(L"refresh seconds", kRefreshSecondsLimits));
     settings.live = read(L"live", kLiveLimits) == 1;
     const int idle = read(L"idle seconds", kIdleSecondsLimits);

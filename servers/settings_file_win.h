@@ -36,7 +36,9 @@ bool WriteServerName(const std::u16string& settingsPath, const std::u16string& n
 // automatic refresh of the list (0 off, else every 15 to 300 seconds, any
 // whole number of them). "parallel servers": servers the farm view opens at
 // once (1 to 64, default 8). "all servers": the farm view was on (1) or off
-// (0, the default). A number out of its range takes the nearest limit; a
+// (0, the default). "client columns": the columns added from the list's
+// header menu, one bit each (1 client build, 2 display, 4 protocol; 0 none,
+// the default). A number out of its range takes the nearest limit; a
 // missing value, or one that is not a whole number, takes the default. The
 // file is not written.
 struct EngineSettings {
@@ -48,6 +50,7 @@ struct EngineSettings {
     bool allServers = false;
     bool live = false;      // live mode, see kLiveLimits
     int idleSeconds = 60;   // live mode's idle pass
+    int clientColumns = 0;
     // Session queries in flight over the whole farm view: parallelSessions x
     // parallelServers, at most kFarmSessionQueryCap (256).
     int farmParallelSessions = 128;

@@ -106,6 +106,7 @@ void StartFarmInventory(TerminalServices& services, Executor& executor, Dispatch
     run->serverOptions.parallel = std::max<std::size_t>(1, options.parallelSessionsPerServer);
     run->serverOptions.timeout = options.timeout;
     run->serverOptions.formatLogon = options.formatLogon;
+    run->serverOptions.clientDetails = options.clientDetails;
     run->serverOptions.queryExecutor = run->queries.get();
     run->token = token;
     run->callbacks = std::move(callbacks);

@@ -30,6 +30,7 @@ struct FarmOptions {
     std::size_t parallelSessions = 128;           // over all servers together
     std::chrono::milliseconds timeout{15000};   // each server's whole listing, from its start
     std::function<std::u16string(std::int64_t ticks)> formatLogon;  // as InventoryOptions
+    bool clientDetails = false;                                     // as InventoryOptions
 };
 
 struct ServerOutcome {

@@ -49,6 +49,9 @@ public:
         return CallResult::Failure(error_);
     }
     CallResult FlushWaits() override { return CallResult::Success(); }
+    std::optional<std::uint32_t> QueryNumber(std::uint32_t, SessionInfoClass) override { return std::nullopt; }
+    std::optional<ClientDisplay> QueryClientDisplay(std::uint32_t) override { return std::nullopt; }
+    std::optional<std::u16string> LookupAccount(const std::vector<std::uint8_t>&) override { return std::nullopt; }
 
 private:
     std::uint32_t error_;
@@ -110,6 +113,22 @@ public:
     }
     CallResult FlushWaits() override {
         return Carried([&] { return inner_->FlushWaits(); });
+    }
+    std::optional<std::uint32_t> QueryNumber(std::uint32_t sessionId, SessionInfoClass infoClass) override {
+        const Scope scope(*this);
+        if (scope.error) return std::nullopt;
+        return inner_->QueryNumber(sessionId, infoClass);
+    }
+    std::optional<ClientDisplay> QueryClientDisplay(std::uint32_t sessionId) override {
+        const Scope scope(*this);
+        if (scope.error) return std::nullopt;
+        return inner_->QueryClientDisplay(sessionId);
+    }
+    // The server names the SID under the account too (it may refuse others).
+    std::optional<std::u16string> LookupAccount(const std::vector<std::uint8_t>& sid) override {
+        const Scope scope(*this);
+        if (scope.error) return std::nullopt;
+        return inner_->LookupAccount(sid);
     }
 
 private:

@@ -27,6 +27,7 @@ struct Listing {
     std::u16string name;
     std::size_t parallel = 16;
     std::function<std::u16string(std::int64_t ticks)> formatLogon;
+    bool clientDetails = false;
     bool reportsProgress = false;
 
     // Window thread only.
@@ -93,6 +94,7 @@ void QuerySession(const std::shared_ptr<Listing>& listing, std::size_t index) {
     if (listing->over.load()) return;  // not started after the deadline
     std::optional<Row> row = QuerySessionRow(*listing->server, listing->name, listing->sessions[index]);
     if (row && row->logonTicks && listing->formatLogon) row->logonText = listing->formatLogon(*row->logonTicks);
+    if (row && listing->clientDetails) QueryClientDetails(*listing->server, *row);
     {
         std::lock_guard<std::mutex> lock(listing->mutex);
         if (listing->phase != Listing::Phase::Running) return;  // too late: the row goes here
@@ -178,6 +180,7 @@ void StartInventory(TerminalServices& services, Executor& executor, Dispatcher& 
     listing->name = server;
     listing->parallel = options.parallel;
     listing->formatLogon = options.formatLogon;
+    listing->clientDetails = options.clientDetails;
     listing->reportsProgress = static_cast<bool>(callbacks.progress);
     listing->callbacks = std::move(callbacks);
     // The deadline comes first: the listing's time counts from here.

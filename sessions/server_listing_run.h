@@ -27,6 +27,8 @@ struct InventoryOptions {
     // Turns a logon time into the text the list shows; run on a worker for
     // every row that has one (the text goes to Session::logonText).
     std::function<std::u16string(std::int64_t ticks)> formatLogon;
+    // The client's details too (QueryClientDetails), for the chosen columns.
+    bool clientDetails = false;
 };
 
 struct InventoryOutcome {

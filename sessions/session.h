@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sessions/session_times.h"
+#include "sessions/terminal_services.h"
 
 namespace tarvenix {
 
@@ -33,6 +34,10 @@ struct Session {
     // The logon time in the user's local time, made where the session was
     // read (empty without a logon time or a formatter).
     std::u16string logonText;
+    // The client's details, asked for only while a column shows them.
+    std::optional<std::uint32_t> clientBuild = std::nullopt;
+    std::optional<ClientDisplay> clientDisplay = std::nullopt;
+    std::optional<std::uint32_t> protocol = std::nullopt;
 
     bool Active() const { return state == kStateActive; }
 };

@@ -1,9 +1,11 @@
 #include "sessions/session_columns.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/list_ordering.h"
 #include "base/text.h"
+#include "sessions/session_details.h"
 #include "sessions/session_queries.h"
 
 namespace tarvenix {
@@ -46,16 +48,37 @@ const std::vector<SessionColumnSpec>& SessionColumnTable() {
          [](const char* key, S s) {
              return Quoted(key) + (s.logonTicks ? "\"" + IsoUtc(*s.logonTicks) + "\"" : std::string("null"));
          }},
+        {SessionField::ClientBuild, u"Сборка клиента", {90, 0, 0, false}, true, "client_build", ListedIn::Chosen,
+         [](S s) { return s.clientBuild ? DecimalU32(*s.clientBuild) : std::u16string(); },
+         [](S a, S b, bool descending) {
+             return CompareTimes(a.clientBuild ? std::optional<std::int64_t>(*a.clientBuild) : std::nullopt,
+                                 b.clientBuild ? std::optional<std::int64_t>(*b.clientBuild) : std::nullopt, descending);
+         }},
+        {SessionField::ClientDisplay, u"Экран клиента", {120, 0, 0, false}, true, "client_display", ListedIn::Chosen,
+         [](S s) { return DisplayText(s.clientDisplay); }},
+        {SessionField::Protocol, u"Протокол", {70, 0, 0, false}, true, "protocol", ListedIn::Chosen,
+         [](S s) { return ProtocolText(s.protocol); }},
     };
     return kTable;
 }
 
 const SessionColumnSpec& ColumnOf(SessionField field) { return SessionColumnTable()[static_cast<std::size_t>(field)]; }
 
-std::vector<SessionField> ListedFields(bool farm) {
+std::vector<SessionField> ListedFields(bool farm, const std::vector<SessionField>& chosen) {
+    std::vector<SessionField> fields;
+    for (const SessionColumnSpec& column : SessionColumnTable()) {
+        const bool listed = column.listed == ListedIn::Always || (column.listed == ListedIn::FarmView && farm) ||
+                            (column.listed == ListedIn::Chosen &&
+                             std::find(chosen.begin(), chosen.end(), column.field) != chosen.end());
+        if (listed) fields.push_back(column.field);
+    }
+    return fields;
+}
+
+std::vector<SessionField> ChoosableFields() {
     std::vector<SessionField> fields;
     for (const SessionColumnSpec& column : SessionColumnTable())
-        if (column.listed == ListedIn::Always || farm) fields.push_back(column.field);
+        if (column.listed == ListedIn::Chosen) fields.push_back(column.field);
     return fields;
 }
 
@@ -127,7 +150,8 @@ std::string JsonMember(SessionField field, const Session& s) {
 std::string SessionJson(const Session& session) {
     std::string out = "{" + JsonMember(SessionField::Server, session);
     for (const SessionColumnSpec& column : SessionColumnTable())
-        if (column.field != SessionField::Server) out += ", " + JsonMember(column.field, session);
+        if (column.field != SessionField::Server && column.listed != ListedIn::Chosen)
+            out += ", " + JsonMember(column.field, session);
     return out + "}";
 }
 

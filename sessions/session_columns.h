@@ -17,11 +17,16 @@ namespace tarvenix {
 
 // The fields of a listed session, in the order of the columns (the six of
 // the list first, then the server, the idle time and the logon time).
-enum class SessionField : int { Id, User, ClientName, Address, State, WinStation, Server, Idle, Logon };
-inline constexpr int kSessionFieldCount = 9;
+enum class SessionField : int {
+    Id, User, ClientName, Address, State, WinStation, Server, Idle, Logon,
+    ClientBuild, ClientDisplay, Protocol  // chosen by the user (the header's menu)
+};
+inline constexpr int kSessionFieldCount = 12;
 
-// Where the window's list shows a column.
-enum class ListedIn { Always, FarmView };
+// Where the window's list shows a column: always, in the farm view, or when
+// the user chose it in the columns menu (only there: the command line's
+// listings and JSON leave the chosen columns out).
+enum class ListedIn { Always, FarmView, Chosen };
 
 struct SessionColumnSpec {
     SessionField field;
@@ -43,8 +48,10 @@ const std::vector<SessionColumnSpec>& SessionColumnTable();
 const SessionColumnSpec& ColumnOf(SessionField field);
 
 // The columns the window's list shows: the six, the server only in the farm
-// view, then the idle and logon times.
-std::vector<SessionField> ListedFields(bool farm);
+// view, then the idle and logon times, then the chosen ones in table order.
+std::vector<SessionField> ListedFields(bool farm, const std::vector<SessionField>& chosen = {});
+// The columns the user can add (ListedIn::Chosen), in table order.
+std::vector<SessionField> ChoosableFields();
 
 // A cell as shown: the ID in decimal, the state by its name, the idle time as
 // IdleText, the logon time in the user's local time (Session::logonText).

@@ -72,6 +72,12 @@ void SessionList::OnCommand(int id) {
         if (change.changed) ApplyFilter(false, change.narrowing);
     }
     if (id == kIdStatusLine || id == kCmdServerFailures) ShowServerFailures();
+    if (id == kCmdColumnClientBuild || id == kCmdColumnClientDisplay || id == kCmdColumnProtocol) {
+        const SessionField field = id == kCmdColumnClientBuild     ? SessionField::ClientBuild
+                                   : id == kCmdColumnClientDisplay ? SessionField::ClientDisplay
+                                                                   : SessionField::Protocol;
+        SetColumnChosen(field, std::find(chosen_.begin(), chosen_.end(), field) == chosen_.end());
+    }
     if (id == kCmdCopyRows) CopyRows();
     if (id == kCmdExportRows) ExportRows();
     if (id == kCmdSignIn) {

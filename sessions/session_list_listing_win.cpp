@@ -52,6 +52,7 @@ SessionListing& SessionList::Listing() {
         settings.farmParallelSessions = services_.farmParallelSessions;
         settings.timeout = services_.serverTimeout;
         settings.formatLogon = LocalLogonText;
+        settings.clientDetails = [this] { return !chosen_.empty(); };
         settings.describe = services_.Describer();
         listing_ = std::make_unique<SessionListing>(terminal_, *services_.executor, *services_.dispatcher,
                                                     std::move(settings));

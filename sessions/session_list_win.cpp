@@ -53,13 +53,67 @@ SessionList::SessionList(const Services& services, TerminalServices& terminal, A
       farmServers_(std::move(farmServers)),
       allServers_(services.allServers),
       refresh_(services.dispatcher, services.refreshSecond, [this] { RefreshInBackground(); }) {
+    // The columns chosen last time.
+    if (services.clientColumns & 1) chosen_.push_back(SessionField::ClientBuild);
+    if (services.clientColumns & 2) chosen_.push_back(SessionField::ClientDisplay);
+    if (services.clientColumns & 4) chosen_.push_back(SessionField::Protocol);
     list_.SetColumns(ListColumns(false));
     list_.rowBackground = [this](int index) { return RowBackground(index); };
+    list_.onHeaderContextMenu = [this](POINT at) {
+        // The list's own columns show checked and greyed: they cannot be hidden.
+        for (SessionField field : ChoosableFields()) {
+            const bool on = std::find(chosen_.begin(), chosen_.end(), field) != chosen_.end();
+            CheckMenuItem(columnMenu_.Get(), ColumnCommand(field), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+        }
+        if (trackColumnMenu) trackColumnMenu(columnMenu_.Get(), at);
+    };
+    trackColumnMenu = [this](HMENU menu, POINT at) {
+        TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, ToHwnd(boxes_.Owner()), nullptr);
+    };
+    columnMenu_.Reset(CreatePopupMenu());
+    for (SessionField field : ListedFields(true)) {
+        AppendMenuW(columnMenu_.Get(), MF_STRING | MF_CHECKED | MF_GRAYED, 0,
+                    reinterpret_cast<const wchar_t*>(ColumnOf(field).caption));
+    }
+    AppendMenuW(columnMenu_.Get(), MF_SEPARATOR, 0, nullptr);
+    for (SessionField field : ChoosableFields())
+        AppendMenuW(columnMenu_.Get(), MF_STRING, static_cast<UINT_PTR>(ColumnCommand(field)),
+                    reinterpret_cast<const wchar_t*>(ColumnOf(field).caption));
+}
+
+int SessionList::ChosenColumnBits() const {
+    int bits = 0;
+    for (SessionField field : chosen_)
+        bits |= field == SessionField::ClientBuild ? 1 : field == SessionField::ClientDisplay ? 2 : 4;
+    return bits;
+}
+
+int SessionList::ColumnCommand(SessionField field) {
+    switch (field) {
+        case SessionField::ClientBuild: return kCmdColumnClientBuild;
+        case SessionField::ClientDisplay: return kCmdColumnClientDisplay;
+        default: return kCmdColumnProtocol;
+    }
+}
+
+void SessionList::SetColumnChosen(SessionField field, bool on) {
+    if (ColumnOf(field).listed != ListedIn::Chosen) return;  // the list's own stay
+    const auto at = std::find(chosen_.begin(), chosen_.end(), field);
+    if (on == (at != chosen_.end())) return;
+    if (on) {
+        chosen_.push_back(field);
+        std::sort(chosen_.begin(), chosen_.end());
+    } else {
+        chosen_.erase(at);
+    }
+    list_.SetColumns(ListColumns(listedFarm_));
+    // The rows listed so far lack the client's details: listed again.
+    if (on && (listedFarm_ || !listedServer_.empty()) && !busy_) Refresh();
 }
 
 std::vector<ReportColumn> SessionList::ListColumns(bool farm) const {
     std::vector<ReportColumn> columns;
-    for (SessionField field : ListedFields(farm)) {
+    for (SessionField field : ListedFields(farm, chosen_)) {
         const SessionColumnSpec& spec = ColumnOf(field);
         ReportColumn column{spec.caption, spec.width, spec.added, {}, static_cast<int>(field)};
         // Ordered by the sessions' values, not by the texts shown.

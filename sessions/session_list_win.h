@@ -40,8 +40,12 @@ enum SessionListId : int {
     kCmdRefreshList,      // F5: the listed server (or farm) again
     kCmdSignIn,           // "Войти как другой пользователь…" in the session menu
     kCmdForgetCredentials,  // "Забыть учётные данные…"
+    // The header's menu: the columns the user can add.
+    kCmdColumnClientBuild,
+    kCmdColumnClientDisplay,
+    kCmdColumnProtocol,
 };
-static_assert(FitsIn(command_ranges::kSessionList, kCmdForgetCredentials));
+static_assert(FitsIn(command_ranges::kSessionList, kCmdColumnProtocol));
 
 class SessionList final : public SessionListView, public CommandTarget {
 public:
@@ -150,6 +154,18 @@ public:
     // focused rows.
     COLORREF RowBackground(int index) const;
 
+    // The columns chosen in the header's menu (right-click on the list's
+    // header): client build, display and protocol can be added after the
+    // list's columns, and taken away again; the list's own cannot. Adding
+    // one lists again, asking for the client's details.
+    void SetColumnChosen(SessionField field, bool on);
+    const std::vector<SessionField>& ChosenColumns() const { return chosen_; }
+    // The chosen columns as settings.ini keeps them (1 build, 2 display, 4 protocol).
+    int ChosenColumnBits() const;
+    HMENU ColumnMenu() const { return columnMenu_.Get(); }
+    // Shows the header's menu at a screen point (TrackPopupMenu; tests put another in).
+    std::function<void(HMENU menu, POINT at)> trackColumnMenu;
+
     // Over every listed row, shown or not.
     std::int32_t ActiveCount() const { return activeCount_; }
     std::int32_t RowCount() const { return rowCount_; }
@@ -190,6 +206,7 @@ public:
     }
 
 private:
+    static int ColumnCommand(SessionField field);
     SessionListing& Listing();
     std::vector<ReportColumn> ListColumns(bool farm) const;
     // A foreground listing: the list and the counters emptied, the view's
@@ -270,6 +287,8 @@ private:
     std::u16string listedServer_;  // ListedServer
     std::int32_t activeCount_ = 0;  // ActiveCount
     std::int32_t rowCount_ = 0;
+    std::vector<SessionField> chosen_;  // in table order
+    MenuHandle columnMenu_;
 };
 
 }  // namespace tarvenix

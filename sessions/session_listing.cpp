@@ -108,6 +108,7 @@ void SessionListing::StartServer(const std::u16string& server) {
     options.parallel = settings_.parallelSessions;
     options.timeout = settings_.timeout;
     options.formatLogon = settings_.formatLogon;
+    options.clientDetails = settings_.clientDetails && settings_.clientDetails();
     InventoryCallbacks callbacks;
     if (mode_ == ListingMode::Foreground) {
         if (progress) progress(u"Получение данных...");
@@ -163,6 +164,7 @@ void SessionListing::StartFarm() {
     options.parallelSessions = settings_.farmParallelSessions;
     options.timeout = settings_.timeout;
     options.formatLogon = settings_.formatLogon;
+    options.clientDetails = settings_.clientDetails && settings_.clientDetails();
     FarmCallbacks callbacks;
     if (mode_ == ListingMode::Foreground)
         callbacks.progress = [this](std::size_t done, std::size_t total) {

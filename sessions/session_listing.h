@@ -78,6 +78,8 @@ struct ListingSettings {
     std::chrono::milliseconds timeout{15000};  // each server's whole listing
     std::function<std::u16string(std::int64_t ticks)> formatLogon;
     DescribeError describe;
+    // Whether a run asks for the client's details (a chosen column shows them).
+    std::function<bool()> clientDetails;
 };
 
 // What the list shows at the end of a run.

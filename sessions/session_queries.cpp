@@ -21,6 +21,12 @@ std::u16string ClientIPv4Text(const ClientAddress& address) {
            DecimalU32(address.bytes[4]) + u"." + DecimalU32(address.bytes[5]);
 }
 
+void QueryClientDetails(TerminalServer& server, Session& session) {
+    session.clientBuild = server.QueryNumber(session.id, SessionInfoClass::ClientBuildNumber);
+    session.clientDisplay = server.QueryClientDisplay(session.id);
+    session.protocol = server.QueryNumber(session.id, SessionInfoClass::ClientProtocolType);
+}
+
 std::optional<Session> QuerySessionRow(TerminalServer& server, const std::u16string& serverName,
                                        const SessionRecord& record) {
     Session session;

@@ -44,6 +44,10 @@ std::u16string ClientIPv4Text(const ClientAddress& address);
 std::optional<Session> QuerySessionRow(TerminalServer& server, const std::u16string& serverName,
                                        const SessionRecord& session);
 
+// The client's build, display and protocol (classes 9, 15, 16) into the
+// session; a query that fails leaves its field unknown.
+void QueryClientDetails(TerminalServer& server, Session& session);
+
 // The inventory of rows in enumeration order (rows of sessions without a
 // user left out), with ActiveCount.
 SessionInventory AssembleInventory(std::vector<std::optional<Session>> rows);

@@ -25,6 +25,7 @@ struct SessionTimes {
     FileTimeTicks disconnectTime = 0;
     FileTimeTicks logonTime = 0;
     FileTimeTicks currentTime = 0;  // the server's clock when it answered
+    FileTimeTicks connectTime = 0;  // when the client last connected
 };
 
 // How long the session has been idle: for a disconnected session since it was

@@ -22,6 +22,19 @@ enum class SessionInfoClass : std::uint32_t {
     ClientName = 10,
     ClientAddress = 14,
     SessionInfo = 24,  // WTSSessionInfo: the session's times
+    // The client's details (the session details window, the chosen columns).
+    ClientBuildNumber = 9,   // a 32-bit number
+    ClientDirectory = 11,    // a string
+    ClientDisplay = 15,      // WTS_CLIENT_DISPLAY
+    ClientProtocolType = 16, // a 16-bit number: 0 console, 1 ICA, 2 RDP
+};
+
+// WTS_CLIENT_DISPLAY: the client's resolution and its colour-depth code
+// (1: 4 bits, 2: 8, 4: 16, 8: 24, 16: 15, 24: 24, 32: 32).
+struct ClientDisplay {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t colorDepth = 0;
 };
 
 // Session record as the enumeration gives it.
@@ -37,11 +50,27 @@ struct ClientAddress {
     std::array<std::uint8_t, 20> bytes{};
 };
 
-// Process record; the name is absent when the platform gives none.
+// What the extended process listing (WTS_PROCESS_INFO_EXW) adds to a
+// process: its counts, memory in bytes, CPU times in 100-ns ticks, and the
+// user's SID as its bytes (empty when the server gives none).
+struct ProcessFigures {
+    std::uint32_t threads = 0;
+    std::uint32_t handles = 0;
+    std::uint64_t workingSet = 0;
+    std::uint64_t peakWorkingSet = 0;
+    std::uint64_t pagefileUsage = 0;
+    std::int64_t userTime = 0;
+    std::int64_t kernelTime = 0;
+    std::vector<std::uint8_t> sid;
+};
+
+// Process record; the name is absent when the platform gives none, the
+// figures when the server refused the extended listing.
 struct ProcessRecord {
     std::uint32_t sessionId = 0;
     std::uint32_t processId = 0;
     std::optional<std::u16string> name;
+    std::optional<ProcessFigures> figures = std::nullopt;
 };
 
 // The session information (WTSSessionInfo): who is logged on in the session
@@ -104,6 +133,14 @@ public:
     virtual CallResult WaitSystemEvent(std::uint32_t mask, std::uint32_t& events) = 0;
     // Releases the wait going on this object, from another thread.
     virtual CallResult FlushWaits() = 0;
+    // The client's details: a number class (ClientBuildNumber,
+    // ClientProtocolType) and the client's display; nothing when the query
+    // fails or the server does not answer it.
+    virtual std::optional<std::uint32_t> QueryNumber(std::uint32_t sessionId, SessionInfoClass infoClass) = 0;
+    virtual std::optional<ClientDisplay> QueryClientDisplay(std::uint32_t sessionId) = 0;
+    // The account a SID names on this server ("CORP\\ivanov", or the name alone
+    // when it has no domain); nothing when the server cannot name it.
+    virtual std::optional<std::u16string> LookupAccount(const std::vector<std::uint8_t>& sid) = 0;
 };
 
 class TerminalServices {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/win_text.h"
+#include "sessions/wts_extended_win.h"
 
 namespace tarvenix {
 namespace {
@@ -18,6 +19,24 @@ struct WtsFree {
 };
 template <typename T>
 using WtsBuffer = std::unique_ptr<T, WtsFree>;
+
+// Owns what the extended process listing returned (freed with its count).
+class ExtendedProcesses {
+public:
+    ExtendedProcesses(PWTS_PROCESS_INFO_EXW array, DWORD count) : array_(array), count_(count) {}
+    ~ExtendedProcesses() {
+        if (array_) WTSFreeMemoryExW(WTSTypeProcessInfoLevel1, array_, count_);
+    }
+    ExtendedProcesses(const ExtendedProcesses&) = delete;
+    ExtendedProcesses& operator=(const ExtendedProcesses&) = delete;
+
+private:
+    PWTS_PROCESS_INFO_EXW array_;
+    DWORD count_;
+};
+
+// The answers that say the server is gone: the plain listing would fail the same way.
+bool ServerGone(DWORD error) { return error == RPC_S_SERVER_UNAVAILABLE || error == RPC_S_CALL_FAILED || error == EPT_S_NOT_REGISTERED; }
 
 std::uint32_t LastErrorOr(std::uint32_t fallback) {
     const DWORD e = GetLastError();
@@ -94,12 +113,47 @@ public:
         out.times.disconnectTime = info.DisconnectTime.QuadPart;
         out.times.logonTime = info.LogonTime.QuadPart;
         out.times.currentTime = info.CurrentTime.QuadPart;
+        out.times.connectTime = info.ConnectTime.QuadPart;
         return CallResult::Success();
     }
 
     CallResult EnumerateProcesses(std::vector<ProcessRecord>& processes) override {
         processes.clear();
         if (!handle_) return CallResult::Failure(openError_);
+        // The extended listing (level 1) gives each process's figures in the
+        // same one call; a server that refuses it gets the plain listing.
+        DWORD level = 1;
+        LPWSTR rawEx = nullptr;
+        DWORD countEx = 0;
+        if (WTSEnumerateProcessesExW(handle_, &level, WTS_ANY_SESSION, &rawEx, &countEx)) {
+            auto* array = reinterpret_cast<PWTS_PROCESS_INFO_EXW>(rawEx);
+            ExtendedProcesses owned(array, countEx);
+            processes.reserve(countEx);
+            for (DWORD i = 0; i < countEx; ++i) {
+                const WTS_PROCESS_INFO_EXW& p = array[i];
+                ProcessRecord r;
+                r.sessionId = p.SessionId;
+                r.processId = p.ProcessId;
+                if (p.pProcessName) r.name = U16(p.pProcessName);
+                ProcessFigures f;
+                f.threads = p.NumberOfThreads;
+                f.handles = p.HandleCount;
+                f.workingSet = p.WorkingSetSize;
+                f.peakWorkingSet = p.PeakWorkingSetSize;
+                f.pagefileUsage = p.PagefileUsage;
+                f.userTime = p.UserTime.QuadPart;
+                f.kernelTime = p.KernelTime.QuadPart;
+                if (p.pUserSid && IsValidSid(p.pUserSid)) {
+                    const auto* bytes = static_cast<const std::uint8_t*>(p.pUserSid);
+                    f.sid.assign(bytes, bytes + GetLengthSid(p.pUserSid));
+                }
+                r.figures = std::move(f);
+                processes.push_back(std::move(r));
+            }
+            return CallResult::Success();
+        }
+        const DWORD exError = LastErrorOr(ERROR_GEN_FAILURE);
+        if (ServerGone(exError)) return CallResult::Failure(exError);
         PWTS_PROCESS_INFOW raw = nullptr;
         DWORD count = 0;
         if (!WTSEnumerateProcessesW(handle_, 0, 1, &raw, &count)) return CallResult::Failure(LastErrorOr(ERROR_GEN_FAILURE));
@@ -161,7 +215,60 @@ public:
         return CallResult::Success();
     }
 
+    std::optional<std::uint32_t> QueryNumber(std::uint32_t sessionId, SessionInfoClass infoClass) override {
+        if (infoClass == SessionInfoClass::ClientProtocolType) {
+            const std::optional<USHORT> protocol = QueryStruct<USHORT>(sessionId, WTSClientProtocolType);
+            if (!protocol) return std::nullopt;
+            return *protocol;
+        }
+        const std::optional<ULONG> number = QueryStruct<ULONG>(sessionId, static_cast<WTS_INFO_CLASS>(infoClass));
+        if (!number) return std::nullopt;
+        return *number;
+    }
+
+    std::optional<ClientDisplay> QueryClientDisplay(std::uint32_t sessionId) override {
+        const std::optional<WTS_CLIENT_DISPLAY> wts = QueryStruct<WTS_CLIENT_DISPLAY>(sessionId, WTSClientDisplay);
+        if (!wts) return std::nullopt;
+        return ClientDisplay{wts->HorizontalResolution, wts->VerticalResolution, wts->ColorDepth};
+    }
+
+    std::optional<std::u16string> LookupAccount(const std::vector<std::uint8_t>& sid) override {
+        if (sid.empty()) return std::nullopt;
+        std::vector<std::uint8_t> copy = sid;
+        PSID psid = copy.data();
+        if (!IsValidSid(psid)) return std::nullopt;
+        // The server names its own accounts and its domain's.
+        std::wstring system = W(server_);
+        WCHAR name[256], domain[256];
+        DWORD nameLength = 256, domainLength = 256;
+        SID_NAME_USE use;
+        if (!LookupAccountSidW(system.empty() ? nullptr : system.c_str(), psid, name, &nameLength, domain,
+                               &domainLength, &use)) {
+            // The built-in accounts (SYSTEM, LOCAL SERVICE, the BUILTIN
+            // groups...) are named alike on every machine: this one names them
+            // when the server would not.
+            if (!BuiltIn(copy)) return std::nullopt;
+            nameLength = 256;
+            domainLength = 256;
+            if (!LookupAccountSidW(nullptr, psid, name, &nameLength, domain, &domainLength, &use)) return std::nullopt;
+        }
+        std::u16string account = U16(name, nameLength);
+        if (domainLength > 0) account = U16(domain, domainLength) + u"\\" + account;
+        return account;
+    }
+
+    void SetName(std::u16string name) { server_ = std::move(name); }
+
 private:
+    // S-1-5-N with N below 21 (NT AUTHORITY's own accounts, the BUILTIN
+    // domain 32), and the null, world and creator authorities (0 to 3).
+    static bool BuiltIn(const std::vector<std::uint8_t>& sid) {
+        if (sid.size() < 8 || sid[2] || sid[3] || sid[4] || sid[5] || sid[6]) return false;
+        if (sid[7] <= 3) return true;
+        return sid[7] == 5 && sid.size() >= 12 && sid[1] >= 1 && sid[9] == 0 && sid[10] == 0 && sid[11] == 0 &&
+               (sid[8] < 21 || sid[8] == 32);
+    }
+
     // The text of a fixed-size array of a structure: up to its NUL, never past its end.
     template <std::size_t N>
     static std::u16string FixedText(const WCHAR (&text)[N]) {
@@ -187,6 +294,7 @@ private:
 
     HANDLE handle_;
     DWORD openError_;
+    std::u16string server_;
     WtsBuffer<WTS_SESSION_INFOW> sessions_;
 };
 
@@ -201,7 +309,9 @@ std::unique_ptr<TerminalServer> WtsTerminalServices::Open(const std::u16string& 
     // A NULL handle would address the local machine (WTS_CURRENT_SERVER_HANDLE):
     // keep it as a failed server instead.
     const DWORD error = handle ? 0 : LastErrorOr(RPC_S_SERVER_UNAVAILABLE);
-    return std::make_unique<WtsServer>(handle, error);
+    auto server = std::make_unique<WtsServer>(handle, error);
+    server->SetName(serverName);
+    return server;
 }
 
 bool WtsTerminalServices::RegisterSessionNotification(std::uintptr_t window) {

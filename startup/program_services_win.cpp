@@ -23,6 +23,7 @@ void ApplySettings(const EngineSettings& settings, Services& services) {
     services.allServers = settings.allServers;
     services.live = settings.live;
     services.idleSeconds = settings.idleSeconds;
+    services.clientColumns = settings.clientColumns;
 }
 
 ProgramServices::ProgramServices(std::u16string appDirectory, int workers, std::unique_ptr<Dispatcher> dispatcher)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "actions/process_figures.h"
 #include "base/text.h"
 
 namespace tarvenix::testing {
@@ -32,6 +33,7 @@ public:
             case SessionInfoClass::UserName: return f->user;
             case SessionInfoClass::ClientName: return f->clientName;
             case SessionInfoClass::WinStationName: return f->winStation;
+            case SessionInfoClass::ClientDirectory: return f->clientDirectory;
             default: return std::nullopt;
         }
     }
@@ -128,6 +130,28 @@ public:
     }
     void Signal(std::uint32_t events) { pending_ |= events; }
     const std::u16string& Name() const { return name_; }
+    std::optional<std::uint32_t> QueryNumber(std::uint32_t id, SessionInfoClass c) override {
+        const auto lock = Begin("query " + std::to_string(id) + " " + std::to_string(static_cast<unsigned>(c)));
+        const FakeSession* f = Session(id);
+        if (!f) return std::nullopt;
+        if (c == SessionInfoClass::ClientBuildNumber) return f->clientBuild;
+        if (c == SessionInfoClass::ClientProtocolType) return f->protocol;
+        return std::nullopt;
+    }
+    std::optional<ClientDisplay> QueryClientDisplay(std::uint32_t id) override {
+        const auto lock = Begin("query " + std::to_string(id) + " 15");
+        const FakeSession* f = Session(id);
+        return f ? f->display : std::nullopt;
+    }
+    std::optional<std::u16string> LookupAccount(const std::vector<std::uint8_t>& sid) override {
+        const std::u16string text = SidText(sid);
+        const auto lock = Begin("lookup " + Utf16ToUtf8(text));
+        FakeServer* s = Find();
+        if (!s) return std::nullopt;
+        auto it = s->accounts.find(text);
+        if (it == s->accounts.end()) return std::nullopt;
+        return it->second;
+    }
 
 private:
     // The hook first (unlocked), then the call is logged and served under the lock.

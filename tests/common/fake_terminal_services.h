@@ -30,6 +30,11 @@ struct FakeSession {
     std::uint32_t logoffError = 0;
     std::uint32_t disconnectError = 0;
     std::uint32_t messageError = 0;
+    // The client's details; nullopt: the query fails.
+    std::optional<std::uint32_t> clientBuild{};
+    std::optional<std::u16string> clientDirectory{};
+    std::optional<ClientDisplay> display{};
+    std::optional<std::uint32_t> protocol{};
 };
 
 struct FakeServer {
@@ -39,6 +44,8 @@ struct FakeServer {
     std::uint32_t processEnumerateError = 0;
     std::uint32_t terminateError = 0;
     std::uint32_t waitError = 0;              // non-zero: event waits fail with it at once
+    // Account names by SID text ("S-1-5-18"); a SID not here is not named.
+    std::map<std::u16string, std::u16string> accounts{};
 };
 
 inline ClientAddress IPv4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {

@@ -63,6 +63,28 @@ TEST(CliCommandLine, GoodLinesGiveTheirRequest) {
     EXPECT_EQ(p.request.ids, (std::vector<std::uint32_t>{2, 5, 7}));
     EXPECT_TRUE(p.request.yes);
 
+    // The clean-up rule: every word is a server; no IDs.
+    p = ParseCommandLine(Words("logoff --disconnected-over 8h TS01 TS02 --user петр --dry-run --format json"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_EQ(p.request.command, CliCommand::Logoff);
+    EXPECT_EQ(p.request.disconnectedOverSeconds, 8 * 3600);
+    EXPECT_EQ(p.request.servers, (std::vector<std::u16string>{u"TS01", u"TS02"}));
+    EXPECT_TRUE(p.request.ids.empty());
+    EXPECT_EQ(p.request.user, std::u16string(u"петр"));
+    EXPECT_TRUE(p.request.dryRun);
+    EXPECT_FALSE(p.request.yes);
+    p = ParseCommandLine(Words("logoff --from-file farm.txt --disconnected-over 2d --yes"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_EQ(p.request.fromFile, std::u16string(u"farm.txt"));
+    EXPECT_EQ(p.request.disconnectedOverSeconds, 2 * 86400);
+    EXPECT_TRUE(p.request.yes && !p.request.dryRun);
+
+    p = ParseCommandLine(Words("session TS01 4294967295 --format json"));
+    ASSERT_EQ(p.exitCode, -1) << p.output;
+    EXPECT_EQ(p.request.command, CliCommand::SessionDetails);
+    EXPECT_EQ(p.request.server, u"TS01");
+    EXPECT_EQ(p.request.session, 4294967295u);
+
     p = ParseCommandLine(Words("message TS01 3 --title 'Работы' --text 'Сервер перезагрузится в 22:00'"));
     ASSERT_EQ(p.exitCode, -1) << p.output;
     EXPECT_EQ(p.request.title, u"Работы");
@@ -112,6 +134,13 @@ TEST(CliCommandLine, BadLinesGiveExitCodeTwoWithAOneLineReasonAndTheUsage) {
         {"logoff TS01", "не указан обязательный параметр"},
         {"logoff TS01 5 abc", "неверный номер: abc"},
         {"logoff TS01 4294967296", "неверный номер: 4294967296"},
+        {"logoff", "не указан обязательный параметр"},
+        {"logoff TS01 2 --dry-run", "только вместе с --disconnected-over"},
+        {"logoff TS01 2 --user ivanov", "только вместе с --disconnected-over"},
+        {"logoff --disconnected-over 8x TS01", "неверная длительность"},
+        {"logoff --disconnected-over 8h", "не указаны серверы"},
+        {"session TS01", "не указан обязательный параметр"},
+        {"session TS01 abc", "неверный номер сессии"},
         {"kill TS01 12.5", "неверный номер: 12.5"},
         {"message TS01 3 --text hi", "не указан обязательный параметр"},
         {"watch", "не указаны серверы"},

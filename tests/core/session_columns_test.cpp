@@ -30,6 +30,28 @@ TEST(SessionColumns, TheServerColumnIsListedInTheFarmViewOnlyRightAfterTheSix) {
                                                   F::Server, F::Idle, F::Logon}));
 }
 
+TEST(SessionColumns, ChosenColumnsComeAfterTheListedOnesAndStayOutOfTheCommandLine) {
+    using F = SessionField;
+    EXPECT_EQ(ChoosableFields(), (std::vector<F>{F::ClientBuild, F::ClientDisplay, F::Protocol}));
+    EXPECT_EQ(ListedFields(false, {F::Protocol, F::ClientBuild}),
+              (std::vector<F>{F::Id, F::User, F::ClientName, F::Address, F::State, F::WinStation, F::Idle, F::Logon,
+                              F::ClientBuild, F::Protocol}));
+    EXPECT_EQ(ListedFields(true, {F::Id}), ListedFields(true)) << "choosing a column of the list's own adds nothing";
+    Session s;
+    s.clientBuild = 9200;
+    s.clientDisplay = ClientDisplay{1280, 1024, 32};
+    s.protocol = 2;
+    EXPECT_EQ(CellText(F::ClientBuild, s), u"9200");
+    EXPECT_EQ(CellText(F::ClientDisplay, s), u"1280 x 1024, 32 бит");
+    EXPECT_EQ(CellText(F::Protocol, s), u"RDP");
+    EXPECT_EQ(CellText(F::ClientBuild, Session{}), u"");
+    // Builds order as numbers (unknown last): 9200 before 19045.
+    Session newer;
+    newer.clientBuild = 19045;
+    EXPECT_LT(CompareSessions(F::ClientBuild, s, newer, false), 0);
+    EXPECT_EQ(SessionJson(s).find("client_build"), std::string::npos) << "the command line does not ask for them";
+}
+
 TEST(SessionColumns, IdsOrderAsTextAndUnknownTimesComeLastBothWays) {
     Session a, b;
     a.id = 10;

@@ -115,9 +115,9 @@ cli 0 sessions CLI2 --user sidorov --format json --output sessions.json
 expect_same "sessions.json replaced" "CLI2 | 6 | sidorov" "$("$CHECK" json "$APP/sessions.json" server id user)"
 cli 0 processes CLI1 --session 02 --timeout 010 --format csv --output 'процессы.csv'
 [ "$(head -c 3 "$APP/процессы.csv" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "the CSV file has no UTF-8 mark"
-expect_same "процессы.csv" "Сервер | ID сессии | Название процесса | PID
-CLI1 | 2 | explorer.exe | 2000
-CLI1 | 2 | Отчёт.exe | 2004" "$("$CHECK" csv "$APP/процессы.csv" ';')"
+expect_same "процессы.csv" "Сервер | ID сессии | Название процесса | PID | Память, байт | Пик памяти, байт | Подкачка, байт | Потоки | Дескрипторы | Время пользователя, с | Время ядра, с | SID | Пользователь
+CLI1 | 2 | explorer.exe | 2000 | 67108864 | 67108864 | 0 | 40 | 900 | 30.000 | 4.000 | S-1-5-21-1-2-3-1001 | S-1-5-21-1-2-3-1001
+CLI1 | 2 | Отчёт.exe | 2004 | 0 | 0 | 0 | 1 | 0 | 0.000 | 0.000 |  | " "$("$CHECK" csv "$APP/процессы.csv" ';')"
 cli 0 sessions CLI2 --output table.txt
 [ "$(head -c 3 "$APP/table.txt" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || fail "the table file has no UTF-8 mark"
 grep -q 'ПЕТРОВ' "$APP/table.txt" || fail "the table file lacks ПЕТРОВ in UTF-8"
@@ -147,6 +147,44 @@ cli 0 processes CLI1 --session 2 --format json
 expect_same "processes" "2 | 2000 | explorer.exe
 2 | 2004 | Отчёт.exe" "$("$CHECK" json "$APP/out" session pid name)"
 
+# The processes' figures as JSON numbers (memory in bytes, times in seconds),
+# from the one extended listing.
+cli 0 processes CLI1 --format json
+expect_same "process figures" "2000 | 67108864 | 40 | 900 | 30.0 | 4.0 | S-1-5-21-1-2-3-1001
+2004 | 0 | 1 | 0 | 0.0 | 0.0 | null
+3000 | 0 | 1 | 0 | 0.0 | 0.0 | null" \
+  "$("$CHECK" json "$APP/out" pid working_set_bytes threads handles user_seconds kernel_seconds sid)"
+[ "$(logged '^WTSEnumerateProcessesExW\tserver=CLI1\t.*level=1\t.*result=1')" = 1 ] || fail "not one extended listing"
+[ "$(logged '^WTSFreeMemoryExW\tclass=1\tentries=3\t.*result=1')" = 1 ] || fail "the extended listing was not freed"
+
+# One session in detail.
+cli 0 session CLI1 3 --format json
+grep -q '"id": 3, "user": "Петрова"' "$APP/out" || fail "session 3 is not Петрова's"
+grep -q '"process_count": 1}' "$APP/out" || fail "the session's processes were not counted"
+cli 0 session CLI1 3
+grep -q '^Процессов  *1' "$APP/out" || fail "the table lacks the process count"
+cli 1 session CLI1 99
+grep -q '^CLI1: 99: ' "$APP/err" || fail "a missing session is not named"
+
+# The clean-up rule: --dry-run prints what it would log off and calls no
+# logoff; with --yes the one matching session (Петрова, disconnected 51 h;
+# sidorov only for a minute) is checked and logged off.
+cli 0 logoff --disconnected-over 8h CLI1 CLI2 --dry-run --format json
+expect_same "dry run" "CLI1 | 3 | Петрова | 183600" "$("$CHECK" json "$APP/out" server id user disconnected_seconds)"
+! grep -qP '^WTSLogoffSession\t' "$LOG" || fail "--dry-run logged a session off"
+cli 0 logoff --disconnected-over 2d --user петр CLI1 CLI2 --dry-run
+grep -q 'Петрова' "$APP/out" || fail "the table of a dry run lacks Петрова"
+cli 0 logoff --disconnected-over 3d CLI1 CLI2 --dry-run --format json
+expect_same "nothing over 3 days" "" "$("$CHECK" json "$APP/out" server id)"
+cli 2 logoff --disconnected-over 8h CLI1 CLI2
+! grep -qP '^WTSLogoffSession\t' "$LOG" || fail "an unconfirmed rule logged a session off"
+cli 0 logoff --disconnected-over 8h CLI1 CLI2 --yes --format json
+expect_same "rule logoffs" "CLI1 | 3 | true" "$("$CHECK" json "$APP/out" server id ok)"
+[ "$(logged '^WTSLogoffSession\tserver=CLI1\t.*session=3\t.*result=1')" = 1 ] || fail "Петрова was not logged off"
+[ "$(logged '^WTSLogoffSession\t')" = 1 ] || fail "other sessions were logged off"
+[ "$(grep -P '^WTS(QuerySessionInformationW\tserver=CLI1\t.*session=3\tclass=24|LogoffSession)' "$LOG" | tail -n 2 | head -n 1 | cut -f1)" = WTSQuerySessionInformationW ] \
+  || fail "the session was not checked right before its logoff"
+
 # logoff with --yes: the calls in the action log; without it and without a
 # console to ask on: code 2 and no call.
 cli 0 logoff CLI1 2 5 --yes
@@ -174,7 +212,8 @@ grep -q '^CLI1: 99: ' "$APP/err" || fail "no error line for session 99"
 # Bad input: code 2, a reason, the usage, and no call.
 for bad in "sessions CLI1 --format xml" "logoff CLI1 abc --yes" "sessions --from-file missing.txt" \
            "kill CLI1 -y" "sessions CLI1 --idle-over 5x" "frobnicate CLI1" "processes CLI1 --timeout 0x10" \
-           "logoff CLI1 +2 --yes --output x.json"; do
+           "logoff CLI1 +2 --yes --output x.json" "logoff --disconnected-over 8h" \
+           "logoff --disconnected-over 8x CLI1" "logoff CLI1 3 --dry-run"; do
   # shellcheck disable=SC2086
   cli 2 $bad
   grep -q '^tarvenix-cli: ' "$APP/err" || fail "$bad: no one-line reason"

@@ -182,7 +182,8 @@ Session ReadSession(const json& j, const std::string& where) {
     CheckKeys(j, where, {"id", "state", "user", "client", "winstation", "domain", "ipv4", "address", "fail",
                          "query_error", "logoff_error", "disconnect_error", "message_error", "message_response",
                          "logon_time", "logon_seconds_ago", "last_input_time", "idle_seconds", "disconnect_time",
-                         "disconnected_seconds", "query_delay_ms", "reuse", "cycle_seconds"});
+                         "disconnected_seconds", "query_delay_ms", "reuse", "cycle_seconds", "client_build", "client_directory",
+                         "display", "protocol", "connect_time", "connected_seconds"});
     Session s;
     s.id = RequiredU32(j, "id", where);
     s.state = U32(j, "state", where, 0);
@@ -210,11 +211,23 @@ Session ReadSession(const json& j, const std::string& where) {
     s.queryDelayMs = U32(j, "query_delay_ms", where, 0);
     if (j.contains("reuse")) s.reuse = ReadReuse(j["reuse"], where + ".reuse");
     s.cycleSeconds = U32(j, "cycle_seconds", where, 0);
+    s.clientBuild = U32(j, "client_build", where, 0);
+    s.clientDirectory = Text(j, "client_directory", where);
+    if (auto d = j.find("display"); d != j.end() && !d->is_null()) {
+        const std::string at = where + ".display";
+        CheckKeys(*d, at, {"width", "height", "depth"});
+        s.displayWidth = U32(*d, "width", at, 0);
+        s.displayHeight = U32(*d, "height", at, 0);
+        s.displayDepth = U32(*d, "depth", at, 0);
+    }
+    s.protocol = U32(j, "protocol", where, s.user.empty() ? 0 : 2);
+    s.connectTime = ReadTime(j, "connect_time", "connected_seconds", where);
     return s;
 }
 
 Process ReadProcess(const json& j, const std::string& where) {
-    CheckKeys(j, where, {"session", "pid", "name", "terminate_error"});
+    CheckKeys(j, where, {"session", "pid", "name", "terminate_error", "threads", "handles", "working_set",
+                         "peak_working_set", "pagefile", "user_seconds", "kernel_seconds", "cpu_percent", "sid"});
     Process p;
     p.session = RequiredU32(j, "session", where);
     p.pid = RequiredU32(j, "pid", where);
@@ -224,6 +237,21 @@ Process ReadProcess(const json& j, const std::string& where) {
         p.name = Utf8ToWide(name->get<std::string>());
     }
     p.terminateError = U32(j, "terminate_error", where, 0);
+    ProcessFigures& f = p.figures;
+    f.threads = U32(j, "threads", where, 1);
+    f.handles = U32(j, "handles", where, 0);
+    // Memory in KB (the farm stays readable), served in bytes.
+    f.workingSet = std::uint64_t{U32(j, "working_set", where, 0)} * 1024;
+    f.peakWorkingSet = std::max<std::uint64_t>(std::uint64_t{U32(j, "peak_working_set", where, 0)} * 1024, f.workingSet);
+    f.pagefile = std::uint64_t{U32(j, "pagefile", where, 0)} * 1024;
+    f.userTime = std::int64_t{U32(j, "user_seconds", where, 0)} * kTicksPerSecond;
+    f.kernelTime = std::int64_t{U32(j, "kernel_seconds", where, 0)} * kTicksPerSecond;
+    f.cpuPercent = U32(j, "cpu_percent", where, 0);
+    if (auto sid = j.find("sid"); sid != j.end() && !sid->is_null()) {
+        std::optional<std::vector<BYTE>> bytes = sid->is_string() ? ParseSid(sid->get<std::string>()) : std::nullopt;
+        if (!bytes) Fail(where + ".sid", "expected a SID like S-1-5-21-1-2-3-1001, or null");
+        f.sid = std::move(*bytes);
+    }
     return p;
 }
 
@@ -268,6 +296,7 @@ void Generate(const json& g, const std::string& where, Server& server) {
     // The times come from a stream of their own, so that adding them left the
     // names, addresses and processes of every seed as they were.
     Random clock(seed ^ 0x5EED7133ull);
+    Random figures(seed ^ 0xF16E5ull);
 
     // Active, disconnected, idle, connected, shadowing, at the logon prompt, in turn.
     static const DWORD kStates[] = {0, 4, 5, 1, 3, 2};
@@ -319,6 +348,16 @@ void Generate(const json& g, const std::string& where, Server& server) {
             nextPid += 4;
             const char* program = kPrograms[random.Below(static_cast<DWORD>(std::size(kPrograms)))];
             p.name = std::wstring(program, program + std::strlen(program));
+            // Figures from a stream of their own: the rest stays as it was.
+            p.figures.threads = 1 + figures.Below(60);
+            p.figures.handles = 50 + figures.Below(2000);
+            p.figures.workingSet = (std::uint64_t{1} << 20) * (1 + figures.Below(400));
+            p.figures.peakWorkingSet = p.figures.workingSet + (std::uint64_t{1} << 20) * figures.Below(100);
+            p.figures.pagefile = p.figures.workingSet / 2;
+            p.figures.userTime = std::int64_t{figures.Below(3600)} * kTicksPerSecond;
+            p.figures.kernelTime = std::int64_t{figures.Below(600)} * kTicksPerSecond;
+            p.figures.cpuPercent = figures.Below(5);
+            p.figures.sid = *ParseSid("S-1-5-21-1-2-3-" + std::to_string(1000 + id));
             server.processes.push_back(std::move(p));
         }
     }
@@ -327,7 +366,8 @@ void Generate(const json& g, const std::string& where, Server& server) {
 Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreachableDelay) {
     CheckKeys(j, where, {"name", "latency_ms", "unreachable", "unreachable_delay_ms", "enumerate_error",
                          "process_enumerate_error", "logoff_error", "disconnect_error", "message_error",
-                         "terminate_error", "current_time", "sessions", "processes", "generate", "wait_error", "account", "password"});
+                         "terminate_error", "current_time", "sessions", "processes", "generate", "wait_error", "account",
+                         "password", "process_ex_error"});
     Server s;
     if (!j.contains("name") || !j["name"].is_string()) Fail(where + ".name", "required string");
     s.name = Text(j, "name", where);
@@ -347,6 +387,7 @@ Server ReadServer(const json& j, const std::string& where, DWORD defaultUnreacha
         if (s.account.empty()) Fail(where + ".password", "a password needs an account");
         s.password = Text(j, "password", where);
     }
+    s.processExError = U32(j, "process_ex_error", where, 0);
     if (auto now = j.find("current_time"); now != j.end() && !now->is_null()) {
         s.currentTime = now->is_string() ? ParseUtcTime(now->get<std::string>()) : std::nullopt;
         if (!s.currentTime) Fail(where + ".current_time", "expected a UTC time like 2026-12-10T08:15:00Z, or null");
@@ -435,6 +476,32 @@ Session* Server::FindSession(DWORD id) {
     for (Session& s : sessions)
         if (s.id == id) return &s;
     return nullptr;
+}
+
+std::optional<std::vector<BYTE>> ParseSid(const std::string& text) {
+    if (text.rfind("S-", 0) != 0) return std::nullopt;
+    std::vector<std::uint64_t> parts;
+    std::size_t at = 2;
+    while (at <= text.size()) {
+        const std::size_t end = std::min(text.find('-', at), text.size());
+        if (end == at || end - at > 15) return std::nullopt;
+        std::uint64_t v = 0;
+        for (std::size_t i = at; i < end; ++i) {
+            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            v = v * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        }
+        parts.push_back(v);
+        at = end + 1;
+    }
+    // Revision, authority, then 1 to 15 sub-authorities of 32 bits.
+    if (parts.size() < 3 || parts.size() > 17 || parts[0] > 255 || parts[1] > 0xFFFFFFFFFFFFull) return std::nullopt;
+    std::vector<BYTE> sid = {static_cast<BYTE>(parts[0]), static_cast<BYTE>(parts.size() - 2)};
+    for (int shift = 40; shift >= 0; shift -= 8) sid.push_back(static_cast<BYTE>(parts[1] >> shift));
+    for (std::size_t i = 2; i < parts.size(); ++i) {
+        if (parts[i] > 0xFFFFFFFFull) return std::nullopt;
+        for (int k = 0; k < 4; ++k) sid.push_back(static_cast<BYTE>(parts[i] >> (8 * k)));
+    }
+    return sid;
 }
 
 Process* Server::FindProcess(DWORD pid) {

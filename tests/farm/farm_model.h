@@ -65,6 +65,27 @@ struct Session {
     // A scripted session: logged on for this many seconds from the load,
     // then logged off for as many, and so on (0: always there).
     DWORD cycleSeconds = 0;
+    // The client's details (classes 9, 11, 15, 16) and the connect time.
+    DWORD clientBuild = 0;
+    std::wstring clientDirectory;
+    DWORD displayWidth = 0, displayHeight = 0, displayDepth = 0;  // depth as WTS_CLIENT_DISPLAY's code
+    DWORD protocol = 0;
+    SessionTime connectTime;
+};
+
+// What the extended process listing (level 1) gives beyond the plain one.
+// The CPU times advance from the load on: user time by cpuPercent per cent of
+// the real time since the load (so two listings show that load).
+struct ProcessFigures {
+    DWORD threads = 1;
+    DWORD handles = 0;
+    std::uint64_t workingSet = 0;
+    std::uint64_t peakWorkingSet = 0;  // at least the working set
+    std::uint64_t pagefile = 0;
+    std::int64_t userTime = 0;    // ticks at the load
+    std::int64_t kernelTime = 0;  // ticks
+    DWORD cpuPercent = 0;
+    std::vector<BYTE> sid;        // empty: no SID
 };
 
 struct Process {
@@ -72,6 +93,7 @@ struct Process {
     DWORD pid = 0;
     std::optional<std::wstring> name;
     DWORD terminateError = 0;
+    ProcessFigures figures{};
 };
 
 struct Server {
@@ -85,6 +107,9 @@ struct Server {
     DWORD disconnectError = 0;
     DWORD messageError = 0;
     DWORD terminateError = 0;
+    // Non-zero: WTSEnumerateProcessesExW fails with it (a server that does
+    // not have the extended listing); the plain listing still answers.
+    DWORD processExError = 0;
     std::optional<std::int64_t> currentTime;  // ticks; none: the real clock at each call
     DWORD waitError = 0;  // event waits fail with this at once
     // The account every call must carry (see TarvenixFarmCarryAccount), and
@@ -121,6 +146,9 @@ Farm ParseFarm(const std::string& utf8Json);
 std::optional<std::int64_t> ParseUtcTime(const std::string& text);
 
 std::wstring Utf8ToWide(const std::string& utf8);
+
+// "S-1-5-21-1-2-3-1001" as SID bytes; nothing for any other text.
+std::optional<std::vector<BYTE>> ParseSid(const std::string& text);
 bool SameHostName(const std::wstring& a, const std::wstring& b);
 
 }  // namespace farm

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "action_log.h"
+#include "sessions/wts_extended_win.h"
 #include "farm_model.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -54,6 +55,7 @@ struct BufferEntry {
     DWORD generation = 0;
     DWORD number = 0;
     const char* kind = "";
+    DWORD entries = 0;  // the extended process listing: its count, which WTSFreeMemoryExW is given back
 };
 
 struct State {
@@ -76,6 +78,7 @@ struct State {
     ULONGLONG loadTick = 0;       // scripted sessions count from here
     ULONGLONG farmChecked = 0;    // when a wait last looked at the farm file
     LONG waits = 0;               // event waits going
+    ULONGLONG loadedAt = 0;  // GetTickCount64 at the load: what the CPU times advance from
 };
 
 // Never destroyed: a call arriving during process shutdown still finds it.
@@ -191,6 +194,7 @@ BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mod
     s.closed = 0;
     s.nextBuffer = 1;
     s.registrations.clear();
+    s.loadedAt = GetTickCount64();
     s.farm = farm::Farm();
     s.farmFile = farmFile;
     s.loadTick = GetTickCount64();
@@ -605,6 +609,7 @@ void FillSessionInfo(WTSINFOW& info, const farm::Session& session, std::int64_t 
     info.DisconnectTime = Ticks(session.disconnectTime.Resolve(now));
     info.LastInputTime = Ticks(session.lastInputTime.Resolve(now));
     info.LogonTime = Ticks(session.logonTime.Resolve(now));
+    info.ConnectTime = Ticks(session.connectTime.Resolve(now));
     info.CurrentTime = Ticks(now);
 }
 
@@ -710,6 +715,10 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
             case WTSClientName: text = &session->client; break;
             case WTSClientAddress: break;
             case WTSSessionInfo: break;
+            case WTSClientDirectory: text = &session->clientDirectory; break;
+            case WTSClientBuildNumber:
+            case WTSClientDisplay:
+            case WTSClientProtocolType: break;
             default: return call.Fail(ERROR_INVALID_PARAMETER);
         }
         for (DWORD failing : session->failingClasses)
@@ -722,6 +731,24 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INF
             bytes = (text->size() + 1) * sizeof(wchar_t);
             buffer = NewBuffer(bytes, "string", number);
             if (buffer) std::memcpy(buffer, text->c_str(), bytes);
+        } else if (infoClass == WTSClientBuildNumber) {
+            bytes = sizeof(ULONG);
+            buffer = NewBuffer(bytes, "number", number);
+            if (buffer) std::memcpy(buffer, &session->clientBuild, sizeof(ULONG));
+        } else if (infoClass == WTSClientProtocolType) {
+            bytes = sizeof(USHORT);
+            buffer = NewBuffer(bytes, "number", number);
+            const USHORT protocol = static_cast<USHORT>(session->protocol);
+            if (buffer) std::memcpy(buffer, &protocol, sizeof protocol);
+        } else if (infoClass == WTSClientDisplay) {
+            bytes = sizeof(WTS_CLIENT_DISPLAY);
+            buffer = NewBuffer(bytes, "display", number);
+            if (buffer) {
+                auto* display = static_cast<WTS_CLIENT_DISPLAY*>(buffer);
+                display->HorizontalResolution = session->displayWidth;
+                display->VerticalResolution = session->displayHeight;
+                display->ColorDepth = session->displayDepth;
+            }
         } else if (infoClass == WTSSessionInfo) {
             bytes = sizeof(WTSINFOW);
             buffer = NewBuffer(bytes, "sessioninfo", number);
@@ -787,6 +814,115 @@ BOOL WINAPI WTSEnumerateProcessesW(HANDLE hServer, DWORD Reserved, DWORD Version
         call.Succeed().Number("count", processes.size()).Number("buffer", number);
         return call.Done();
     });
+}
+
+// Level 0 is the plain listing's array, level 1 the extended one; only the
+// processes of SessionId, or of every session for WTS_ANY_SESSION.
+BOOL WINAPI WTSEnumerateProcessesExW(HANDLE hServer, DWORD* pLevel, DWORD SessionId, LPWSTR* ppProcessInfo,
+                                     DWORD* pCount) {
+    Call call("WTSEnumerateProcessesExW");
+    return ServerCall(hServer, [&](const Target& t) {
+        Describe(call.Line(), t);
+        call.Line().Number("level", pLevel ? *pLevel : 0).Number("session", SessionId);
+        if (!pLevel || !ppProcessInfo || !pCount) return call.Fail(ERROR_INVALID_PARAMETER);
+        *ppProcessInfo = nullptr;
+        *pCount = 0;
+        if (DWORD e = Unreachable(t)) return call.Fail(e);
+        if (*pLevel > 1) return call.Fail(ERROR_INVALID_PARAMETER);
+        if (DWORD e = t.farmServer->processExError) return call.Fail(e);
+        if (DWORD e = t.farmServer->processEnumerateError) return call.Fail(e);
+
+        std::vector<const farm::Process*> processes;
+        for (const farm::Process& p : t.farmServer->processes)
+            if (SessionId == WTS_ANY_SESSION || p.session == SessionId) processes.push_back(&p);
+        const bool extended = *pLevel == 1;
+        const std::size_t entry = extended ? sizeof(WTS_PROCESS_INFO_EXW) : sizeof(WTS_PROCESS_INFOW);
+        std::size_t bytes = processes.size() * entry;
+        for (const farm::Process* p : processes) {
+            if (p->name) bytes += (p->name->size() + 1) * sizeof(wchar_t);
+            if (extended) bytes += p->figures.sid.size();
+        }
+        DWORD number = 0;
+        BYTE* block = static_cast<BYTE*>(NewBuffer(bytes, extended ? "processes_ex" : "processes_ex0", number));
+        if (!block) return call.Fail(ERROR_NOT_ENOUGH_MEMORY);
+        G().buffers[block].entries = static_cast<DWORD>(processes.size());
+        BYTE* tail = block + processes.size() * entry;
+        // The CPU times advance from the load on, by each process's load.
+        const ULONGLONG sinceLoad = GetTickCount64() - G().loadedAt;
+        for (std::size_t i = 0; i < processes.size(); ++i) {
+            const farm::Process& p = *processes[i];
+            wchar_t* name = nullptr;
+            if (p.name) {
+                name = reinterpret_cast<wchar_t*>(tail);
+                std::memcpy(tail, p.name->c_str(), (p.name->size() + 1) * sizeof(wchar_t));
+                tail += (p.name->size() + 1) * sizeof(wchar_t);
+            }
+            if (!extended) {
+                auto& info = reinterpret_cast<WTS_PROCESS_INFOW*>(block)[i];
+                info.SessionId = p.session;
+                info.ProcessId = p.pid;
+                info.pProcessName = name;
+                info.pUserSid = nullptr;
+                continue;
+            }
+            auto& info = reinterpret_cast<WTS_PROCESS_INFO_EXW*>(block)[i];
+            const farm::ProcessFigures& f = p.figures;
+            info.SessionId = p.session;
+            info.ProcessId = p.pid;
+            info.pProcessName = name;
+            info.pUserSid = nullptr;
+            if (!f.sid.empty()) {
+                info.pUserSid = tail;
+                std::memcpy(tail, f.sid.data(), f.sid.size());
+                tail += f.sid.size();
+            }
+            info.NumberOfThreads = f.threads;
+            info.HandleCount = f.handles;
+            info.WorkingSetSize = static_cast<DWORD>(f.workingSet > 0xFFFFFFFFull ? 0xFFFFFFFFull : f.workingSet);
+            info.PeakWorkingSetSize = static_cast<DWORD>(f.peakWorkingSet > 0xFFFFFFFFull ? 0xFFFFFFFFull : f.peakWorkingSet);
+            info.PagefileUsage = static_cast<DWORD>(f.pagefile > 0xFFFFFFFFull ? 0xFFFFFFFFull : f.pagefile);
+            info.PeakPagefileUsage = info.PagefileUsage;
+            // 1 ms is 10,000 ticks; a load of N per cent adds N per cent of that.
+            info.UserTime.QuadPart = f.userTime + static_cast<LONGLONG>(sinceLoad) * 100 * f.cpuPercent;
+            info.KernelTime.QuadPart = f.kernelTime;
+        }
+        *ppProcessInfo = reinterpret_cast<LPWSTR>(block);
+        *pCount = static_cast<DWORD>(processes.size());
+        call.Succeed().Number("count", processes.size()).Number("buffer", number);
+        return call.Done();
+    });
+}
+
+// Frees what WTSEnumerateProcessesExW gave: the class must be the level's
+// (WTSTypeProcessInfoLevel0 or 1) and the count the listing's.
+BOOL WINAPI WTSFreeMemoryExW(WTS_TYPE_CLASS WTSTypeClass, PVOID pMemory, ULONG NumberOfEntries) {
+    Call call("WTSFreeMemoryExW");
+    Lock lock;
+    EnsureLoaded();
+    State& s = G();
+    call.Line().Number("class", static_cast<DWORD>(WTSTypeClass)).Number("entries", NumberOfEntries);
+    if (!pMemory) {
+        call.Line().Field("buffer", "0");
+        return call.Fail(ERROR_INVALID_PARAMETER);
+    }
+    auto it = s.buffers.find(pMemory);
+    if (it == s.buffers.end()) {
+        call.Line().Field("buffer", "?").Hex("raw", reinterpret_cast<std::uintptr_t>(pMemory));
+        return call.Fail(ERROR_INVALID_PARAMETER);
+    }
+    call.Line().Number("buffer", it->second.number).Field("kind", it->second.kind);
+    const char* expected = WTSTypeClass == WTSTypeProcessInfoLevel1   ? "processes_ex"
+                           : WTSTypeClass == WTSTypeProcessInfoLevel0 ? "processes_ex0"
+                                                                      : "";
+    // A buffer of another kind, or the wrong count: left alone, as a real
+    // server's memory would be misread.
+    if (std::strcmp(it->second.kind, expected) != 0 || it->second.entries != NumberOfEntries)
+        return call.Fail(ERROR_INVALID_PARAMETER);
+    if (it->second.generation != s.generation) call.Line().Field("stale", "1");
+    s.buffers.erase(it);
+    HeapFree(GetProcessHeap(), 0, pMemory);
+    call.Succeed();
+    return call.Done();
 }
 
 VOID WINAPI WTSFreeMemory(PVOID pMemory) {

@@ -254,8 +254,12 @@ TEST_F(CredentialsWindowTest, AProcessListingThatIsRefusedOffersAnotherAccountAn
     EXPECT_EQ(ColumnTexts(window->Processes().List().Handle(), 2), (Texts{u"1234", u"1240"}));
     std::vector<std::string> listings;
     for (const LogEntry& e : CallsTo("TS-CORP"))
-        if (e.function == "WTSEnumerateProcessesW") listings.push_back((e.Has("account") ? e["account"] : "-") + " " + e["result"]);
-    EXPECT_EQ(listings, (std::vector<std::string>{"- 0", "CORP\\\\admin 1"}));
+        if (e.function.rfind("WTSEnumerateProcesses", 0) == 0)
+            listings.push_back(e.function + " " + (e.Has("account") ? e["account"] : "-") + " " + e["result"]);
+    // Refused, the extended listing is followed by the plain one (refused too);
+    // with the account the extended listing answers.
+    EXPECT_EQ(listings, (std::vector<std::string>{"WTSEnumerateProcessesExW - 0", "WTSEnumerateProcessesW - 0",
+                                                  "WTSEnumerateProcessesExW CORP\\\\admin 1"}));
 }
 
 TEST_F(CredentialsWindowTest, ALogoffRefusedForTheAccountOffersAnotherAndGoesAgainToTheRefusedSessionOnly) {

@@ -16,6 +16,7 @@
 
 #include "base/text.h"
 #include "sessions/session_queries.h"
+#include "sessions/wts_extended_win.h"
 #include "tests/win/farm_test_support.h"
 
 namespace tarvenix::testing {
@@ -322,6 +323,68 @@ TEST_F(FarmDoubleCallsTest, SessionInfoQueryFailsAsTheFarmSays) {
     ExpectNothingLeftOpen();
 }
 
+// ---- the extended process listing --------------------------------------------------------
+
+TEST_F(FarmDoubleCallsTest, ExtendedListingAdvancesCpuTimesAndIsFreedWithItsOwnCall) {
+    LoadFarm(FarmWith(R"({"name":"TS01","processes":[
+        {"session":2,"pid":100,"name":"busy.exe","user_seconds":10,"kernel_seconds":1,"cpu_percent":50,
+         "threads":7,"working_set":2048,"sid":"S-1-5-21-1-2-3-1001"},
+        {"session":3,"pid":200,"name":"idle.exe"}]},
+        {"name":"OLD","process_ex_error":1745})"));
+    HANDLE h = WTSOpenServerW(const_cast<wchar_t*>(L"TS01"));
+    const auto list = [&](DWORD level, DWORD session, DWORD& count) {
+        LPWSTR raw = nullptr;
+        count = 0;
+        EXPECT_TRUE(WTSEnumerateProcessesExW(h, &level, session, &raw, &count));
+        return raw;
+    };
+    DWORD count = 0;
+    auto* first = reinterpret_cast<PWTS_PROCESS_INFO_EXW>(list(1, WTS_ANY_SESSION, count));
+    ASSERT_EQ(count, 2u);
+    EXPECT_STREQ(first[0].pProcessName, L"busy.exe");
+    EXPECT_EQ(first[0].NumberOfThreads, 7u);
+    EXPECT_EQ(first[0].WorkingSetSize, 2048u * 1024);
+    EXPECT_EQ(first[0].KernelTime.QuadPart, 10'000'000);
+    ASSERT_TRUE(first[0].pUserSid && IsValidSid(first[0].pUserSid));
+    EXPECT_EQ(GetLengthSid(first[0].pUserSid), 28u);
+    EXPECT_EQ(first[1].pUserSid, nullptr);
+    const LONGLONG before = first[0].UserTime.QuadPart;
+    Sleep(200);
+    DWORD again = 0;
+    auto* second = reinterpret_cast<PWTS_PROCESS_INFO_EXW>(list(1, WTS_ANY_SESSION, again));
+    // Half of the ~200 ms between the calls: about 100 ms of user time more.
+    const LONGLONG spent = second[0].UserTime.QuadPart - before;
+    EXPECT_GE(spent, 80 * 10'000);
+    EXPECT_LT(spent, 400 * 10'000);
+    EXPECT_EQ(second[1].UserTime.QuadPart, first[1].UserTime.QuadPart) << "an idle process spends nothing";
+
+    // Freed with the wrong class or count: refused and left alone.
+    EXPECT_FALSE(WTSFreeMemoryExW(WTSTypeProcessInfoLevel0, first, count));
+    EXPECT_FALSE(WTSFreeMemoryExW(WTSTypeProcessInfoLevel1, first, count + 1));
+    EXPECT_EQ(FarmDouble::Get().outstandingBuffers(), 2);
+    EXPECT_TRUE(WTSFreeMemoryExW(WTSTypeProcessInfoLevel1, first, count));
+    EXPECT_TRUE(WTSFreeMemoryExW(WTSTypeProcessInfoLevel1, second, again));
+
+    // Level 0 of one session.
+    auto* plain = reinterpret_cast<PWTS_PROCESS_INFOW>(list(0, 3, count));
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(plain[0].ProcessId, 200u);
+    EXPECT_TRUE(WTSFreeMemoryExW(WTSTypeProcessInfoLevel0, plain, count));
+    EXPECT_EQ(FarmDouble::Get().outstandingBuffers(), 0);
+
+    // A server without the extended listing refuses it; the plain one answers.
+    HANDLE old = WTSOpenServerW(const_cast<wchar_t*>(L"OLD"));
+    DWORD level = 1;
+    LPWSTR raw = nullptr;
+    EXPECT_FALSE(WTSEnumerateProcessesExW(old, &level, WTS_ANY_SESSION, &raw, &count));
+    EXPECT_EQ(GetLastError(), 1745u);
+    PWTS_PROCESS_INFOW plainOld = nullptr;
+    EXPECT_TRUE(WTSEnumerateProcessesW(old, 0, 1, &plainOld, &count));
+    WTSFreeMemory(plainOld);
+    WTSCloseServer(old);
+    WTSCloseServer(h);
+}
+
 TEST_F(FarmDoubleCallsTest, MalformedFarmIsRejectedWithItsPlace) {
     const struct {
         const char* json;
@@ -352,6 +415,12 @@ TEST_F(FarmDoubleCallsTest, MalformedFarmIsRejectedWithItsPlace) {
          "farm.servers[0].sessions[0].disconnected_seconds"},
         {R"({"servers":[{"name":"A","current_time":"2026-12-10T08:15:00+01:00"}]})",
          "farm.servers[0].current_time: expected a UTC time"},
+        {R"({"servers":[{"name":"A","processes":[{"session":1,"pid":4,"sid":"S-1-5"}]}]})",
+         "farm.servers[0].processes[0].sid: expected a SID"},
+        {R"({"servers":[{"name":"A","processes":[{"session":1,"pid":4,"sid":"S-1-5-21-4294967296"}]}]})",
+         "farm.servers[0].processes[0].sid: expected a SID"},
+        {R"({"servers":[{"name":"A","sessions":[{"id":1,"display":{"widht":5}}]}]})",
+         "farm.servers[0].sessions[0].display.widht: unknown key"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);

@@ -348,7 +348,7 @@ TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     Open();
     HMENU m1 = window->SessionMenu();
     // The four specified items first, in their order; the additions after them.
-    ASSERT_EQ(GetMenuItemCount(m1), 8);
+    ASSERT_EQ(GetMenuItemCount(m1), 11);
     EXPECT_EQ(MenuText(m1, 0), u"Завершить сессию (-и)");
     EXPECT_EQ(MenuText(m1, 1), u"Подключиться к сессии (только Win 2012, 8, 10)");
     EXPECT_EQ(MenuText(m1, 2), u"Отправить сообщение");
@@ -373,10 +373,17 @@ TEST_F(MainWindowTest, ContextMenusHoldTheirItemsWithConfirmationSubItems) {
     EXPECT_EQ(MenuText(m1, 7), u"Серверы без ответа...");
     EXPECT_EQ(GetMenuItemID(m1, 7), static_cast<UINT>(kCmdServerFailures));
     EXPECT_TRUE(GetMenuState(m1, 7, MF_BYPOSITION) & MF_GRAYED) << "greyed until a farm listing has failures";
+    EXPECT_TRUE(GetMenuState(m1, 8, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(MenuText(m1, 9), u"Сведения о сессии…\tEnter");
+    EXPECT_EQ(GetMenuItemID(m1, 9), static_cast<UINT>(kCmdSessionDetails));
+    EXPECT_EQ(MenuText(m1, 10), u"Завершить отключённые сессии…");
+    EXPECT_EQ(GetMenuItemID(m1, 10), static_cast<UINT>(kCmdCleanupDisconnected));
 
     HMENU m3 = window->Processes().Menu();
-    ASSERT_EQ(GetMenuItemCount(m3), 1);
+    ASSERT_EQ(GetMenuItemCount(m3), 2);
     EXPECT_EQ(MenuText(m3, 0), u"Завершить процесс");
+    EXPECT_EQ(MenuText(m3, 1), u"Обновить\tF5");
+    EXPECT_EQ(GetMenuItemID(m3, 1), static_cast<UINT>(kCmdRefreshProcessList));
     HMENU n6 = GetSubMenu(m3, 0);
     ASSERT_NE(n6, nullptr);
     EXPECT_EQ(MenuText(n6, 0), u"Вы уверены?");

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "base/win_text.h"
 #include "tests/engine/engine_test_support.h"
@@ -93,6 +95,26 @@ TEST_F(SlowTerminationTest, AClosedWindowGetsNoReport) {
     EXPECT_TRUE(dialogs.messages.empty());
     std::lock_guard<std::recursive_mutex> lock(wts.mutex);
     EXPECT_EQ(wts.calls.back(), "terminate 100 TS01") << "nothing is listed after the window went";
+}
+
+TEST_F(SlowTerminationTest, NoTerminationStartsAfterTheTimeOutsReport) {
+    services.serverTimeout = std::chrono::milliseconds(300);
+    Open();
+    GetData(u"TS01");
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetItemCount(window->Sessions().List().Handle()) == 1; }));
+    Select(window->Sessions().List().Handle(), {0});
+    Command(kCmdSessionProcesses);
+    ASSERT_TRUE(PumpUntil([&] { return ProcessRows() == 2 && !window->Processes().Busy(); }));
+    Select(Processes(), {0, 1});
+    Command(kCmdTerminateProcess);  // one question (Yes), then 100 is held at the gate
+    ASSERT_TRUE(PumpUntil([&] { return terminateReached.load(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !dialogs.messages.empty(); }, 5000)) << "no time-out report";
+    slow.Open();
+    threads.Join();
+    PumpFor(200);
+    std::lock_guard<std::recursive_mutex> lock(wts.mutex);
+    EXPECT_EQ(std::count(wts.calls.begin(), wts.calls.end(), "terminate 101 TS01"), 0) << "101 was not sent after the report";
+    EXPECT_EQ(std::count(wts.calls.begin(), wts.calls.end(), "terminate 100 TS01"), 1);
 }
 
 }  // namespace

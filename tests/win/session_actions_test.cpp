@@ -285,7 +285,7 @@ TEST_F(SessionActionsTest, ListingASessionNeedsASelectedRow) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(SessionActionsTest, RefreshRelistsOnlyInUserMode) {
+TEST_F(SessionActionsTest, RefreshRelistsTheSelectedSessionOrAllProcessesAgain) {
     OpenWithFarm();
     Command(kCmdRefreshProcesses);  // mode still empty
     EXPECT_TRUE(wts.calls.empty());
@@ -308,8 +308,8 @@ TEST_F(SessionActionsTest, RefreshRelistsOnlyInUserMode) {
     wts.servers[u"TS02"].processes.clear();
     wts.calls.clear();
     Command(kCmdRefreshProcesses);
-    EXPECT_TRUE(wts.calls.empty()) << "refresh does nothing while all processes are listed";
-    EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"700", u"800"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS02", "processes TS02"})) << "all processes of the listed server again";
+    EXPECT_TRUE(ColumnTexts(Processes(), 2).empty());
     EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::Server);
 }
 
@@ -332,13 +332,16 @@ TEST_F(SessionActionsTest, TerminateAddressesTheListedServerThenRelistsTheSelect
     ClickHeader(Processes(), 2);
     ClickHeader(Processes(), 2);  // by PID descending: 302, 301, 300
     ASSERT_EQ(ColumnTexts(Processes(), 2), (Texts{u"302", u"301", u"300"}));
-    Select(Processes(), {1, 2});
+    Select(Processes(), {1});
     window->Servers().SetText(u"TS02");
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 301 TS01", "open TS01", "query 3 24 TS01", "processes TS01"}));
+    // Checked against a fresh listing first; one process: no question beyond "Вы уверены?".
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01", "terminate 301 TS01", "open TS01", "query 3 24 TS01",
+                                "processes TS01"}));
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
     EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.questions.empty());
 
     // From the list of all processes of TS02: terminated there, then the
     // panel shows the selected session of TS01 in "user" mode.
@@ -347,7 +350,8 @@ TEST_F(SessionActionsTest, TerminateAddressesTheListedServerThenRelistsTheSelect
     window->Servers().SetText(u"TS03");
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 800 TS02", "open TS01", "query 3 24 TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS02", "processes TS02", "terminate 800 TS02", "open TS01", "query 3 24 TS01",
+                                "processes TS01"}));
     EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"300", u"302"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
@@ -383,7 +387,9 @@ TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelSh
     window->Servers().SetText(u"TS03");  // the box changed since: the panel still shows TS02
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS02", "terminate 700 TS02", "open TS02", "processes TS02"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS02", "processes TS02", "open TS02", "processes TS02"}));
+    EXPECT_EQ(dialogs.messages, (Texts{u"Процесс a.exe (PID 700) уже завершён."})) << "ended meanwhile: not terminated";
+    dialogs.messages.clear();
     EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::Server);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"800"}));
 
@@ -396,7 +402,8 @@ TEST_F(SessionActionsTest, TerminateWithoutASelectedSessionRelistsWhatThePanelSh
     wts.servers[u"TS01"].processes.erase(wts.servers[u"TS01"].processes.begin() + 1);  // 300 is gone
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 300 TS01", "open TS01", "query 3 24 TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01", "open TS01", "query 3 24 TS01", "processes TS01"}));
+    EXPECT_EQ(dialogs.messages, (Texts{u"Процесс word.exe (PID 300) уже завершён."}));
     EXPECT_EQ(window->Processes().ProcessListMode(), ProcessPanelMode::User);
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"301", u"302"}));
     EXPECT_EQ(GetText(window->Processes().UserLabel()), u"carol");
@@ -410,7 +417,8 @@ TEST_F(SessionActionsTest, FailedTerminationAndEnumerationAreReported) {
     Select(Processes(), {0});
     wts.calls.clear();
     Command(kCmdTerminateProcess);
-    EXPECT_EQ(wts.calls, (Calls{"open TS01", "terminate 100 TS01", "open TS01", "query 1 24 TS01", "processes TS01"}));
+    EXPECT_EQ(wts.calls, (Calls{"open TS01", "processes TS01", "terminate 100 TS01", "open TS01", "query 1 24 TS01",
+                                "processes TS01"}));
     EXPECT_EQ(dialogs.messages, Texts{u"Не удалось завершить процесс 100 на сервере TS01.\r\n" + SystemText(5)});
     EXPECT_EQ(ColumnTexts(Processes(), 2), (Texts{u"100", u"101"}));
 

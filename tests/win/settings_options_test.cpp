@@ -66,6 +66,7 @@ protected:
         const EngineSettings read = ReadEngineSettings(U16(Settings().c_str()));
         services.refreshSeconds = read.refreshSeconds;
         services.allServers = read.allServers;
+        services.clientColumns = read.clientColumns;
         Open();
     }
     void Close() {
@@ -114,6 +115,21 @@ TEST_F(OptionsWriteBackTest, ARememberedPeriodOutsideTheUsualChoicesIsKeptAsACho
     EXPECT_EQ(window->Sessions().AutoRefreshSeconds(), 15);
     Close();
     EXPECT_EQ(Option(L"refresh seconds"), u"15");
+}
+
+TEST_F(OptionsWriteBackTest, TheChosenColumnsAreRememberedAsBits) {
+    OpenWithSettings("client columns=5\r\n");  // build and protocol
+    EXPECT_EQ(window->Sessions().ChosenColumns(), (std::vector<SessionField>{SessionField::ClientBuild, SessionField::Protocol}));
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(window->Sessions().List().Handle())), 10);
+    window->Sessions().SetColumnChosen(SessionField::Protocol, false);
+    window->Sessions().SetColumnChosen(SessionField::ClientDisplay, true);
+    Close();
+    EXPECT_EQ(Option(L"client columns"), u"3");
+
+    OpenWithSettings("client columns=99\r\n");  // out of range: the nearest limit, all three
+    EXPECT_EQ(window->Sessions().ChosenColumns().size(), 3u);
+    Close();
+    EXPECT_EQ(Option(L"client columns"), u"99") << "left as written while the user changed nothing";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/process_figures.h"
 #include "base/text.h"
 #include "sessions/session_columns.h"
 #include "sessions/session_queries.h"
@@ -242,15 +243,87 @@ TEST_F(WtsWrapperTest, ProcessesComeBackWithAbsentNames) {
         EXPECT_EQ(failed.error, 5u);
         EXPECT_TRUE(processes.empty());
     }
+    // The extended listing first, freed with its own call; refused (5), the
+    // plain one is tried too.
     EXPECT_EQ(Summaries(Calls()), (std::vector<std::string>{
                                       "WTSOpenServerW server=TS01 result=1",
-                                      "WTSEnumerateProcessesW server=TS01 result=1",
-                                      "WTSFreeMemory kind=processes result=1",
+                                      "WTSEnumerateProcessesExW server=TS01 session=4294967294 result=1",
+                                      "WTSFreeMemoryExW class=1 kind=processes_ex result=1",
                                       "WTSOpenServerW server=TS02 result=1",
+                                      "WTSEnumerateProcessesExW server=TS02 session=4294967294 result=0 error=5",
                                       "WTSEnumerateProcessesW server=TS02 result=0 error=5",
                                       "WTSCloseServer server=TS02 result=1",
                                       "WTSCloseServer server=TS01 result=1",
                                   }));
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WtsWrapperTest, TheExtendedListingBringsFiguresAndARefusingServerThePlainOne) {
+    LoadFarm(FarmWith(R"({"name":"TS01","processes":[
+        {"session":2,"pid":1234,"name":"excel.exe","threads":12,"handles":300,"working_set":51200,
+         "peak_working_set":60000,"pagefile":1000,"user_seconds":15,"kernel_seconds":2,"sid":"S-1-5-21-1-2-3-1001"},
+        {"session":0,"pid":4,"name":"System","sid":"S-1-5-18"}]},
+        {"name":"OLD","process_ex_error":1745,"processes":[{"session":1,"pid":10,"name":"a.exe"}]})"));
+    {
+        auto server = wts.Open(u"TS01");
+        std::vector<ProcessRecord> processes;
+        ASSERT_TRUE(server->EnumerateProcesses(processes).ok);
+        ASSERT_EQ(processes.size(), 2u);
+        ASSERT_TRUE(processes[0].figures.has_value());
+        const ProcessFigures& f = *processes[0].figures;
+        EXPECT_EQ(f.threads, 12u);
+        EXPECT_EQ(f.handles, 300u);
+        EXPECT_EQ(f.workingSet, 51200u * 1024);
+        EXPECT_EQ(f.peakWorkingSet, 60000u * 1024);
+        EXPECT_EQ(f.pagefileUsage, 1000u * 1024);
+        EXPECT_EQ(f.userTime, 15 * kTicksPerSecond);
+        EXPECT_EQ(f.kernelTime, 2 * kTicksPerSecond);
+        EXPECT_EQ(SidText(f.sid), u"S-1-5-21-1-2-3-1001");
+        EXPECT_EQ(SidText(processes[1].figures->sid), u"S-1-5-18");
+
+        auto old = wts.Open(u"OLD");
+        ASSERT_TRUE(old->EnumerateProcesses(processes).ok);
+        ASSERT_EQ(processes.size(), 1u);
+        EXPECT_EQ(processes[0].name, std::optional<std::u16string>(u"a.exe"));
+        EXPECT_FALSE(processes[0].figures.has_value()) << "the plain listing has no figures";
+    }
+    EXPECT_EQ(Summaries(Calls()), (std::vector<std::string>{
+                                      "WTSOpenServerW server=TS01 result=1",
+                                      "WTSEnumerateProcessesExW server=TS01 session=4294967294 result=1",
+                                      "WTSFreeMemoryExW class=1 kind=processes_ex result=1",
+                                      "WTSOpenServerW server=OLD result=1",
+                                      "WTSEnumerateProcessesExW server=OLD session=4294967294 result=0 error=1745",
+                                      "WTSEnumerateProcessesW server=OLD result=1",
+                                      "WTSFreeMemory kind=processes result=1",
+                                      "WTSCloseServer server=OLD result=1",
+                                      "WTSCloseServer server=TS01 result=1",
+                                  }));
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WtsWrapperTest, TheClientsDetailsComeThroughTheirClasses) {
+    LoadFarm(FarmWith(R"({"name":"TS01","sessions":[
+        {"id":2,"user":"ivanov","client_build":19045,"client_directory":"C:\\Windows\\System32",
+         "display":{"width":1920,"height":1080,"depth":24},"protocol":2,"connected_seconds":60},
+        {"id":3,"user":"petrova","fail":[9,15,16]}]})"));
+    {
+        auto server = wts.Open(u"TS01");
+        EXPECT_EQ(server->QueryNumber(2, SessionInfoClass::ClientBuildNumber), std::optional<std::uint32_t>(19045));
+        EXPECT_EQ(server->QueryNumber(2, SessionInfoClass::ClientProtocolType), std::optional<std::uint32_t>(2));
+        EXPECT_EQ(server->QueryString(2, SessionInfoClass::ClientDirectory),
+                  std::optional<std::u16string>(u"C:\\Windows\\System32"));
+        const std::optional<ClientDisplay> display = server->QueryClientDisplay(2);
+        ASSERT_TRUE(display.has_value());
+        EXPECT_EQ(display->width, 1920u);
+        EXPECT_EQ(display->height, 1080u);
+        EXPECT_EQ(display->colorDepth, 24u);
+        SessionInfo info;
+        ASSERT_TRUE(server->QuerySessionInfo(2, info).ok);
+        EXPECT_EQ(info.times.currentTime - info.times.connectTime, 60 * kTicksPerSecond);
+        EXPECT_FALSE(server->QueryNumber(3, SessionInfoClass::ClientBuildNumber).has_value());
+        EXPECT_FALSE(server->QueryClientDisplay(3).has_value());
+        EXPECT_FALSE(server->QueryNumber(3, SessionInfoClass::ClientProtocolType).has_value());
+    }
     ExpectNothingLeftOpen();
 }
 
