@@ -242,8 +242,9 @@ void LiveFarm::ListServer(Server& server) {
         if (callbacks_.listed) callbacks_.listed(s->name, std::move(outcome));
         if (s->again) OnEvent(*s);
     };
-    StartInventory(terminal_, executor_, dispatcher_, server.name, settings_.listing, server.listingToken,
-                   std::move(callbacks));
+    InventoryOptions options = settings_.listing;
+    if (settings_.clientDetails) options.clientDetails = settings_.clientDetails();
+    StartInventory(terminal_, executor_, dispatcher_, server.name, options, server.listingToken, std::move(callbacks));
 }
 
 void LiveFarm::OnWaitFailed(Server& server, std::uint32_t error) {

@@ -36,6 +36,9 @@ struct LiveSettings {
     std::chrono::milliseconds settle{2000};       // a wait going this long: the server is watched again
     std::chrono::milliseconds idleEvery{60000};   // the idle pass; 0: none
     InventoryOptions listing;                     // how a server is listed again
+    // Whether a listing asks for the client's details too (asked at each
+    // listing: the list's chosen columns may change meanwhile).
+    std::function<bool()> clientDetails;
 };
 
 // A session's information as the idle pass read it.

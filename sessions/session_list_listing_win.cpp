@@ -199,6 +199,7 @@ LiveFarm& SessionList::Watcher() {
         settings.listing.parallel = services_.parallelSessions;
         settings.listing.timeout = services_.serverTimeout;
         settings.listing.formatLogon = LocalLogonText;
+        settings.clientDetails = [this] { return !chosen_.empty(); };
         LiveCallbacks callbacks;
         callbacks.listed = [this](const std::u16string& server, InventoryOutcome outcome) {
             OnLiveListed(server, std::move(outcome));

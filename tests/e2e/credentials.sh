@@ -89,14 +89,15 @@ grep -q 'нет консоли' "$E2E_APP/cli.err" || e2e_fail "--ask-credential
 # Neither refusal reached the server.
 e2e_expect_count '^WTSOpenServerW\t' 0
 
-# "Забыть учётные данные…", the session menu's last item, removes the entry.
+# "Забыть учётные данные…" removes the entry (in the session menu, before
+# "Сведения о сессии…" and "Завершить отключённые сессии…", the last two).
 e2e_start
 e2e_type $SERVER
 e2e_key Return
 REPORT=$(e2e_wait_window '^Tarvenix$' 20) || e2e_fail "no report on the third start"
 box_answer "$REPORT"
 xdotool windowactivate --sync "$E2E_WID" 2>/dev/null || true
-e2e_key shift+F10 Up Return
+e2e_key shift+F10 Up Up Up Return
 QUESTION=$(e2e_wait_window '^Tarvenix$' 20) || e2e_fail "no question before forgetting"
 box_answer "$QUESTION"
 DONE=$(e2e_wait_window '^Tarvenix$' 20) || e2e_fail "no report after forgetting"

@@ -75,10 +75,11 @@ struct State {
     std::wstring farmFile;        // what the load read, watched while a wait goes
     FILETIME farmWritten{};
     ULONGLONG farmSize = 0;
-    ULONGLONG loadTick = 0;       // scripted sessions count from here
     ULONGLONG farmChecked = 0;    // when a wait last looked at the farm file
     LONG waits = 0;               // event waits going
-    ULONGLONG loadedAt = 0;  // GetTickCount64 at the load: what the CPU times advance from
+    // GetTickCount64 at the load: what the CPU times advance from, and the
+    // scripted sessions' cycles count from.
+    ULONGLONG loadedAt = 0;
 };
 
 // Never destroyed: a call arriving during process shutdown still finds it.
@@ -197,7 +198,6 @@ BOOL LoadLocked(const wchar_t* farmPath, const wchar_t* logPath, const char* mod
     s.loadedAt = GetTickCount64();
     s.farm = farm::Farm();
     s.farmFile = farmFile;
-    s.loadTick = GetTickCount64();
     WakeAllConditionVariable(&s.changed);  // waits of the earlier load end
 
     const bool logOpen = s.log.Open(logFile);
@@ -276,7 +276,7 @@ DWORD SessionEvents(const std::vector<farm::Session>& before, const std::vector<
 // Puts each scripted session of the server in or out of its sessions as its
 // cycle says; the events of the changes, or 0.
 DWORD SyncCycles(farm::Server& server) {
-    const ULONGLONG elapsed = GetTickCount64() - G().loadTick;
+    const ULONGLONG elapsed = GetTickCount64() - G().loadedAt;
     DWORD events = 0;
     for (const farm::Session& cycled : server.cycled) {
         const ULONGLONG period = static_cast<ULONGLONG>(cycled.cycleSeconds) * 1000;
@@ -306,7 +306,7 @@ DWORD SyncCycles(farm::Server& server) {
 DWORD MsToNextCycle(const std::wstring& serverName, DWORD cap) {
     const farm::Server* server = G().farm.FindServer(serverName);
     if (!server) return cap;
-    const ULONGLONG elapsed = GetTickCount64() - G().loadTick;
+    const ULONGLONG elapsed = GetTickCount64() - G().loadedAt;
     ULONGLONG next = cap;
     for (const farm::Session& cycled : server->cycled) {
         const ULONGLONG period = static_cast<ULONGLONG>(cycled.cycleSeconds) * 1000;
