@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -108,6 +109,23 @@ struct Program {
         return ExitCodeAfterOutput(exitCode == 0 && fileError != 0 ? 1 : exitCode, error);
     }
 
+    // One server's work on the engine, waited for; nothing (the time-out
+    // said on the error stream) when the server did not answer in time.
+    template <typename T>
+    std::optional<T> OnServer(const std::u16string& server, std::function<T()> work) {
+        bool done = false;
+        std::optional<T> answer;
+        RunAsync<T>(
+            *executor, *dispatcher, CancelToken(), Timeout(), std::move(work),
+            [&](T result) {
+                answer = std::move(result);
+                done = true;
+            },
+            [&] { done = true; });
+        dispatcher->RunUntil([&] { return done; });
+        if (!answer) err.Line(ServerTimeoutText(server, TimeoutMs()));
+        return answer;
+    }
     // The farm listed, each server's outcome (nothing said yet).
     FarmOutcome ListServers(const std::vector<std::u16string>& servers);
     // A server's failure on the error stream, and what another account could do.
@@ -335,32 +353,17 @@ int Program::Details() {
         CallResult result;
         SessionDetails details;
     };
-    bool done = false, timedOut = false;
-    Read read;
     const std::u16string server = request.server;
     const std::uint32_t id = *request.session;
     TerminalServices* services = terminal;
-    RunAsync<Read>(
-        *executor, *dispatcher, CancelToken(), Timeout(),
-        [services, server, id] {
-            Read r;
-            const std::unique_ptr<TerminalServer> open = services->Open(server);
-            r.result = FindSessionDetails(*open, server, id, r.details);
-            return r;
-        },
-        [&](Read r) {
-            read = std::move(r);
-            done = true;
-        },
-        [&] {
-            timedOut = true;
-            done = true;
-        });
-    dispatcher->RunUntil([&] { return done; });
-    if (timedOut) {
-        err.Line(ServerTimeoutText(server, TimeoutMs()));
-        return 1;
-    }
+    std::optional<Read> answered = OnServer<Read>(server, [services, server, id] {
+        Read r;
+        const std::unique_ptr<TerminalServer> open = services->Open(server);
+        r.result = FindSessionDetails(*open, server, id, r.details);
+        return r;
+    });
+    if (!answered) return 1;
+    Read& read = *answered;
     if (!read.result.ok) {
         err.Line(server + u": " + DecimalU32(id) + u": " + SystemErrorLine(read.result.error, Describer()));
         return 1;
@@ -371,32 +374,16 @@ int Program::Details() {
 }
 
 int Program::Processes() {
-    using Listed = ListedProcesses;
-    bool done = false, timedOut = false;
-    Listed listed;
     const std::u16string server = request.server;
     const std::optional<std::uint32_t> session = request.session;
     TerminalServices* services = terminal;
-    RunAsync<Listed>(
-        *executor, *dispatcher, CancelToken(), Timeout(),
-        [services, server, session] {
-            const std::unique_ptr<TerminalServer> open = services->Open(server);
-            AccountNames names;  // each account asked of the server once
-            return ListProcessesWithAccounts(*open, server, names, session);
-        },
-        [&](Listed l) {
-            listed = std::move(l);
-            done = true;
-        },
-        [&] {
-            timedOut = true;
-            done = true;
-        });
-    dispatcher->RunUntil([&] { return done; });
-    if (timedOut) {
-        err.Line(ServerTimeoutText(server, TimeoutMs()));
-        return 1;
-    }
+    std::optional<ListedProcesses> answered = OnServer<ListedProcesses>(server, [services, server, session] {
+        const std::unique_ptr<TerminalServer> open = services->Open(server);
+        AccountNames names;  // each account asked of the server once
+        return ListProcessesWithAccounts(*open, server, names, session);
+    });
+    if (!answered) return 1;
+    ListedProcesses& listed = *answered;
     if (!listed.result.ok) {
         err.Line(server + u": " + SystemErrorLine(listed.result.error, Describer()));
         SayAccountTrouble(server, listed.result.error);
