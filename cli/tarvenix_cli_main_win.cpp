@@ -126,6 +126,10 @@ struct Program {
         if (!answer) err.Line(ServerTimeoutText(server, TimeoutMs()));
         return answer;
     }
+    // A command that changes servers: -1 to go on (--yes, or "д" on the
+    // console), else the exit code (2 without a console to ask on, 1 when
+    // the answer was no).
+    int Confirm(const std::u16string& question);
     // The farm listed, each server's outcome (nothing said yet).
     FarmOutcome ListServers(const std::vector<std::u16string>& servers);
     // A server's failure on the error stream, and what another account could do.
@@ -306,14 +310,8 @@ int Program::LogoffByRule() {
         Output(FormatCleanup(matched, request.format, ListSeparator()));
         return failed ? 1 : 0;
     }
-    if (!request.yes) {
-        bool asked = false;
-        if (!AskOnConsole(err, CleanupQuestion(GroupByServer(matched).size(), matched.size()), &asked)) {
-            if (!asked) return Usage(u"команда меняет состояние сервера: подтвердите её параметром --yes");
-            err.Line(u"Отменено: ничего не сделано.");
-            return 1;
-        }
-    }
+    if (const int stop = Confirm(CleanupQuestion(GroupByServer(matched).size(), matched.size())); stop >= 0)
+        return stop;
     BulkOptions options;
     options.parallel = static_cast<std::size_t>(request.parallel);
     options.timeout = Timeout();
@@ -519,6 +517,15 @@ bool AskOnConsole(CliStream& err, const std::u16string& question, bool* asked) {
     return c == L'д' || c == L'Д' || c == L'y' || c == L'Y';
 }
 
+int Program::Confirm(const std::u16string& question) {
+    if (request.yes) return -1;
+    bool asked = false;
+    if (AskOnConsole(err, question, &asked)) return -1;
+    if (!asked) return Usage(u"команда меняет состояние сервера: подтвердите её параметром --yes");
+    err.Line(u"Отменено: ничего не сделано.");
+    return 1;
+}
+
 int Program::Command() {
     const CliCommand command = request.command;
     const std::u16string server = request.server;
@@ -528,12 +535,7 @@ int Program::Command() {
             command == CliCommand::Kill     ? u"Завершить процессы (" + count + u") на сервере " + server + u"?"
             : command == CliCommand::Logoff ? u"Завершить сессии (" + count + u") на сервере " + server + u"?"
                                             : u"Отключить сессии (" + count + u") на сервере " + server + u"?";
-        bool asked = false;
-        if (!AskOnConsole(err, question, &asked)) {
-            if (!asked) return Usage(u"команда меняет состояние сервера: подтвердите её параметром --yes");
-            err.Line(u"Отменено: ничего не сделано.");
-            return 1;
-        }
+        if (const int stop = Confirm(question); stop >= 0) return stop;
     }
     BulkOptions options;
     options.parallel = static_cast<std::size_t>(request.parallel);

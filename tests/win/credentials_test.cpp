@@ -95,18 +95,8 @@ protected:
     // The log lines of the calls that reach a server (open and close too).
     std::vector<LogEntry> CallsTo(const std::string& server) {
         std::vector<LogEntry> out;
-        const std::string text = ReadFileBytes(Wide(logPath));
-        for (const std::string& line : Split(text, '\n')) {
-            if (line.empty()) continue;
-            const std::vector<std::string> parts = Split(line, '\t');
-            LogEntry e;
-            e.function = parts[0];
-            for (std::size_t i = 1; i < parts.size(); ++i) {
-                const std::size_t eq = parts[i].find('=');
-                e.fields.emplace_back(parts[i].substr(0, eq), eq == std::string::npos ? "" : parts[i].substr(eq + 1));
-            }
+        for (LogEntry& e : ReadLog(Wide(logPath)))
             if (e["server"] == server) out.push_back(std::move(e));
-        }
         return out;
     }
     std::size_t CallsOfFunction(const std::string& server, const std::string& function) {

@@ -106,6 +106,23 @@ inline void WriteFileBytes(const std::wstring& path, const std::string& content)
     ASSERT_EQ(written, content.size());
 }
 
+// Every line of an action log, as entries.
+inline std::vector<LogEntry> ReadLog(const std::wstring& path) {
+    std::vector<LogEntry> entries;
+    for (const std::string& line : Split(ReadFileBytes(path), '\n')) {
+        if (line.empty()) continue;
+        const std::vector<std::string> parts = Split(line, '\t');
+        LogEntry e;
+        e.function = parts[0];
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            const std::size_t eq = parts[i].find('=');
+            e.fields.emplace_back(parts[i].substr(0, eq), eq == std::string::npos ? "" : parts[i].substr(eq + 1));
+        }
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
 inline std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 inline std::wstring Wide(const std::string& utf8) { return Wide(Utf8ToUtf16(utf8)); }
 
@@ -153,18 +170,8 @@ protected:
     // Every line of the log after the load line.
     std::vector<LogEntry> Calls() const {
         std::vector<LogEntry> entries;
-        const std::string text = ReadFileBytes(logPath_);
-        for (const std::string& line : Split(text, '\n')) {
-            if (line.empty()) continue;
-            const std::vector<std::string> parts = Split(line, '\t');
-            LogEntry e;
-            e.function = parts[0];
-            for (std::size_t i = 1; i < parts.size(); ++i) {
-                const std::size_t eq = parts[i].find('=');
-                e.fields.emplace_back(parts[i].substr(0, eq), eq == std::string::npos ? "" : parts[i].substr(eq + 1));
-            }
+        for (LogEntry& e : ReadLog(logPath_))
             if (e.function != "TarvenixFarmLoad") entries.push_back(std::move(e));
-        }
         return entries;
     }
 
